@@ -1,0 +1,38 @@
+#include "engine/SystemErrorText.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "engine/SystemErrorTable.h"
+
+namespace vw {
+
+namespace {
+
+const SystemErrorRow kEngineRows[] = {
+    {ERR_DEST_LETTER_CHANGED, L"目标盘符被改变。"},
+    {ERR_SOURCE_FILE_MISSING, L"源文件不存在。"},
+    {ERR_DEST_FILE_MISSING, L"目标文件不存在。"},
+    {ERR_SOURCE_FOLDER_MISSING, L"源文件夹不存在。"},
+    {ERR_DEST_FOLDER_MISSING, L"目标文件夹不存在,如果你删除了目标文件夹，请重置此任务。"},
+    {ERR_TASK_CONFIG, L"任务配置错误，请检查任务设置是否正确。"},
+};
+
+const wchar_t* Find(const SystemErrorRow* first, const SystemErrorRow* last, uint32_t code)
+{
+    const SystemErrorRow* row =
+        std::lower_bound(first, last, code, [](const SystemErrorRow& r, uint32_t c) { return r.code < c; });
+    return row != last && row->code == code ? row->text : nullptr;
+}
+
+}  // namespace
+
+std::wstring SystemErrorText(uint32_t code)
+{
+    const wchar_t* text = Find(kSystemErrorRows, kSystemErrorRows + kSystemErrorRowCount, code);
+    if (!text)
+        text = Find(std::begin(kEngineRows), std::end(kEngineRows), code);
+    return text ? text : L"未知错误";
+}
+
+}  // namespace vw

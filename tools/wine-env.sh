@@ -1,0 +1,82 @@
+# Sourced by the test and run scripts: sets up the Windows side of this machine for one run.
+#   vw_wine_up BUILD_DIR [--fresh]   a Wine prefix inside the build tree, a display, Chinese fonts,
+#                                     the test drive letters, one persistent wineserver
+#   vw_wine_down                      stops what vw_wine_up started
+#
+# Test drives (tests/support/TestDrives.h names them for the tests):
+#   M:, N:, O:  folders under BUILD_DIR/drives, ordinary fixed disks
+#   K:          a folder the prefix reports as a CD-ROM drive
+#   Q:          a letter whose folder is missing (a drive with no root)
+#   F:          a 4 MiB tmpfs: a disk that fills up for real (only where mounting is allowed)
+
+vw_wine_up() {
+  local build fresh=0
+  build=$(cd "$1" && pwd)
+  [ "${2:-}" = "--fresh" ] && fresh=1
+
+  export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export VW_TEST_DRIVES="$build/drives"
+  _vw_started_xvfb=""
+  _vw_mounted=""
+
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    _vw_started_xvfb=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+
+  if [ $fresh -eq 1 ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
+    _vw_unmount_full
+    rm -rf "$WINEPREFIX"
+    # Wine's service processes keep the first call's output open: start them with it discarded.
+    wineboot -i >/dev/null 2>&1 </dev/null
+    wineserver -w
+    local r face
+    r='HKCU\Software\Wine\Fonts\Replacements'
+    for face in "MS Shell Dlg" "MS Shell Dlg 2" "SimSun" "宋体" "黑体" "Tahoma"; do
+      wine reg add "$r" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1 </dev/null
+    done
+    wine reg add 'HKLM\Software\Wine\Drives' /v 'k:' /d cdrom /f >/dev/null 2>&1 </dev/null
+    wineserver -w
+  fi
+  _vw_make_drives
+  wineserver -p >/dev/null 2>&1 </dev/null
+  wine cmd /c exit >/dev/null 2>&1 </dev/null   # brings the services up before anything is captured
+}
+
+_vw_make_drives() {
+  local d="$WINEPREFIX/dosdevices"
+  mkdir -p "$VW_TEST_DRIVES"/{m,n,o,k,full}
+  ln -sfn "$VW_TEST_DRIVES/m" "$d/m:"
+  ln -sfn "$VW_TEST_DRIVES/n" "$d/n:"
+  ln -sfn "$VW_TEST_DRIVES/o" "$d/o:"
+  ln -sfn "$VW_TEST_DRIVES/k" "$d/k:"
+  ln -sfn "$VW_TEST_DRIVES/missing" "$d/q:"
+  rm -f "$d/f:"
+  if mountpoint -q "$VW_TEST_DRIVES/full" ||
+     mount -t tmpfs -o size=4m,mode=0777 vaultwren-full "$VW_TEST_DRIVES/full" 2>/dev/null; then
+    _vw_mounted="$VW_TEST_DRIVES/full"
+    ln -sfn "$VW_TEST_DRIVES/full" "$d/f:"
+  else
+    echo "note: cannot mount a tmpfs here; the full-disk tests will be skipped" >&2
+  fi
+}
+
+_vw_unmount_full() {
+  [ -n "${VW_TEST_DRIVES:-}" ] && mountpoint -q "$VW_TEST_DRIVES/full" 2>/dev/null &&
+    umount "$VW_TEST_DRIVES/full" 2>/dev/null
+  return 0
+}
+
+vw_wine_down() {
+  wineserver -k >/dev/null 2>&1 || true
+  _vw_unmount_full
+  if [ -n "${_vw_started_xvfb:-}" ]; then
+    kill "$_vw_started_xvfb" 2>/dev/null || true
+    wait "$_vw_started_xvfb" 2>/dev/null || true
+  fi
+}

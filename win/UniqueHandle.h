@@ -1,0 +1,87 @@
+#pragma once
+// Move-only owners of Win32 handles: one small template in the shape of wil's unique_any,
+// with an alias for every kind of handle the program holds.
+#include <windows.h>
+
+namespace vw {
+
+// Traits: a type `Type`, `static Type Invalid()` and `static void Close(Type)`.
+template <typename Traits>
+class UniqueAny {
+    using T = typename Traits::Type;
+
+public:
+    UniqueAny() noexcept = default;
+    explicit UniqueAny(T value) noexcept : value_(value) {}
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    ~UniqueAny() { reset(); }
+
+    T get() const noexcept { return value_; }
+    bool valid() const noexcept { return value_ != Traits::Invalid(); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    void reset(T value = Traits::Invalid()) noexcept
+    {
+        if (value_ != Traits::Invalid())
+            Traits::Close(value_);
+        value_ = value;
+    }
+    T release() noexcept
+    {
+        T value = value_;
+        value_ = Traits::Invalid();
+        return value;
+    }
+    // For out-parameters of creating calls: frees the current value first.
+    T* put() noexcept
+    {
+        reset();
+        return &value_;
+    }
+
+private:
+    T value_ = Traits::Invalid();
+};
+
+namespace detail {
+template <typename T, void (*CloseFn)(T)>
+struct NullTraits {
+    using Type = T;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type value) noexcept { CloseFn(value); }
+};
+template <void (*CloseFn)(HANDLE)>
+struct FileTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type value) noexcept { CloseFn(value); }
+};
+inline void CloseHandleNoThrow(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void FindCloseNoThrow(HANDLE h) noexcept { ::FindClose(h); }
+inline void RegCloseKeyNoThrow(HKEY k) noexcept { ::RegCloseKey(k); }
+inline void DestroyIconNoThrow(HICON i) noexcept { ::DestroyIcon(i); }
+inline void DestroyMenuNoThrow(HMENU m) noexcept { ::DestroyMenu(m); }
+inline void DeleteObjectNoThrow(HGDIOBJ o) noexcept { ::DeleteObject(o); }
+inline void DestroyWindowNoThrow(HWND w) noexcept { ::DestroyWindow(w); }
+}  // namespace detail
+
+// Events, threads, mutexes: invalid is NULL.
+using UniqueHandle = UniqueAny<detail::NullTraits<HANDLE, detail::CloseHandleNoThrow>>;
+// Files opened by CreateFileW: invalid is INVALID_HANDLE_VALUE.
+using UniqueFile = UniqueAny<detail::FileTraits<detail::CloseHandleNoThrow>>;
+using UniqueFindHandle = UniqueAny<detail::FileTraits<detail::FindCloseNoThrow>>;
+using UniqueHKey = UniqueAny<detail::NullTraits<HKEY, detail::RegCloseKeyNoThrow>>;
+using UniqueIcon = UniqueAny<detail::NullTraits<HICON, detail::DestroyIconNoThrow>>;
+using UniqueMenu = UniqueAny<detail::NullTraits<HMENU, detail::DestroyMenuNoThrow>>;
+using UniqueGdiObject = UniqueAny<detail::NullTraits<HGDIOBJ, detail::DeleteObjectNoThrow>>;
+using UniqueWindow = UniqueAny<detail::NullTraits<HWND, detail::DestroyWindowNoThrow>>;
+
+}  // namespace vw
