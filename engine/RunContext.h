@@ -1,0 +1,100 @@
+#pragma once
+// The shared fields of a run: what the worker, the run controller and the status display read and
+// write. Single values are atomics; the texts (current file, status history) and the pause event
+// are guarded by a small lock, and readers get copies. No lock is held across a file-system call
+// or a post.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/CBackupFileInfo.h"
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+class CBackupItem;
+struct AppSettings;
+
+// Bits of RunContext::flags.
+inline constexpr int32_t kFlagDestLetterChanged = 1;  // bit 0
+inline constexpr int32_t kFlagDestNewlyBound = 2;     // bit 1
+
+// Run states (1 is never used).
+inline constexpr int32_t kRunIdle = 0;
+inline constexpr int32_t kRunPaused = 2;
+inline constexpr int32_t kRunRunning = 3;
+
+class RunContext {
+public:
+    explicit RunContext(const AppSettings& settings);
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
+
+    const AppSettings& settings;
+
+    std::atomic<int32_t> runState{kRunIdle};
+    int32_t windowsMajorVersion;
+    std::atomic<HWND> window{nullptr};
+    std::atomic<int32_t> cleaningRun{0};
+    std::atomic<uint32_t> lastError{0};
+    std::atomic<int32_t> stopFlag{1};
+    std::atomic<int32_t> flags{0};
+    std::atomic<int32_t> batchActive{0};
+    std::atomic<CBackupItem*> currentTask{nullptr};
+
+    std::atomic<uint64_t> totalBytes{0};
+    std::atomic<uint64_t> bytesTransferred{0};
+    std::atomic<double> progress{0.0};
+    std::atomic<int32_t> cancelFlag{0};
+    std::atomic<int32_t> pausedInCopy{0};
+    std::atomic<int32_t> copying{0};
+
+    std::atomic<int32_t> tasksDone{0};
+    std::atomic<int32_t> filesCopied{0};
+    std::atomic<int32_t> filesFailed{0};
+    std::atomic<int32_t> filesDone{0};
+    std::atomic<uint64_t> freedBytes{0};
+
+    // Written by the worker during a run; read by others only once the worker has been joined.
+    std::vector<std::unique_ptr<CBackupFileInfo>> retryList;
+
+    // The file being copied, without folder; empty when no copy runs.
+    void SetCurrentFile(const std::wstring& name);
+    std::wstring CurrentFile() const;
+
+    // The pause event of the running copy: created signalled for each copy, closed after it.
+    bool CreatePauseEvent();
+    void ClosePauseEvent();
+    bool HasPauseEvent() const;
+    void SetPauseEvent();
+    void ResetPauseEvent();
+    // Waits on the event (no time limit); returns at once when there is none.
+    void WaitPauseEvent();
+
+    // Adds "<local time>\t<text>\r\n" to the status history.
+    void AppendStatusLine(const std::wstring& text);
+    // Drops the oldest n lines (everything up to and including the n-th line feed).
+    void TrimStatusHistory(int n);
+    std::wstring StatusHistory() const;
+    // Counts every line ever appended, so a reader can tell what is new.
+    uint64_t StatusLinesAppended() const;
+
+    // The state of the current task, or idle when there is none.
+    int32_t CurrentTaskState() const;
+    void PostToWindow(UINT message, WPARAM wParam) const;
+
+private:
+    mutable std::mutex lock_;
+    std::wstring currentFile_;
+    std::wstring statusHistory_;
+    uint64_t linesAppended_ = 0;
+    // Only the worker creates, waits on and closes it; the UI thread only signals it.
+    UniqueHandle pauseEvent_;
+};
+
+}  // namespace vw

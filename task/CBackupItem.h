@@ -1,0 +1,87 @@
+#pragma once
+// One backup task: its folders, options, schedule, identity and times, stored as the profile
+// section "Item<index>", plus the small run-time state the run controller and the window share.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "task/DateTime.h"
+
+namespace vw {
+
+class ProfileStore;
+struct AppSettings;
+
+// The persistent keys of a task, numbered as stored code relies on.
+enum class TaskKey : int {
+    Index = 0,
+    Id = 1,
+    Name = 2,
+    Source = 3,
+    Dest = 4,
+    Start = 5,
+    StartTime = 6,
+    Clock = 7,
+    ClockHour = 8,
+    ClockMinute = 9,
+    Week = 10,
+    AutoTime = 11,
+    AutoMinute = 12,
+    CreateTime = 13,
+    LastTime = 14,
+    History = 15,
+    RemoveFollow = 16,
+};
+
+// Run-time states of a task.
+enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
+
+class CBackupItem {
+public:
+    // A new task: the defaults of a task the user has just added; index -1 (not stored yet).
+    CBackupItem(ProfileStore& profile, const AppSettings& settings, int32_t timerId);
+    CBackupItem(const CBackupItem&) = delete;
+    CBackupItem& operator=(const CBackupItem&) = delete;
+
+    bool Load();
+    bool LoadKey(TaskKey key);
+    bool Save();
+    bool SaveKey(TaskKey key);
+    bool DeleteSection();
+    void SetLastTime(const DateTime& time, bool save);
+    void SetDest(const std::wstring& dest, bool save);
+    void SetCreateTime(const DateTime& time, bool save);
+    // The list's status column; `cleaning` is the run controller's cleaning-run flag.
+    std::wstring GetStatusText(bool cleaning) const;
+
+    // "Item<index>".
+    std::wstring SectionName() const;
+
+    int32_t timerId;
+    std::atomic<int32_t> state{kTaskIdle};
+    int32_t index = -1;
+    std::wstring Id;
+    std::wstring Name;
+    std::wstring Source;
+    std::wstring Dest;
+    int32_t History = 1;
+    int32_t RemoveFollow = 1;
+    int32_t Start = 1;
+    int32_t StartTime = 10;
+    int32_t Clock = 0;
+    int32_t ClockHour = 0;
+    int32_t ClockMinute = 0;
+    int32_t Week = 127;
+    int32_t AutoTime = 0;
+    int32_t AutoMinute = 120;
+    DateTime CreateTime;
+    DateTime LastTime;
+    DateTime NextTime;
+    std::atomic<uint32_t> result{0};
+
+private:
+    ProfileStore& profile_;
+    const AppSettings& settings_;
+};
+
+}  // namespace vw
