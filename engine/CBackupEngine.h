@@ -58,12 +58,23 @@ public:
     const std::wstring& WorkFolder() const { return workFolder_; }
     const std::wstring& HistoryFolder() const { return historyFolder_; }
     const std::wstring& MarkerFile() const { return markerFile_; }
+    // The destination volume is FAT-formatted (last-write times in 2-second steps); set by Init.
+    bool DestinationIsFat() const { return destinationIsFat_; }
 
 private:
     // Sets ERR_TASK_CONFIG and returns false when one of the five paths is empty.
     bool PathsReady();
     void BuildPaths();
     bool StopRequested() const;
+
+    // The recursive part of SyncDest, below its entry checks.
+    bool SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history, bool cleanMode);
+    // Steps of CopyEntry once the entry is known to need a copy.
+    void ReplaceFile(const CBackupFileInfo& entry);
+    // A previous version that could go neither into history nor back: kept where no walk touches it.
+    void KeepDisplacedVersion(const CBackupFileInfo& entry);
+    // Deletes a file for good; a cleaning run counts it with the size its listing gave.
+    void DeleteCounted(const std::wstring& path, uint64_t size);
 
     CBackupItem& task_;
     RunContext& context_;
@@ -72,10 +83,16 @@ private:
     std::wstring workFolder_;
     std::wstring historyFolder_;
     std::wstring markerFile_;
+    bool destinationIsFat_ = false;
+    // A displaced version is still in the work folder, which must then not be emptied.
+    bool workFolderHoldsKept_ = false;
 };
 
 // Drive test for a destination: a letter C..Z present in the drive list whose type is known and
 // has a root; optical drives only when allowed. UNC paths never pass.
 bool DriveIsUsable(const std::wstring& path, bool allowOptical);
+
+// FAT, FAT32 or exFAT (the file-system name of GetVolumeInformationW), compared case-insensitively.
+bool IsFatVolume(const std::wstring& fileSystemName);
 
 }  // namespace vw

@@ -1,0 +1,157 @@
+// Binding a destination folder to its task through the hidden marker file, and checking that
+// binding at the start of every run.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "engine/CBackupEngine.h"
+#include "engine/FileOps.h"
+#include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
+#include "task/CBackupItem.h"
+#include "task/DateTime.h"
+#include "win/IniFile.h"
+
+namespace vw {
+
+namespace {
+
+constexpr wchar_t kCreateTimeKey[] = L"CreateTime";
+constexpr wchar_t kLastTimeKey[] = L"LastTime";
+// The marker's stamps are 19 characters; a longer value is read into this much and then refused.
+constexpr size_t kMarkerValueCapacity = 128;
+
+bool IsFolder(const std::wstring& path)
+{
+    return PathIsDirectoryW(path.c_str()) != FALSE;
+}
+
+// A file, not a folder that happens to carry the marker's name.
+bool IsFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// "X:\" for a drive path, "\\server\share\" for a UNC path, empty otherwise.
+std::wstring VolumeRoot(const std::wstring& path)
+{
+    if (path.size() >= 2 && path[1] == L':')
+        return path.substr(0, 2) + L"\\";
+    if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') {
+        const size_t server = path.find(L'\\', 2);
+        if (server == std::wstring::npos)
+            return {};
+        const size_t share = path.find(L'\\', server + 1);
+        return share == std::wstring::npos ? path + L"\\" : path.substr(0, share + 1);
+    }
+    return {};
+}
+
+std::wstring VolumeFileSystem(const std::wstring& path)
+{
+    const std::wstring root = VolumeRoot(path);
+    wchar_t name[MAX_PATH + 1] = {};
+    if (root.empty() ||
+        !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1))
+        return {};
+    return name;
+}
+
+}  // namespace
+
+bool CBackupEngine::Init()
+{
+    BuildPaths();
+    const bool ready = CheckDest();
+    // Asked once per run: the pass compares every file's time with it.
+    destinationIsFat_ = ready && IsFatVolume(VolumeFileSystem(destFolder_));
+    return ready;
+}
+
+bool CBackupEngine::CheckDest()
+{
+    if (!PathsReady())
+        return false;
+    if (!IsFolder(sourceFolder_)) {
+        context_.lastError = ERR_SOURCE_FOLDER_MISSING;
+        return false;
+    }
+
+    bool destReady = false;
+    if (task_.LastTime.IsNever())
+        destReady = InitDest();
+    else if (VerifyMarker())
+        destReady = true;
+    else
+        destReady = FollowDriveLetter();
+    destReady = destReady && IsFolder(destFolder_);
+
+    if (!destReady) {
+        context_.lastError = ERR_DEST_FOLDER_MISSING;
+        return false;
+    }
+    return true;
+}
+
+bool CBackupEngine::InitDest()
+{
+    if (!PathsReady())
+        return false;
+    if (!DriveIsUsable(destFolder_, false) || !CreateFolderTree(destFolder_))
+        return false;
+    Sleep(10);
+    if (!WriteCreateTime())
+        return false;
+    context_.flags.fetch_or(kFlagDestNewlyBound);
+    return task_.History ? CreateFolderTree(historyFolder_) : true;
+}
+
+bool CBackupEngine::WriteCreateTime()
+{
+    if (!PathsReady())
+        return false;
+    if (!IsFolder(destFolder_))
+        return true;
+
+    const DateTime now = DateTime::Now();
+    IniFile marker(markerFile_);
+    const bool written = marker.SetString(task_.Id, kCreateTimeKey, FormatDateTime(now));
+    // The task only takes the stamp once the marker really carries it; otherwise the run still
+    // goes on, and the next one finds no stamp to verify.
+    if (written && IsFile(markerFile_) && SetFileAttributesW(markerFile_.c_str(), FILE_ATTRIBUTE_HIDDEN))
+        task_.SetCreateTime(now, true);
+    return true;
+}
+
+bool CBackupEngine::VerifyMarker()
+{
+    if (!PathsReady())
+        return false;
+    if (!IsFolder(destFolder_) || !IsFile(markerFile_))
+        return false;
+
+    std::wstring text;
+    DateTime stamp;
+    if (!IniFile(markerFile_).GetString(task_.Id, kCreateTimeKey, text, kMarkerValueCapacity) || text.empty() ||
+        !ParseDateTime(text, stamp))
+        return false;
+
+    // A task record that lost its stamp takes the destination's.
+    if (task_.CreateTime.IsNever()) {
+        task_.SetCreateTime(stamp, true);
+        return true;
+    }
+    return task_.CreateTime == stamp;
+}
+
+void CBackupEngine::WriteLastTime()
+{
+    // No error code here: the run is over, and a failed write is not reported. (The work, history
+    // and marker paths are empty exactly when the destination folder is.)
+    if (sourceFolder_.empty() || markerFile_.empty())
+        return;
+    if (IsFolder(destFolder_))
+        IniFile(markerFile_).SetString(task_.Id, kLastTimeKey, FormatDateTime(task_.LastTime));
+}
+
+}  // namespace vw
