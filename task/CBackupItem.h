@@ -1,6 +1,8 @@
 #pragma once
 // One backup task: its folders, options, schedule, identity and times, stored as the profile
 // section "Item<index>", plus the small run-time state the run controller and the window share.
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -53,6 +55,12 @@ public:
     void SetCreateTime(const DateTime& time, bool save);
     // The list's status column; `cleaning` is the run controller's cleaning-run flag.
     std::wstring GetStatusText(bool cleaning) const;
+
+    // Computes NextTime from the clock and arms the task's timer (id timerId) on `window`,
+    // killing the one it had; no automatic run due leaves it without a timer. UI thread only:
+    // Windows refuses SetTimer/KillTimer on a window of another thread, so a worker asks the
+    // window to call this. False only when the timer could not be armed. (task/Schedule.cpp)
+    bool Reschedule(HWND window, int32_t minTime, bool startupMode);
 
     // "Item<index>".
     std::wstring SectionName() const;
