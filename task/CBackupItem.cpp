@@ -1,0 +1,260 @@
+#include "task/CBackupItem.h"
+
+#include <cwctype>
+#include <iterator>
+
+#include "task/AppSettings.h"
+#include "win/Format.h"
+#include "win/ProfileStore.h"
+
+namespace vw {
+
+namespace {
+
+// Entry names in TaskKey order.
+constexpr const wchar_t* kKeyNames[] = {
+    L"Index",      L"Id",   L"Name",        L"Source",    L"Dest",     L"Start",
+    L"StartTime",  L"Clock", L"ClockHour",  L"ClockMinute", L"Week",   L"AutoTime",
+    L"AutoMinute", L"CreateTime", L"LastTime", L"History", L"RemoveFollow",
+};
+static_assert(std::size(kKeyNames) == static_cast<size_t>(TaskKey::RemoveFollow) + 1);
+
+// The order of a whole-section write and read. Index and Id lead, so a section cut short by a failed
+// write still names its task.
+constexpr TaskKey kSaveOrder[] = {
+    TaskKey::Index,     TaskKey::Id,         TaskKey::Name,        TaskKey::Source,    TaskKey::Dest,
+    TaskKey::History,   TaskKey::RemoveFollow, TaskKey::Start,     TaskKey::StartTime, TaskKey::Clock,
+    TaskKey::ClockHour, TaskKey::ClockMinute, TaskKey::Week,       TaskKey::AutoTime,  TaskKey::AutoMinute,
+    TaskKey::CreateTime, TaskKey::LastTime,
+};
+static_assert(std::size(kSaveOrder) == std::size(kKeyNames));
+
+const wchar_t* KeyName(TaskKey key)
+{
+    return kKeyNames[static_cast<int>(key)];
+}
+
+// Folders are kept without a trailing backslash: the engine appends its own.
+std::wstring TrimFolder(const std::wstring& text)
+{
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && std::iswspace(text[first]))
+        ++first;
+    while (last > first && std::iswspace(text[last - 1]))
+        --last;
+    while (last > first && text[last - 1] == L'\\')
+        --last;
+    return text.substr(first, last - first);
+}
+
+// A time that is not valid is stored as never: "Invalid DateTime" or an empty text would not read back
+// as a time, and a reader that refuses such a section would drop the whole task.
+std::wstring StoredTimeText(const DateTime& time)
+{
+    return FormatDateTime(time.IsValid() ? time : DateTime::Never());
+}
+
+}  // namespace
+
+CBackupItem::CBackupItem(ProfileStore& profile, const AppSettings& settings, int32_t timerId)
+    : timerId(timerId), profile_(profile), settings_(settings)
+{
+}
+
+std::wstring CBackupItem::SectionName() const
+{
+    return Format(L"Item%d", index);
+}
+
+bool CBackupItem::LoadKey(TaskKey key)
+{
+    if (index < 0)
+        return false;
+    const std::wstring section = SectionName();
+    const wchar_t* name = KeyName(key);
+    auto readInt = [&](int32_t& field, int defaultValue) {
+        field = profile_.GetInt(section, name, defaultValue);
+        return true;
+    };
+    // A time that cannot be read must not cost the task: it reads as never, as a task that never ran.
+    auto readTime = [&](DateTime& field) {
+        if (!ParseDateTime(profile_.GetString(section, name, FormatDateTime(DateTime::Never())), field))
+            field = DateTime::Never();
+        return true;
+    };
+
+    switch (key) {
+    case TaskKey::Index:
+        return profile_.GetInt(section, name, -1) == index;
+    case TaskKey::Id:
+        Id = profile_.GetString(section, name, L"");
+        return true;
+    case TaskKey::Name:
+        Name = profile_.GetString(section, name, L"");
+        return true;
+    case TaskKey::Source:
+        Source = TrimFolder(profile_.GetString(section, name, L""));
+        return true;
+    case TaskKey::Dest:
+        Dest = TrimFolder(profile_.GetString(section, name, L""));
+        return true;
+    case TaskKey::Start:
+        return readInt(Start, 0);
+    case TaskKey::StartTime:
+        return readInt(StartTime, 0);
+    case TaskKey::Clock:
+        return readInt(Clock, 0);
+    case TaskKey::ClockHour:
+        return readInt(ClockHour, 0);
+    case TaskKey::ClockMinute:
+        return readInt(ClockMinute, 0);
+    case TaskKey::Week:
+        return readInt(Week, 127);
+    case TaskKey::AutoTime:
+        return readInt(AutoTime, 0);
+    case TaskKey::AutoMinute: {
+        const int32_t minTime = settings_.MinTime.load();
+        return readInt(AutoMinute, static_cast<uint32_t>(minTime) >= 61 ? minTime : 60);
+    }
+    case TaskKey::CreateTime:
+        return readTime(CreateTime);
+    case TaskKey::LastTime:
+        return readTime(LastTime);
+    case TaskKey::History:
+        return readInt(History, 1);
+    case TaskKey::RemoveFollow:
+        return readInt(RemoveFollow, 1);
+    }
+    return false;
+}
+
+bool CBackupItem::Load()
+{
+    if (!LoadKey(TaskKey::Index))
+        return false;
+    bool ok = true;
+    for (TaskKey key : kSaveOrder) {
+        if (key != TaskKey::Index)
+            ok = LoadKey(key) && ok;
+    }
+    return ok;
+}
+
+bool CBackupItem::SaveKey(TaskKey key)
+{
+    if (index < 0)
+        return false;
+    const std::wstring section = SectionName();
+    const wchar_t* name = KeyName(key);
+    switch (key) {
+    case TaskKey::Index:
+        return profile_.SetInt(section, name, index);
+    case TaskKey::Id:
+        return profile_.SetString(section, name, Id);
+    case TaskKey::Name:
+        return profile_.SetString(section, name, Name);
+    case TaskKey::Source:
+        return profile_.SetString(section, name, Source);
+    case TaskKey::Dest:
+        return profile_.SetString(section, name, Dest);
+    case TaskKey::Start:
+        return profile_.SetInt(section, name, Start);
+    case TaskKey::StartTime:
+        return profile_.SetInt(section, name, StartTime);
+    case TaskKey::Clock:
+        return profile_.SetInt(section, name, Clock);
+    case TaskKey::ClockHour:
+        return profile_.SetInt(section, name, ClockHour);
+    case TaskKey::ClockMinute:
+        return profile_.SetInt(section, name, ClockMinute);
+    case TaskKey::Week:
+        return profile_.SetInt(section, name, Week);
+    case TaskKey::AutoTime:
+        return profile_.SetInt(section, name, AutoTime);
+    case TaskKey::AutoMinute:
+        return profile_.SetInt(section, name, AutoMinute);
+    case TaskKey::CreateTime:
+        return profile_.SetString(section, name, StoredTimeText(CreateTime));
+    case TaskKey::LastTime:
+        return profile_.SetString(section, name, StoredTimeText(LastTime));
+    case TaskKey::History:
+        return profile_.SetInt(section, name, History);
+    case TaskKey::RemoveFollow:
+        return profile_.SetInt(section, name, RemoveFollow);
+    }
+    return false;
+}
+
+bool CBackupItem::Save()
+{
+    if (index < 0)
+        return false;
+    for (TaskKey key : kSaveOrder) {
+        if (!SaveKey(key))
+            return false;
+    }
+    return true;
+}
+
+bool CBackupItem::DeleteSection()
+{
+    return index >= 0 && profile_.RemoveSection(SectionName());
+}
+
+void CBackupItem::SetLastTime(const DateTime& time, bool save)
+{
+    LastTime = time;
+    if (save && index >= 0)
+        SaveKey(TaskKey::LastTime);
+}
+
+void CBackupItem::SetDest(const std::wstring& dest, bool save)
+{
+    Dest = dest;
+    if (save && index >= 0)
+        SaveKey(TaskKey::Dest);
+}
+
+void CBackupItem::SetCreateTime(const DateTime& time, bool save)
+{
+    CreateTime = time;
+    if (save && index >= 0)
+        SaveKey(TaskKey::CreateTime);
+}
+
+std::wstring CBackupItem::GetStatusText(bool cleaning) const
+{
+    switch (state.load()) {
+    case kTaskIdle:
+        switch (result.load()) {
+        case 0:
+            return L"";
+        case 15:
+        case 100004:
+        case 100005:
+            return L"路径错误";
+        case 8:
+        case 14:
+            return L"内存不足";
+        case 39:
+            return L"磁盘已满";
+        case 1235:
+            return L"备份终止";
+        case 240:
+            return L"清理终止";
+        default:
+            return cleaning ? L"清理出错" : L"备份出错";
+        }
+    case kTaskWaiting:
+        return L"等待备份";
+    case kTaskPaused:
+        return L"暂停";
+    case kTaskRunning:
+        return cleaning ? L"正在清理" : L"正在备份";
+    default:
+        return L"";
+    }
+}
+
+}  // namespace vw
