@@ -1,0 +1,177 @@
+#include "engine/CopyWithProgress.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "engine/FileOps.h"
+#include "engine/Notifications.h"
+#include "engine/RunContext.h"
+#include "task/AppSettings.h"
+#include "task/CBackupItem.h"
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+namespace {
+
+// The attributes a new file can take over from its source; the others (folder, sparse,
+// compressed, reparse point, ...) describe how the source is stored, not what the user set.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
+
+// Holds the worker while the user's pause lasts. The state is looked at again after the event is
+// reset: a resume that came in between found no paused copy to release and must not be lost.
+void HoldWhilePaused(RunContext& context)
+{
+    if (!context.HasPauseEvent())
+        return;
+    if (context.CurrentTaskState() == kTaskPaused) {
+        context.pausedInCopy = 1;
+        context.ResetPauseEvent();
+        if (context.CurrentTaskState() == kTaskPaused)
+            context.PostToWindow(WM_BACKUP_THREAD_PAUSE_MSG, 0);
+        else
+            context.SetPauseEvent();
+    }
+    context.WaitPauseEvent();
+    context.pausedInCopy = 0;
+}
+
+// Called once before the first chunk and after every chunk; false when the copy is to give up.
+bool ReportProgress(RunContext& context, uint64_t total, uint64_t transferred)
+{
+    context.totalBytes = total;
+    context.bytesTransferred = transferred;
+    context.progress = total == 0 ? 0.0 : static_cast<double>(transferred) * 100.0 / static_cast<double>(total);
+
+    HoldWhilePaused(context);
+
+    const int64_t delay = static_cast<int64_t>(context.settings.Speed.load()) * 3;
+    if (delay >= 1 && delay <= 300)
+        Sleep(static_cast<DWORD>(delay));
+
+    return context.cancelFlag.load() == 0;
+}
+
+DWORD WriteAll(HANDLE file, const char* data, DWORD size)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr))
+            return GetLastError();
+        // A write that takes nothing without an error has nowhere left to put the data.
+        if (written == 0)
+            return ERROR_DISK_FULL;
+        data += written;
+        size -= written;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Streams the content from `in` to `out` in chunks through one buffer.
+DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size)
+{
+    std::unique_ptr<char[]> buffer;
+    try {
+        buffer = std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+
+    uint64_t total = size;
+    uint64_t transferred = 0;
+    if (!ReportProgress(context, total, transferred))
+        return ERROR_REQUEST_ABORTED;
+    // Read to the end rather than to the size seen at the start: a file that grows or shrinks
+    // meanwhile is copied as it is when the copy reaches its end.
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, buffer.get(), kCopyChunkSize, &got, nullptr))
+            return GetLastError();
+        if (got == 0)
+            break;
+        if (const DWORD error = WriteAll(out, buffer.get(), got); error != ERROR_SUCCESS)
+            return error;
+        transferred += got;
+        total = std::max(total, transferred);
+        if (!ReportProgress(context, total, transferred))
+            return ERROR_REQUEST_ABORTED;
+    }
+    // An empty file, or one that shrank, is complete all the same.
+    context.totalBytes = transferred;
+    context.bytesTransferred = transferred;
+    context.progress = 100.0;
+    return ERROR_SUCCESS;
+}
+
+// The whole copy of one file; the system error code, or ERROR_SUCCESS.
+DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination)
+{
+    // A symbolic link is opened through to its target, so its content is what gets copied.
+    UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in)
+        return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(in.get(), &info))
+        return GetLastError();
+
+    UniqueFile out(CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out)
+        return GetLastError();  // not ours: an existing file there stays untouched
+
+    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    DWORD error = CopyContent(context, in.get(), out.get(), size);
+    if (error == ERROR_SUCCESS &&
+        !SetFileTime(out.get(), &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime))
+        error = GetLastError();
+    out.reset();
+    in.reset();
+
+    if (error != ERROR_SUCCESS) {
+        // The file did not exist before this copy: a partial one must not pass for a backup.
+        DeleteFileW(destination.c_str());
+        return error;
+    }
+    const DWORD attributes = info.dwFileAttributes & kKeptAttributes;
+    SetFileAttributesW(destination.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
+                      const std::wstring& fileName)
+{
+    context.SetCurrentFile(fileName);
+    context.totalBytes = 0;
+    context.bytesTransferred = 0;
+    context.progress = 0.0;
+    context.cancelFlag = 0;
+    context.pausedInCopy = 0;
+    context.copying = 1;
+    context.ClosePauseEvent();
+    // Without an event the copy simply cannot pause inside the file; pauses between files still work.
+    context.CreatePauseEvent();
+
+    const DWORD error = CopyFileChunked(context, source, destination);
+    if (error != ERROR_SUCCESS) {
+        context.lastError = error;
+        if (IsFatalCopyError(error))
+            context.stopFlag = 1;
+    }
+
+    context.pausedInCopy = 0;
+    context.ClosePauseEvent();
+    context.copying = 0;
+    context.SetCurrentFile(std::wstring());
+    return error == ERROR_SUCCESS;
+}
+
+}  // namespace vw

@@ -1,0 +1,204 @@
+#include "engine/FileOps.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+namespace {
+
+constexpr DWORD kShareReadDelete = FILE_SHARE_READ | FILE_SHARE_DELETE;
+
+struct FileTimes {
+    FILETIME creation{};
+    FILETIME lastAccess{};
+    FILETIME lastWrite{};
+};
+
+// Backup semantics so that folders open as well as files.
+UniqueFile OpenForTimes(const std::wstring& path, DWORD access)
+{
+    return UniqueFile(CreateFileW(path.c_str(), access, kShareReadDelete, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+bool ReadTimes(const std::wstring& path, FileTimes& times)
+{
+    const UniqueFile file = OpenForTimes(path, GENERIC_READ);
+    return file && GetFileTime(file.get(), &times.creation, &times.lastAccess, &times.lastWrite);
+}
+
+// FILE_WRITE_ATTRIBUTES rather than GENERIC_WRITE: a read-only file takes new times as well.
+bool WriteTimes(const std::wstring& path, const FileTimes& times)
+{
+    const UniqueFile file = OpenForTimes(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES);
+    return file && SetFileTime(file.get(), &times.creation, &times.lastAccess, &times.lastWrite);
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    return PathIsDirectoryW(path.c_str()) != FALSE;
+}
+
+bool IsDriveSpec(const std::wstring& path)
+{
+    return path.size() == 2 && path[1] == L':';
+}
+
+}  // namespace
+
+void AppendBackslash(std::wstring& path)
+{
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+}
+
+void JoinName(std::wstring& path, const std::wstring& name)
+{
+    if (path.empty())
+        return;
+    AppendBackslash(path);
+    path += name;
+}
+
+void JoinFolder(std::wstring& path, const std::wstring& name)
+{
+    JoinName(path, name);
+    AppendBackslash(path);
+}
+
+bool FolderExists(const std::wstring& path)
+{
+    if (path.empty())
+        return false;
+    std::wstring query = path;
+    if (query.back() == L'\\')
+        query.pop_back();
+    const bool driveRoot = IsDriveSpec(query);
+    if (driveRoot)
+        query += L"\\*.*";
+
+    WIN32_FIND_DATAW data;
+    const UniqueFindHandle find(FindFirstFileW(query.c_str(), &data));
+    if (driveRoot) {
+        // A root is a folder whenever it can be listed, whatever its first entry is: an empty
+        // stick or one whose first entry is a file is still a usable root.
+        return find.valid() || GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    return find && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FolderIsEmpty(const std::wstring& folder)
+{
+    std::wstring pattern = folder;
+    JoinName(pattern, L"*.*");
+    WIN32_FIND_DATAW data;
+    const UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find)
+        return true;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name != L"." && name != L"..")
+            return false;
+    } while (FindNextFileW(find.get(), &data));
+    return true;
+}
+
+bool CreateFolderTree(const std::wstring& path)
+{
+    if (path.size() < 3)
+        return false;
+    // The folder part: everything before the last "\" (so "C:\a\b\" and "C:\a\b\f.txt" both
+    // give "C:\a\b", and a bare root gives "C:", which is refused).
+    const size_t last = path.rfind(L'\\');
+    const std::wstring folder = last == std::wstring::npos ? std::wstring() : path.substr(0, last);
+    if (folder.size() <= 2)
+        return false;
+    if (IsFolder(folder))
+        return true;
+
+    const std::wstring walk = folder + L'\\';
+    for (size_t slash = walk.find(L'\\'); slash != std::wstring::npos; slash = walk.find(L'\\', slash + 1)) {
+        std::wstring prefix = walk.substr(0, slash);
+        // "C:" alone names the drive's current folder, not its root.
+        const std::wstring probe = IsDriveSpec(prefix) ? prefix + L'\\' : prefix;
+        if (IsFolder(probe))
+            continue;
+        if (!CreateDirectoryW(prefix.c_str(), nullptr))
+            return false;
+    }
+    return true;
+}
+
+bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
+                       const std::wstring& model)
+{
+    if (name.empty() || from.empty() || to.empty() || !IsFolder(from))
+        return false;
+    std::wstring file = from;
+    JoinName(file, name);
+    if (!PathFileExistsW(file.c_str()))
+        return false;
+
+    std::wstring targetFolder = to;
+    AppendBackslash(targetFolder);
+    const std::wstring target = targetFolder + name;
+    if (PathFileExistsW(target.c_str()) && !DeleteFileW(target.c_str()))
+        return false;
+
+    FileTimes fileTimes;
+    const bool haveFileTimes = ReadTimes(file, fileTimes);
+
+    bool createdFolder = false;
+    FileTimes folderTimes;
+    bool haveFolderTimes = false;
+    if (!IsFolder(targetFolder) && CreateFolderTree(targetFolder)) {
+        createdFolder = true;
+        const std::wstring& modelFolder = !model.empty() && IsFolder(model) ? model : from;
+        haveFolderTimes = ReadTimes(modelFolder, folderTimes);
+    }
+    if (!IsFolder(targetFolder))
+        return false;
+
+    if (!MoveFileW(file.c_str(), target.c_str()))
+        return false;
+    if (haveFileTimes)
+        WriteTimes(target, fileTimes);
+    // After the move: putting the file in changed the new folder's last-write time.
+    if (createdFolder && haveFolderTimes)
+        WriteTimes(targetFolder, folderTimes);
+    return true;
+}
+
+bool CopyFileTimes(const std::wstring& target, const std::wstring& source)
+{
+    if (!PathFileExistsW(source.c_str()) || !PathFileExistsW(target.c_str()))
+        return false;
+    const UniqueFile from = OpenForTimes(source, GENERIC_READ);
+    const UniqueFile to = OpenForTimes(target, GENERIC_READ | FILE_WRITE_ATTRIBUTES);
+    if (!from || !to)
+        return false;
+    FileTimes times;
+    if (!GetFileTime(from.get(), &times.creation, &times.lastAccess, &times.lastWrite))
+        return false;
+    return SetFileTime(to.get(), &times.creation, &times.lastAccess, &times.lastWrite) != FALSE;
+}
+
+bool IsFatalCopyError(unsigned long code)
+{
+    // Errors of the disk, the device, the network or the system's resources: trying the next file
+    // would only fail again the same way.
+    static constexpr unsigned long kFatal[] = {
+        8,    14,   15,   19,   20,   21,   25,   26,   27,   29,   30,   39,   50,   53,    55,
+        59,   65,   84,   108,  110,  112,  125,  147,  1130, 1393, 1450, 1451, 1452, 1617, 1721,
+        1785, 2105, 2229, 2507, 3055, 3056, 8446, 10069,
+    };
+    return std::find(std::begin(kFatal), std::end(kFatal), code) != std::end(kFatal);
+}
+
+}  // namespace vw
