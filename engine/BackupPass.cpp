@@ -1,0 +1,298 @@
+// The backup pass: scan the source and copy what is new or changed, retry what failed once,
+// then move out of the destination what the source no longer has.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+
+#include "engine/CBackupEngine.h"
+#include "engine/CopyWithProgress.h"
+#include "engine/FileOps.h"
+#include "engine/FolderListing.h"
+#include "engine/Notifications.h"
+#include "engine/RunContext.h"
+#include "task/CBackupItem.h"
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::wstring WithBackslash(std::wstring path)
+{
+    AppendBackslash(path);
+    return path;
+}
+
+std::wstring Joined(std::wstring path, const std::wstring& name)
+{
+    JoinName(path, name);
+    return path;
+}
+
+std::wstring JoinedFolder(std::wstring path, const std::wstring& name)
+{
+    JoinFolder(path, name);
+    return path;
+}
+
+}  // namespace
+
+bool IsSkippedName(const std::wstring& name)
+{
+    for (const wchar_t* skipped : {kWorkFolderName, kHistoryFolderName, kMarkerFileName, kRecycleBinName})
+        if (CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), skipped, -1, TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+bool NeedsCopy(const std::wstring& sourceFile, const std::wstring& destFile, bool fatDestination)
+{
+    FileStamp source;
+    FileStamp dest;
+    if (!ReadStamp(sourceFile, source))
+        return true;
+    return StampsDiffer(source, ReadStamp(destFile, dest) ? &dest : nullptr, fatDestination);
+}
+
+bool CBackupEngine::BackupPass()
+{
+    bool result = false;
+    if (PathsReady())
+        result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() &&
+                 SyncDest(sourceFolder_, destFolder_, historyFolder_, false);
+    if (!workFolder_.empty() && PathIsDirectoryW(workFolder_.c_str()) && !workFolderHoldsKept_)
+        EmptyFolder(workFolder_);
+    return result;
+}
+
+bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& dest, const std::wstring& history)
+{
+    if (source.empty() || dest.empty() || history.empty() || !FolderExists(source))
+        return false;
+    const std::wstring s = WithBackslash(source);
+    const std::wstring d = WithBackslash(dest);
+    const std::wstring h = WithBackslash(history);
+    if (SamePath(s, d))
+        return true;
+
+    bool created = false;
+    FolderSnapshot destEntries;
+    if (FolderExists(d)) {
+        destEntries.Read(d);
+    } else {
+        // The parent exists by construction: a single folder, not a tree.
+        if (!CreateDirectoryW(d.c_str(), nullptr) || !PathIsDirectoryW(d.c_str()))
+            return false;
+        created = true;
+    }
+
+    bool result = true;
+    FolderListing listing(s);
+    while (listing.Next()) {
+        if (context_.stopFlag.load()) {
+            result = false;
+            break;
+        }
+        PauseCheckpoint();
+        const std::wstring name = listing.Name();
+        if (IsSkippedName(name))
+            continue;
+        if (listing.IsFolder()) {
+            // A sub-tree that fails does not fail its parent.
+            ScanSource(s + name, JoinedFolder(d, name), JoinedFolder(h, name));
+            continue;
+        }
+        // The same decision as NeedsCopy, taken from the two listings instead of two look-ups.
+        if (StampsDiffer(StampOf(listing.Entry()), destEntries.FindFile(name), DestinationIsFat()))
+            ReplaceFile(CBackupFileInfo{0, name, s, d, h});
+    }
+    // Files were just written into the new folder: give it the source folder's times last.
+    if (created)
+        CopyFileTimes(d, s);
+    return result;
+}
+
+bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
+{
+    if (NeedsCopy(Joined(entry.sourceFolder, entry.name), Joined(entry.destFolder, entry.name), DestinationIsFat()))
+        ReplaceFile(entry);
+    return true;
+}
+
+void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry)
+{
+    const std::wstring sourceFile = Joined(entry.sourceFolder, entry.name);
+    const std::wstring destFile = Joined(entry.destFolder, entry.name);
+    const std::wstring workFile = Joined(workFolder_, entry.name);
+
+    const bool folderReady = PathIsDirectoryW(entry.destFolder.c_str()) || CreateFolderTree(entry.destFolder);
+    bool blocked = false;
+    if (PathFileExistsW(destFile.c_str()))
+        blocked = !MoveFileKeepTimes(entry.name, entry.destFolder, workFolder_, L"");
+
+    if (!blocked && folderReady) {
+        if (CopyWithProgress(context_, sourceFile, destFile, entry.name)) {
+            CopyFileTimes(destFile, sourceFile);
+            if (PathFileExistsW(workFile.c_str())) {
+                if (!task_.History)
+                    DeleteFileW(workFile.c_str());
+                else if (!MoveFileKeepTimes(entry.name, workFolder_, entry.historyFolder, entry.destFolder))
+                    KeepDisplacedVersion(entry);
+            }
+            ++context_.filesDone;
+            ++context_.filesCopied;
+            if (entry.retry)
+                --context_.filesFailed;
+            return;
+        }
+        if (PathFileExistsW(workFile.c_str()) && !MoveFileKeepTimes(entry.name, workFolder_, entry.destFolder, L""))
+            KeepDisplacedVersion(entry);
+    }
+
+    if (entry.retry == 0) {
+        ++context_.filesFailed;
+        auto retry = std::make_unique<CBackupFileInfo>(entry);
+        retry->retry = 1;
+        context_.retryList.push_back(std::move(retry));
+    }
+}
+
+void CBackupEngine::KeepDisplacedVersion(const CBackupFileInfo& entry)
+{
+    // The work folder is emptied when the pass ends, so a previous version left there would be
+    // lost. Its "_历史文件" sub-tree is on the skip list, which no walk enters or empties.
+    const std::wstring relative = entry.destFolder.substr(std::min(destFolder_.size(), entry.destFolder.size()));
+    const std::wstring keepFolder = workFolder_ + kHistoryFolderName + L"\\" + relative;
+    const std::wstring destFile = Joined(entry.destFolder, entry.name);
+    std::wstring keptAt = Joined(keepFolder, entry.name);
+    if (!MoveFileKeepTimes(entry.name, workFolder_, keepFolder, entry.destFolder)) {
+        keptAt = Joined(workFolder_, entry.name);
+        workFolderHoldsKept_ = true;
+    }
+    context_.AppendStatusLine(
+        Format(L"文件“%s”的旧版本无法移入历史文件夹，已保留为“%s”", destFile.c_str(), keptAt.c_str()));
+}
+
+bool CBackupEngine::RetryFailed()
+{
+    if (StopRequested())
+        return true;
+    const size_t count = context_.retryList.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (context_.stopFlag.load()) {
+            context_.retryList.clear();
+            return false;
+        }
+        PauseCheckpoint();
+        CopyEntry(*context_.retryList[i]);
+    }
+    context_.retryList.clear();
+    return true;
+}
+
+bool CBackupEngine::SyncDest(const std::wstring& source, const std::wstring& dest, const std::wstring& history,
+                             bool cleanMode)
+{
+    if (!PathsReady() || StopRequested())
+        return false;
+    return SyncWalk(source, dest, history, cleanMode);
+}
+
+bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history,
+                             bool cleanMode)
+{
+    // A backup without history never removes anything from the destination.
+    if (!cleanMode && !task_.History)
+        return true;
+    if (source.empty() || dest.empty() || history.empty())
+        return false;
+    const std::wstring s = WithBackslash(source);
+    const std::wstring d = WithBackslash(dest);
+    const std::wstring h = WithBackslash(history);
+    if (SamePath(s, d) || !FolderExists(d))
+        return true;
+
+    FolderSnapshot sourceEntries;
+    sourceEntries.Read(s);
+    bool result = true;
+    FolderListing listing(d);
+    while (listing.Next()) {
+        if (context_.stopFlag.load()) {
+            result = false;
+            break;
+        }
+        PauseCheckpoint();
+        const std::wstring name = listing.Name();
+        if (IsSkippedName(name))
+            continue;
+        if (listing.IsFolder()) {
+            const std::wstring sub = d + name + L"\\";
+            SyncWalk(JoinedFolder(s, name), sub, JoinedFolder(h, name), cleanMode);
+            if (!sourceEntries.ContainsFolder(name) && FolderIsEmpty(sub))
+                RemoveDirectoryW(sub.c_str());
+            continue;
+        }
+        if (sourceEntries.Contains(name))
+            continue;
+        if (cleanMode)
+            DeleteCounted(d + name, StampOf(listing.Entry()).size);
+        else
+            MoveFileKeepTimes(name, d, h, L"");
+    }
+    return result;
+}
+
+bool CBackupEngine::EmptyFolder(const std::wstring& folder)
+{
+    const std::wstring p = WithBackslash(folder);
+    if (!FolderExists(p))
+        return true;
+    bool result = true;
+    FolderListing listing(p);
+    while (listing.Next()) {
+        if (context_.stopFlag.load()) {
+            result = false;
+            break;
+        }
+        PauseCheckpoint();
+        const std::wstring name = listing.Name();
+        if (IsSkippedName(name))
+            continue;
+        const std::wstring path = p + name;
+        if (listing.IsFolder()) {
+            EmptyFolder(path + L"\\");
+            if (FolderIsEmpty(path))
+                RemoveDirectoryW(path.c_str());
+        } else {
+            DeleteCounted(path, StampOf(listing.Entry()).size);
+        }
+    }
+    return result;
+}
+
+void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size)
+{
+    if (DeleteFileW(path.c_str()) && context_.cleaningRun.load()) {
+        ++context_.filesDone;
+        context_.freedBytes += size;
+    }
+}
+
+void CBackupEngine::PauseCheckpoint()
+{
+    if (context_.CurrentTaskState() != kTaskPaused)
+        return;
+    context_.PostToWindow(WM_BACKUP_THREAD_PAUSE_MSG, 0);
+    // A stop releases the hold too, so a stop can never leave the worker waiting here.
+    while (context_.CurrentTaskState() == kTaskPaused && !context_.stopFlag.load())
+        Sleep(100);
+}
+
+}  // namespace vw

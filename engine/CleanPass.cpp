@@ -1,0 +1,57 @@
+// Cleaning: delete for good what the source no longer has, and empty the history folder.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "engine/CBackupEngine.h"
+#include "engine/RunContext.h"
+#include "task/CBackupItem.h"
+#include "win/Format.h"
+
+namespace vw {
+
+bool CBackupEngine::CleanPass()
+{
+    for (const std::wstring* path : {&sourceFolder_, &destFolder_, &workFolder_, &historyFolder_, &markerFile_})
+        if (path->empty())
+            return false;
+    if (!context_.cleaningRun.load())
+        return false;
+    // Once started, the pass reports success even when a stop cut it short.
+    if (!SyncDest(sourceFolder_, destFolder_, historyFolder_, true))
+        return true;
+    if (task_.History && !EmptyFolder(historyFolder_))
+        return true;
+    if (PathIsDirectoryW(workFolder_.c_str()))
+        EmptyFolder(workFolder_);
+    return true;
+}
+
+std::wstring FormatByteSize(uint64_t bytes)
+{
+    struct Unit {
+        uint64_t above;
+        double scale;
+        const wchar_t* text;
+    };
+    static const Unit units[] = {
+        {1ull << 40, 1.0 / (1ull << 40), L"TB"},
+        {1ull << 30, 1.0 / (1ull << 30), L"GB"},
+        {1ull << 20, 1.0 / (1ull << 20), L"MB"},
+        {1024, 1.0 / 1024, L"KB"},
+    };
+    double value = static_cast<double>(bytes);
+    const wchar_t* unit = L"字节";
+    for (const Unit& candidate : units) {
+        if (bytes > candidate.above) {
+            value *= candidate.scale;
+            unit = candidate.text;
+            break;
+        }
+    }
+    std::wstring text = Format(L"%9.2f%s", value, unit);
+    const size_t first = text.find_first_not_of(L" \t");
+    const size_t last = text.find_last_not_of(L" \t");
+    return first == std::wstring::npos ? std::wstring() : text.substr(first, last - first + 1);
+}
+
+}  // namespace vw

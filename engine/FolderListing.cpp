@@ -1,0 +1,105 @@
+#include "engine/FolderListing.h"
+
+namespace vw {
+
+namespace {
+
+uint64_t Combine(DWORD high, DWORD low)
+{
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+bool IsDotEntry(const wchar_t* name)
+{
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+}  // namespace
+
+FileStamp StampOf(const WIN32_FIND_DATAW& data)
+{
+    return {Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime),
+            Combine(data.nFileSizeHigh, data.nFileSizeLow)};
+}
+
+bool ReadStamp(const std::wstring& path, FileStamp& stamp)
+{
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(FindFirstFileW(path.c_str(), &data));
+    if (!find)
+        return false;
+    stamp = StampOf(data);
+    return true;
+}
+
+bool StampsDiffer(const FileStamp& source, const FileStamp* dest, bool fatDestination)
+{
+    if (!dest || dest->size != source.size)
+        return true;
+    if (!fatDestination)
+        return dest->lastWrite != source.lastWrite;
+    constexpr uint64_t kTwoSeconds = 20'000'000;
+    const uint64_t gap = dest->lastWrite > source.lastWrite ? dest->lastWrite - source.lastWrite
+                                                            : source.lastWrite - dest->lastWrite;
+    return gap > kTwoSeconds;
+}
+
+FolderListing::FolderListing(const std::wstring& folder)
+{
+    find_.reset(FindFirstFileW((folder + L"*.*").c_str(), &data_));
+}
+
+bool FolderListing::Next()
+{
+    if (!find_)
+        return false;
+    for (;;) {
+        if (first_)
+            first_ = false;
+        else if (!FindNextFileW(find_.get(), &data_))
+            return false;
+        if (!IsDotEntry(data_.cFileName))
+            return true;
+    }
+}
+
+void FolderSnapshot::Read(const std::wstring& folder)
+{
+    entries_.clear();
+    FolderListing listing(folder);
+    while (listing.Next())
+        entries_.emplace(FoldCase(listing.Name()), Entry{StampOf(listing.Entry()), listing.IsFolder()});
+}
+
+const FolderSnapshot::Entry* FolderSnapshot::Find(const std::wstring& name) const
+{
+    const auto found = entries_.find(FoldCase(name));
+    return found == entries_.end() ? nullptr : &found->second;
+}
+
+const FileStamp* FolderSnapshot::FindFile(const std::wstring& name) const
+{
+    const Entry* entry = Find(name);
+    return entry && !entry->folder ? &entry->stamp : nullptr;
+}
+
+bool FolderSnapshot::Contains(const std::wstring& name) const
+{
+    return Find(name) != nullptr;
+}
+
+bool FolderSnapshot::ContainsFolder(const std::wstring& name) const
+{
+    const Entry* entry = Find(name);
+    return entry && entry->folder;
+}
+
+std::wstring FoldCase(const std::wstring& name)
+{
+    std::wstring folded = name;
+    if (!folded.empty())
+        CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+    return folded;
+}
+
+}  // namespace vw

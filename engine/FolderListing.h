@@ -1,0 +1,67 @@
+#pragma once
+// Reading folders: a streaming listing (one FindFirstFileW/FindNextFileW pass) and a snapshot of
+// a folder's files keyed by name without regard to case, so the backup compares each source file
+// with the destination's entry without asking the file system once per file.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+// What a directory entry says about a file: all a copy decision looks at.
+struct FileStamp {
+    uint64_t lastWrite = 0;  // 100-ns intervals
+    uint64_t size = 0;
+};
+
+FileStamp StampOf(const WIN32_FIND_DATAW& data);
+// Reads one path's own directory entry; false when it does not exist.
+bool ReadStamp(const std::wstring& path, FileStamp& stamp);
+// The copy decision: the destination is missing, or differs in last-write time or size. On a FAT
+// destination, whose times are kept in 2-second steps, times within 2 seconds count as equal.
+bool StampsDiffer(const FileStamp& source, const FileStamp* dest, bool fatDestination);
+
+// Walks the entries of "<folder>*.*" in file-system order, without "." and "..".
+class FolderListing {
+public:
+    // `folder` ends with "\".
+    explicit FolderListing(const std::wstring& folder);
+    bool Next();
+    const WIN32_FIND_DATAW& Entry() const { return data_; }
+    std::wstring Name() const { return data_.cFileName; }
+    bool IsFolder() const { return (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+private:
+    UniqueFindHandle find_;
+    WIN32_FIND_DATAW data_{};
+    bool first_ = true;
+};
+
+// The entries of one folder by upper-cased name: one listing answers every question the walk
+// asks about that folder.
+class FolderSnapshot {
+public:
+    void Read(const std::wstring& folder);
+    // The file of that name, or null (also when the name is a folder).
+    const FileStamp* FindFile(const std::wstring& name) const;
+    // A file or a folder of that name.
+    bool Contains(const std::wstring& name) const;
+    bool ContainsFolder(const std::wstring& name) const;
+
+private:
+    struct Entry {
+        FileStamp stamp;
+        bool folder = false;
+    };
+    const Entry* Find(const std::wstring& name) const;
+    std::unordered_map<std::wstring, Entry> entries_;
+};
+
+// Upper-cases a name the way file names are compared.
+std::wstring FoldCase(const std::wstring& name);
+
+}  // namespace vw

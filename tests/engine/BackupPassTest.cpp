@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/CopyWithProgress.h"
+#include "engine/FileOps.h"
+#include "engine/FolderListing.h"
+#include "engine/SystemErrorText.h"
+#include "support/EngineFixture.h"
+#include "support/TreeSnapshot.h"
+#include "win/Format.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using namespace vwtest;
+
+const FILETIME kOld = FileTimeFromLocal(2021, 3, 4, 10, 20, 30);
+const FILETIME kNew = FileTimeFromLocal(2023, 7, 8, 9, 10, 11);
+
+class BackupPass : public EngineFixture {
+protected:
+    void Put(const std::wstring& path, const std::string& bytes, const FILETIME& time = kOld)
+    {
+        ASSERT_TRUE(WriteFileBytes(path, bytes)) << vw::WideToUtf8(path);
+        ASSERT_TRUE(SetLastWriteTime(path, time));
+    }
+};
+
+TEST_F(BackupPass, FirstBackupMirrorsTheTreeWithTimes)
+{
+    Put(Src(L"a.txt"), "alpha");
+    Put(Src(L"sub\\deeper\\b.bin"), std::string(70000, 'b'), kNew);
+    Put(Src(L"空.txt"), "");
+    CreateDirectoryW(Src(L"empty").c_str(), nullptr);
+    const FILETIME folderTime = FileTimeFromLocal(2019, 1, 2, 3, 4, 6);
+    ASSERT_TRUE(SetLastWriteTime(Src(L"sub"), folderTime));
+
+    ASSERT_TRUE(Backup());
+
+    std::wstring difference;
+    EXPECT_TRUE(SameFiles(ReadTree(Src()), ReadTree(Dst()), &difference)) << vw::WideToUtf8(difference);
+    EXPECT_EQ(ReadFileBytes(Dst(L"sub\\deeper\\b.bin")), std::string(70000, 'b'));
+    EXPECT_TRUE(SameFileTime(GetLastWriteTime(Dst(L"sub")), folderTime)) << "a new folder takes its source's times";
+    EXPECT_EQ(context.filesCopied.load(), 3);
+    EXPECT_EQ(context.filesFailed.load(), 0);
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP"))) << "the work folder is empty after a pass";
+}
+
+TEST_F(BackupPass, DecidesByLastWriteTimeAndSizeOnly)
+{
+    Put(Src(L"same.txt"), "source!");
+    Put(Src(L"newer-dest.txt"), "old source");
+    Put(Src(L"resized.txt"), "12345");
+    Put(Src(L"touched.txt"), "abc");
+    ASSERT_TRUE(Backup());
+
+    Put(Dst(L"same.txt"), "SOURCE?");                   // same size and time, other content: left alone
+    Put(Dst(L"newer-dest.txt"), "newer dest", kNew);    // newer destination: replaced by the older source
+    Put(Src(L"resized.txt"), "123456");                 // same time, other size
+    Put(Src(L"touched.txt"), "abc", kNew);              // same size, other time
+    context.filesCopied = 0;
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"same.txt")), "SOURCE?");
+    EXPECT_EQ(ReadFileBytes(Dst(L"newer-dest.txt")), "old source");
+    EXPECT_TRUE(SameFileTime(GetLastWriteTime(Dst(L"newer-dest.txt")), kOld));
+    EXPECT_EQ(ReadFileBytes(Dst(L"resized.txt")), "123456");
+    EXPECT_TRUE(SameFileTime(GetLastWriteTime(Dst(L"touched.txt")), kNew));
+    EXPECT_EQ(context.filesCopied.load(), 3);
+}
+
+TEST_F(BackupPass, SkippedNamesAreNeverBackedUpNorRemoved)
+{
+    for (const wchar_t* name : {L"_TEMP", L"_历史文件", L"_vaultwren.INI", L"$Recycle.Bin"}) {
+        Put(Src(name), "skip me");
+        Put(Src(std::wstring(L"sub\\") + name + L"\\inner.txt"), "skip me too");
+    }
+    Put(Src(L"sub\\kept.txt"), "kept");
+    // The destination has the same names deeper down, with no source: they must stay.
+    Put(Dst(L"sub\\_TEMP\\x.txt"), "dest only");
+    Put(Dst(L"sub\\$RECYCLE.BIN\\y.txt"), "dest only");
+
+    ASSERT_TRUE(Backup());
+
+    EXPECT_FALSE(FileExists(Dst(L"sub\\_历史文件\\inner.txt")));
+    EXPECT_FALSE(FileExists(Dst(L"_vaultwren.INI")) && ReadFileBytes(Dst(L"_vaultwren.INI")) == "skip me");
+    EXPECT_TRUE(FileExists(Dst(L"sub\\kept.txt")));
+    EXPECT_EQ(ReadFileBytes(Dst(L"sub\\_TEMP\\x.txt")), "dest only");
+    EXPECT_EQ(ReadFileBytes(Dst(L"sub\\$RECYCLE.BIN\\y.txt")), "dest only");
+    EXPECT_EQ(context.filesCopied.load(), 1);
+}
+
+TEST_F(BackupPass, HistoryKeepsReplacedAndRemovedFiles)
+{
+    Put(Src(L"doc\\report.txt"), "v1");
+    Put(Src(L"gone\\old.txt"), "old");
+    Put(Src(L"top.txt"), "top");
+    ASSERT_TRUE(Backup());
+
+    Put(Src(L"doc\\report.txt"), "v2", kNew);
+    ASSERT_TRUE(DeleteFileW(Src(L"gone\\old.txt").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(Src(L"gone").c_str()));
+    ASSERT_TRUE(DeleteFileW(Src(L"top.txt").c_str()));
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"doc\\report.txt")), "v2");
+    EXPECT_EQ(ReadFileBytes(Hist(L"doc\\report.txt")), "v1");
+    EXPECT_TRUE(SameFileTime(GetLastWriteTime(Hist(L"doc\\report.txt")), kOld)) << "history keeps the file's times";
+    EXPECT_EQ(ReadFileBytes(Hist(L"gone\\old.txt")), "old");
+    EXPECT_EQ(ReadFileBytes(Hist(L"top.txt")), "top");
+    EXPECT_FALSE(vw::FolderExists(Dst(L"gone"))) << "the folder of a removed source folder goes once empty";
+
+    // A second replacement keeps only the newer previous version.
+    Put(Src(L"doc\\report.txt"), "v3!", kOld);
+    ASSERT_TRUE(Backup());
+    EXPECT_EQ(ReadFileBytes(Dst(L"doc\\report.txt")), "v3!");
+    EXPECT_EQ(ReadFileBytes(Hist(L"doc\\report.txt")), "v2");
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+}
+
+TEST_F(BackupPass, WithoutHistoryNothingIsRemovedAndPreviousVersionsGo)
+{
+    task.History = 0;
+    Put(Src(L"keep.txt"), "v1");
+    Put(Src(L"removed.txt"), "still here");
+    ASSERT_TRUE(Backup());
+
+    Put(Src(L"keep.txt"), "v2", kNew);
+    ASSERT_TRUE(DeleteFileW(Src(L"removed.txt").c_str()));
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"keep.txt")), "v2");
+    EXPECT_EQ(ReadFileBytes(Dst(L"removed.txt")), "still here");
+    EXPECT_FALSE(FileExists(Hist(L"keep.txt")));
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+}
+
+TEST_F(BackupPass, SourceEqualToDestinationDoesNothing)
+{
+    Put(Src(L"a.txt"), "a");
+    vw::CBackupEngine engine(task, context);
+    EXPECT_TRUE(engine.ScanSource(Src(), Src(), Src(L"_历史文件")));
+    std::wstring upper = Src();
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    EXPECT_TRUE(engine.ScanSource(Src(), upper, Src(L"_历史文件")));
+    EXPECT_EQ(context.filesCopied.load(), 0);
+}
+
+TEST_F(BackupPass, LockedFileFailsOnceAndIsRetried)
+{
+    Put(Src(L"locked.txt"), "locked");
+    Put(Src(L"free.txt"), "free");
+    vw::UniqueFile lock(CreateFileW(Src(L"locked.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+
+    vw::CBackupEngine engine(task, context);
+    ASSERT_TRUE(engine.Init());
+    ASSERT_TRUE(engine.ScanSource(engine.SourceFolder(), engine.DestFolder(), engine.HistoryFolder()));
+    EXPECT_EQ(context.filesFailed.load(), 1);
+    EXPECT_EQ(context.lastError.load(), 32u);
+    EXPECT_EQ(context.stopFlag.load(), 0) << "a locked file fails only that file";
+    ASSERT_EQ(context.retryList.size(), 1u);
+    EXPECT_EQ(context.retryList[0]->retry, 1);
+
+    // Still locked at the retry: counted once as failed, not listed again.
+    EXPECT_TRUE(engine.RetryFailed());
+    EXPECT_EQ(context.filesFailed.load(), 1);
+    EXPECT_TRUE(context.retryList.empty());
+    EXPECT_FALSE(FileExists(Dst(L"locked.txt")));
+}
+
+TEST_F(BackupPass, RetryThatSucceedsCountsAsCopied)
+{
+    Put(Src(L"locked.txt"), "locked");
+    vw::UniqueFile lock(CreateFileW(Src(L"locked.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    vw::CBackupEngine engine(task, context);
+    ASSERT_TRUE(engine.Init());
+    ASSERT_TRUE(engine.ScanSource(engine.SourceFolder(), engine.DestFolder(), engine.HistoryFolder()));
+    ASSERT_EQ(context.filesFailed.load(), 1);
+
+    lock.reset();
+    EXPECT_TRUE(engine.RetryFailed());
+    EXPECT_EQ(context.filesFailed.load(), 0);
+    EXPECT_EQ(context.filesCopied.load(), 1);
+    EXPECT_EQ(ReadFileBytes(Dst(L"locked.txt")), "locked");
+}
+
+TEST_F(BackupPass, StopDuringTheScanEndsTheWalkAtTheNextEntry)
+{
+    for (int i = 0; i < 8; ++i)
+        Put(Src(vw::Format(L"f%d.bin", i)), std::string(1000, 'x'));
+    settings.Speed = 100;  // 300 ms a progress report: the stop lands while a copy runs
+    std::thread stopper([&] {
+        while (context.filesCopied.load() < 2)
+            Sleep(1);
+        context.stopFlag = 1;
+    });
+    vw::CBackupEngine engine(task, context);
+    ASSERT_TRUE(engine.Init());
+    EXPECT_FALSE(engine.BackupPass());
+    stopper.join();
+    EXPECT_GE(context.filesCopied.load(), 2);
+    EXPECT_LE(context.filesCopied.load(), 3);
+}
+
+TEST_F(BackupPass, EmptyPathsFailWithTheConfigurationError)
+{
+    task.Dest.clear();
+    vw::CBackupEngine engine(task, context);
+    engine.Init();
+    EXPECT_FALSE(engine.BackupPass());
+    EXPECT_EQ(context.lastError.load(), vw::ERR_TASK_CONFIG);
+}
+
+TEST_F(BackupPass, PreviousVersionIsKeptWhenHistoryCannotTakeIt)
+{
+    Put(Src(L"a\\doc.txt"), "v1");
+    ASSERT_TRUE(Backup());
+    // A file where the history folder "a" would have to be created.
+    ASSERT_TRUE(vw::CreateFolderTree(Hist()));
+    Put(Hist(L"a"), "in the way");
+    Put(Src(L"a\\doc.txt"), "v2", kNew);
+
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"a\\doc.txt")), "v2");
+    const std::wstring kept = Dst(L"_TEMP\\_历史文件\\a\\doc.txt");
+    EXPECT_EQ(ReadFileBytes(kept), "v1") << "the previous version survives the emptying of the work folder";
+    EXPECT_NE(context.StatusHistory().find(kept), std::wstring::npos) << "a status line names where it is";
+
+    // A later pass leaves it where it is.
+    Put(Src(L"b.txt"), "b");
+    ASSERT_TRUE(Backup());
+    EXPECT_EQ(ReadFileBytes(kept), "v1");
+}
+
+class FullDiskPass : public EngineFixture {
+protected:
+    FullDiskPass() : EngineFixture(kFullDisk) {}
+};
+
+TEST_F(FullDiskPass, EndsThePassAndPutsThePreviousVersionBack)
+{
+    if (!DriveAvailable(kFullDisk))
+        GTEST_SKIP() << "no full-disk drive: mounting a tmpfs was refused here";
+    ASSERT_TRUE(WriteFileBytes(Src(L"big.bin"), std::string(1 << 20, 'o')));
+    ASSERT_TRUE(SetLastWriteTime(Src(L"big.bin"), kOld));
+    ASSERT_TRUE(WriteFileBytes(Src(L"z-later.txt"), "later"));
+    ASSERT_TRUE(Backup());
+
+    ASSERT_TRUE(WriteFileOfSize(Src(L"big.bin"), 6 << 20));
+    ASSERT_TRUE(DeleteFileW(Dst(L"z-later.txt").c_str()));
+    context.filesCopied = 0;
+    EXPECT_FALSE(Backup());
+
+    EXPECT_EQ(context.lastError.load(), 112u);
+    EXPECT_EQ(context.stopFlag.load(), 1);
+    EXPECT_EQ(ReadFileBytes(Dst(L"big.bin")), std::string(1 << 20, 'o')) << "the previous version is back";
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+}
+
+TEST(CopyDecision, FatDestinationsCompareTimesWithinTwoSeconds)
+{
+    const uint64_t second = 10'000'000;
+    const vw::FileStamp source{1000 * second, 10};
+    const struct {
+        const wchar_t* fileSystem;
+        uint64_t destTime;
+        uint64_t destSize;
+        bool differs;
+    } cases[] = {
+        {L"NTFS", 1000 * second, 10, false},
+        {L"NTFS", 1001 * second, 10, true},
+        {L"NTFS", 1000 * second + 1, 10, true},
+        {L"FAT32", 1001 * second, 10, false},
+        {L"fat", 998 * second, 10, false},
+        {L"exFAT", 1002 * second, 10, false},
+        {L"FAT32", 1002 * second + 1, 10, true},
+        {L"FAT32", 1000 * second, 11, true},
+    };
+    for (const auto& c : cases) {
+        const vw::FileStamp dest{c.destTime, c.destSize};
+        EXPECT_EQ(vw::StampsDiffer(source, &dest, vw::IsFatVolume(c.fileSystem)), c.differs)
+            << vw::WideToUtf8(c.fileSystem) << " " << c.destTime;
+    }
+    EXPECT_TRUE(vw::StampsDiffer(source, nullptr, true)) << "a missing destination is always copied";
+}
+
+}  // namespace
