@@ -46,6 +46,9 @@ public:
     std::atomic<int32_t> flags{0};
     std::atomic<int32_t> batchActive{0};
     std::atomic<CBackupItem*> currentTask{nullptr};
+    // Raised by a worker as the last thing before its end message: that message is then its own
+    // and the thread is about to return, so joining it cannot wait on a run in progress.
+    std::atomic<int32_t> workerEnded{0};
 
     std::atomic<uint64_t> totalBytes{0};
     std::atomic<uint64_t> bytesTransferred{0};

@@ -1,0 +1,172 @@
+#include "engine/WorkerThreads.h"
+
+#include <cstdint>
+#include <cwctype>
+
+#include "engine/CBackupEngine.h"
+#include "engine/Notifications.h"
+#include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
+#include "task/CBackupItem.h"
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+// No exception may leave a thread: a step that throws counts as failed.
+template <typename Step>
+bool Guarded(Step step) noexcept
+{
+    try {
+        return step();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool MayStart(const RunContext* context, bool cleaning)
+{
+    return context && context->window.load() && context->stopFlag.load() == 0 &&
+           (context->cleaningRun.load() != 0) == cleaning && context->currentTask.load();
+}
+
+wchar_t DestinationLetter(const std::wstring& dest)
+{
+    for (wchar_t c : dest)
+        if (!iswspace(c))
+            return c;
+    return 0;
+}
+
+const wchar_t* Outcome(bool failed, const RunContext& context)
+{
+    if (failed)
+        return L"已终止";
+    return context.stopFlag.load() ? L"被强行终止" : L"完成";
+}
+
+// Every run ends with its task and the run idle again, whatever happened.
+void FinishRun(RunContext& context, CBackupItem& task)
+{
+    task.result = 0;
+    task.state = kTaskIdle;
+    context.runState = kRunIdle;
+}
+
+void ReportError(RunContext& context, CBackupItem& task, const wchar_t* format)
+{
+    const uint32_t error = context.lastError.load();
+    if (error == 0)
+        return;
+    task.result = error;
+    context.AppendStatusLine(Format(format, task.Name.c_str(), SystemErrorText(error).c_str()));
+}
+
+}  // namespace
+
+DWORD WINAPI BackupThreadProc(void* runContext)
+{
+    auto* context = static_cast<RunContext*>(runContext);
+    if (!MayStart(context, false))
+        return 0;
+    CBackupItem& task = *context->currentTask.load();
+    const wchar_t* name = task.Name.c_str();
+
+    context->AppendStatusLine(Format(L"任务“%s”开始...", name));
+    context->PostToWindow(WM_BACKUP_THREAD_START_MSG, 0);
+    context->flags = 0;
+    context->filesDone = 0;
+    context->retryList.clear();
+    {
+        CBackupEngine engine(task, *context);
+        const bool started = Guarded([&] { return engine.Init(); });
+        bool failed = !started;
+        if (!started) {
+            context->AppendStatusLine(Format(L"任务“%s”启动失败，请检查任务设置是否正确！", name));
+            context->retryList.clear();
+        } else {
+            const wchar_t letter = DestinationLetter(task.Dest);
+            if (context->flags.load() & kFlagDestLetterChanged) {
+                context->AppendStatusLine(Format(L"任务“%s”自动将目标文件夹盘符更改为%c:", name, letter));
+                context->flags &= ~kFlagDestLetterChanged;
+            }
+            ULARGE_INTEGER available{};
+            if (GetDiskFreeSpaceExW(engine.DestFolder().c_str(), &available, nullptr, nullptr) &&
+                available.QuadPart < kLowDiskSpaceBytes)
+                context->PostToWindow(WM_DISK_SPACE_LOW_MSG, letter);
+            engine.PauseCheckpoint();
+            failed = !Guarded([&] { return engine.BackupPass(); });
+            if (context->stopFlag.load() == 0) {
+                task.SetLastTime(DateTime::Now(), true);
+                ++context->tasksDone;
+            }
+            engine.PauseCheckpoint();
+            // Only a destination that passed the check is ours to write into.
+            engine.WriteLastTime();
+        }
+
+        FinishRun(*context, task);
+        if (failed)
+            ReportError(*context, task, L"任务“%s”发生错误，备份已终止，错误原因为：%s");
+        std::wstring text = Format(L"任务“%s”%s，成功备份%d个文件", name, Outcome(failed, *context),
+                                   context->filesDone.load());
+        if (const size_t left = context->retryList.size(); left > 0)
+            text = Format(L"%s，共%d个文件无法备份", text.c_str(), static_cast<int>(left));
+        context->AppendStatusLine(text);
+        context->retryList.clear();
+    }
+    // One end message per run, also after a start failure: it carries the stop flag, so a run
+    // that could not start lets the batch go on with the next waiting task.
+    const WPARAM stopped = static_cast<WPARAM>(context->stopFlag.load());
+    context->workerEnded = 1;
+    context->PostToWindow(WM_BACKUP_THREAD_END_MSG, stopped);
+    return 0;
+}
+
+DWORD WINAPI CleanThreadProc(void* runContext)
+{
+    auto* context = static_cast<RunContext*>(runContext);
+    if (!MayStart(context, true))
+        return 0;
+    CBackupItem& task = *context->currentTask.load();
+    const wchar_t* name = task.Name.c_str();
+
+    context->AppendStatusLine(Format(L"清理任务“%s”开始清理历史文件...", name));
+    context->PostToWindow(WM_BACKUP_THREAD_START_MSG, 0);
+    context->flags = 0;
+    context->filesDone = 0;
+    context->freedBytes = 0;
+    context->retryList.clear();
+    {
+        CBackupEngine engine(task, *context);
+        bool failed = !Guarded([&] { return engine.Init(); });
+        if (failed) {
+            context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件失败，请检查任务设置是否正确！", name));
+            context->retryList.clear();
+        } else {
+            engine.PauseCheckpoint();
+            failed = !Guarded([&] { return engine.CleanPass(); });
+            if (context->stopFlag.load() == 0) {
+                task.SetLastTime(DateTime::Now(), true);
+                ++context->tasksDone;
+            }
+            engine.PauseCheckpoint();
+        }
+
+        FinishRun(*context, task);
+        context->batchActive = 0;
+        if (failed)
+            ReportError(*context, task, L"清理任务“%s”清理历史文件时发生错误，清理已终止，错误原因为：%s");
+        context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
+                                         Outcome(failed, *context), context->filesDone.load(),
+                                         FormatByteSize(context->freedBytes.load()).c_str()));
+        context->retryList.clear();
+    }
+    context->workerEnded = 1;
+    context->PostToWindow(WM_BACKUP_THREAD_END_MSG, 2);
+    context->PostToWindow(WM_BACKUP_FINISH_MSG, 0);
+    return 0;
+}
+
+}  // namespace vw

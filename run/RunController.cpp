@@ -1,0 +1,405 @@
+#include "run/RunController.h"
+
+#include "engine/CBackupEngine.h"
+#include "engine/Notifications.h"
+#include "engine/RunContext.h"
+#include "engine/WorkerThreads.h"
+#include "task/AppSettings.h"
+#include "task/CBackupItem.h"
+#include "task/CBackupItemList.h"
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+constexpr uint32_t kBackupStopped = 1235;
+constexpr uint32_t kCleaningStopped = 240;
+
+}  // namespace
+
+RunController::RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings)
+    : tasks_(tasks), context_(context), settings_(settings)
+{
+    ResetRun(nullptr);
+}
+
+RunController::~RunController()
+{
+    if (worker_) {
+        context_.stopFlag = 1;
+        context_.cancelFlag = 1;
+        ReleasePendingPause();
+        Resume();
+        WaitForSingleObject(worker_.get(), INFINITE);
+        worker_.reset();
+    }
+    context_.retryList.clear();
+    context_.ClosePauseEvent();
+}
+
+void RunController::ClearRunFields()
+{
+    context_.cleaningRun = 0;
+    context_.lastError = 0;
+    context_.flags = 0;
+    context_.batchActive = 0;
+    context_.stopFlag = 1;
+    context_.currentTask = nullptr;
+    context_.SetCurrentFile(L"");
+    context_.totalBytes = 0;
+    context_.bytesTransferred = 0;
+    context_.progress = 0.0;
+    context_.cancelFlag = 0;
+    context_.pausedInCopy = 0;
+    context_.copying = 0;
+    context_.ClosePauseEvent();
+    context_.tasksDone = 0;
+    context_.filesCopied = 0;
+    context_.filesFailed = 0;
+    context_.filesDone = 0;
+    context_.freedBytes = 0;
+    context_.retryList.clear();
+}
+
+void RunController::ResetRun(HWND window)
+{
+    context_.window = window;
+    ClearRunFields();
+}
+
+void RunController::RescheduleAll(bool startupMode)
+{
+    for (const auto& task : tasks_)
+        task->Reschedule(context_.window.load(), settings_.MinTime.load(), startupMode);
+}
+
+void RunController::Enqueue(CBackupItem* task, bool startNow, bool manual)
+{
+    if (!task || task->state.load() != kTaskIdle)
+        return;
+    if (!manual) {
+        const int64_t sinceLast = (DateTime::Now() - task->LastTime).WholeSeconds();
+        if (sinceLast <= static_cast<int64_t>(settings_.MinTime.load()) * 60)
+            return;
+    }
+    task->state = kTaskWaiting;
+    if (startNow)
+        StartNext();
+}
+
+void RunController::StartAll()
+{
+    if (context_.runState.load() != kRunIdle || tasks_.empty())
+        return;
+    for (const auto& task : tasks_)
+        Enqueue(task.get(), false, true);
+    StartNext();
+}
+
+bool RunController::StartWorker(LPTHREAD_START_ROUTINE procedure)
+{
+    context_.workerEnded = 0;
+    worker_.reset(CreateThread(nullptr, 0, procedure, &context_, CREATE_SUSPENDED, nullptr));
+    if (!worker_)
+        return false;
+    ResumeThread(worker_.get());
+    return true;
+}
+
+void RunController::StartNext()
+{
+    if (context_.runState.load() != kRunIdle || tasks_.empty())
+        return;
+    bool busy = false;
+    for (const auto& task : tasks_) {
+        const int32_t state = task->state.load();
+        if (state == kTaskWaiting) {
+            JoinWorker();
+            context_.currentTask = task.get();
+            context_.lastError = 0;
+            context_.stopFlag = 0;
+            context_.cleaningRun = 0;
+            task->state = kTaskRunning;
+            context_.runState = kRunRunning;
+            if (context_.batchActive.load() == 0) {
+                context_.batchActive = 1;
+                context_.flags = 0;
+                context_.tasksDone = 0;
+                context_.filesCopied = 0;
+                context_.filesFailed = 0;
+                context_.retryList.clear();
+                context_.AppendStatusLine(L"启动备份任务...");
+                context_.PostToWindow(WM_BACKUP_BEGIN_MSG, 0);
+            }
+            if (StartWorker(BackupThreadProc))
+                return;
+            task->state = kTaskIdle;
+            context_.runState = kRunIdle;
+            context_.currentTask = nullptr;
+            context_.stopFlag = 1;
+            busy = false;
+            break;
+        }
+        if (state != kTaskIdle)
+            busy = true;
+    }
+    if (busy)
+        return;
+    EndBatchWithLine(L"备份任务完成！共完成备份任务%d个，成功备份%d个文件");
+    context_.PostToWindow(WM_BACKUP_FINISH_MSG, 0);
+}
+
+void RunController::EndBatchWithLine(const wchar_t* format)
+{
+    context_.batchActive = 0;
+    context_.runState = kRunIdle;
+    KillTimer(context_.window.load(), kStatusTimerId);
+    std::wstring text = Format(format, context_.tasksDone.load(), context_.filesCopied.load());
+    if (const int32_t failed = context_.filesFailed.load(); failed > 0)
+        text = Format(L"%s，%d个文件无法备份", text.c_str(), failed);
+    context_.AppendStatusLine(text);
+}
+
+void RunController::StartCleaning(CBackupItem* task)
+{
+    if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
+        context_.batchActive.load() != 0)
+        return;
+    JoinWorker();
+    context_.currentTask = task;
+    context_.lastError = 0;
+    context_.stopFlag = 0;
+    context_.cleaningRun = 1;
+    task->state = kTaskRunning;
+    context_.runState = kRunRunning;
+    context_.batchActive = 1;
+    context_.flags = 0;
+    context_.tasksDone = 0;
+    context_.filesCopied = 0;
+    context_.filesFailed = 0;
+    context_.retryList.clear();
+    if (StartWorker(CleanThreadProc))
+        return;
+    task->state = kTaskIdle;
+    context_.runState = kRunIdle;
+    context_.currentTask = nullptr;
+    context_.stopFlag = 1;
+}
+
+bool RunController::RequestPause()
+{
+    CBackupItem* task = context_.currentTask.load();
+    if (context_.runState.load() != kRunRunning || !context_.batchActive.load() || !task ||
+        task->state.load() != kTaskRunning)
+        return false;
+    task->state = kTaskPaused;
+    return true;
+}
+
+void RunController::ConfirmPause()
+{
+    CBackupItem* task = context_.currentTask.load();
+    if (context_.runState.load() != kRunRunning || !context_.batchActive.load() || !task ||
+        task->state.load() != kTaskPaused)
+        return;
+    // The worker holds itself, at its checkpoint or on the copy's pause event: no suspension.
+    context_.runState = kRunPaused;
+    context_.PostToWindow(WM_BACKUP_THREAD_PAUSE_MSG, 1);
+}
+
+bool RunController::Resume()
+{
+    CBackupItem* task = context_.currentTask.load();
+    if (context_.runState.load() != kRunPaused || !context_.batchActive.load() || !task ||
+        task->state.load() != kTaskPaused)
+        return false;
+    task->state = kTaskRunning;
+    context_.runState = kRunRunning;
+    if (context_.HasPauseEvent() && context_.pausedInCopy.load()) {
+        context_.SetPauseEvent();
+        context_.pausedInCopy = 0;
+    }
+    context_.PostToWindow(WM_BACKUP_THREAD_PAUSE_MSG, 2);
+    return true;
+}
+
+void RunController::ReleasePendingPause()
+{
+    CBackupItem* task = context_.currentTask.load();
+    if (context_.runState.load() == kRunRunning && task && task->state.load() == kTaskPaused) {
+        task->state = kTaskRunning;
+        context_.SetPauseEvent();
+    }
+}
+
+void RunController::CancelCopy()
+{
+    // The stop flag goes up first: a worker that sees its copy cancelled must also see that it
+    // was stopped, or it would finish the run as if it had completed.
+    context_.stopFlag = 1;
+    if (!context_.copying.load())
+        return;
+    context_.cancelFlag = 1;
+    while (context_.copying.load())
+        Sleep(100);
+}
+
+int32_t RunController::StoppedResult() const
+{
+    return context_.cleaningRun.load() ? kCleaningStopped : kBackupStopped;
+}
+
+void RunController::StopAll()
+{
+    if (context_.runState.load() == kRunPaused)
+        Resume();
+    ReleasePendingPause();
+    if (context_.runState.load() == kRunIdle)
+        return;
+    CBackupItem* current = context_.currentTask.load();
+    CancelCopy();
+    JoinWorker();
+    const uint32_t result = StoppedResult();
+    for (const auto& task : tasks_) {
+        if (task->state.load() != kTaskIdle) {
+            task->state = kTaskIdle;
+            task->result = result;
+        }
+    }
+    if (current) {
+        current->state = kTaskIdle;
+        current->result = result;
+    }
+    if (context_.cleaningRun.load()) {
+        context_.batchActive = 0;
+        context_.runState = kRunIdle;
+        KillTimer(context_.window.load(), kStatusTimerId);
+        context_.AppendStatusLine(Format(L"清理任务被强行终止！共清理%d个文件，共释放空间%s",
+                                         context_.filesDone.load(),
+                                         FormatByteSize(context_.freedBytes.load()).c_str()));
+    } else {
+        EndBatchWithLine(L"备份任务被强行终止！共完成备份任务%d个，成功备份%d个文件");
+    }
+    context_.PostToWindow(WM_BACKUP_FINISH_MSG, 1);
+    RescheduleAll(false);
+}
+
+void RunController::StopTask(CBackupItem* task)
+{
+    if (!task)
+        return;
+    if (context_.runState.load() == kRunPaused && task->state.load() == kTaskPaused)
+        Resume();
+    if (task == context_.currentTask.load())
+        ReleasePendingPause();
+
+    const HWND window = context_.window.load();
+    if (task->state.load() == kTaskWaiting) {
+        task->state = kTaskIdle;
+        task->result = StoppedResult();
+        task->Reschedule(window, settings_.MinTime.load(), false);
+        return;
+    }
+    if (context_.runState.load() != kRunRunning || task->state.load() != kTaskRunning)
+        return;
+    CancelCopy();
+    JoinWorker();
+    task->state = kTaskIdle;
+    context_.runState = kRunIdle;
+    KillTimer(window, kStatusTimerId);
+    context_.PostToWindow(WM_BACKUP_THREAD_END_MSG, 0);
+    task->result = StoppedResult();
+    task->Reschedule(window, settings_.MinTime.load(), false);
+}
+
+void RunController::JoinWorker()
+{
+    if (!worker_)
+        return;
+    CBackupItem* task = context_.currentTask.load();
+    const bool cleaning = context_.cleaningRun.load() != 0;
+    if (context_.stopFlag.load() == 0)
+        context_.stopFlag = 1;
+    WaitForSingleObject(worker_.get(), INFINITE);
+    worker_.reset();
+    context_.currentTask = nullptr;
+    // What the worker may not do itself: timers belong to the window's thread.
+    const HWND window = context_.window.load();
+    KillTimer(window, kStatusTimerId);
+    if (task && !cleaning)
+        task->Reschedule(window, settings_.MinTime.load(), false);
+}
+
+void RunController::AbandonBatch()
+{
+    if (!context_.batchActive.load() || context_.runState.load() != kRunIdle)
+        return;
+    const HWND window = context_.window.load();
+    for (const auto& task : tasks_) {
+        if (task->state.load() == kTaskWaiting) {
+            task->state = kTaskIdle;
+            task->Reschedule(window, settings_.MinTime.load(), false);
+        }
+    }
+    EndBatchWithLine(L"备份任务被强行终止！共完成备份任务%d个，成功备份%d个文件");
+    context_.PostToWindow(WM_BACKUP_FINISH_MSG, 1);
+}
+
+void RunController::EndBatch()
+{
+    KillTimer(context_.window.load(), kStatusTimerId);
+    ClearRunFields();
+    context_.runState = kRunIdle;
+}
+
+bool RunController::HandleMessage(UINT message, WPARAM wParam)
+{
+    switch (message) {
+    case WM_BACKUP_THREAD_START_MSG:
+        if (context_.runState.load() != kRunIdle)
+            SetTimer(context_.window.load(), kStatusTimerId, kStatusTimerPeriodMs, nullptr);
+        return true;
+    case WM_BACKUP_THREAD_END_MSG: {
+        // An end message whose worker was joined already (by a stop, or by the start of the
+        // next task) must not join, and so stop, the worker that runs now.
+        const bool ownEnd = worker_ && context_.workerEnded.load();
+        if (ownEnd)
+            JoinWorker();
+        if (wParam == 0)
+            StartNext();
+        else if (ownEnd && !context_.cleaningRun.load())
+            AbandonBatch();
+        return true;
+    }
+    case WM_BACKUP_FINISH_MSG:
+        if (worker_ && !context_.workerEnded.load())
+            return true;  // a new batch began after this message was posted: it is not its end
+        JoinWorker();
+        EndBatch();
+        return true;
+    case WM_BACKUP_THREAD_PAUSE_MSG:
+        if (wParam == 0)
+            ConfirmPause();
+        return true;
+    case WM_BACKUP_BEGIN_MSG:
+    case WM_DISK_SPACE_LOW_MSG:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool RunController::HandleTimer(UINT_PTR timerId)
+{
+    if (timerId <= kStatusTimerId)
+        return false;
+    CBackupItem* task = tasks_.FindByTimerId(static_cast<int32_t>(timerId));
+    if (!task)
+        return false;
+    KillTimer(context_.window.load(), timerId);
+    Enqueue(task, true, false);
+    return true;
+}
+
+}  // namespace vw

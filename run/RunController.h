@@ -1,0 +1,74 @@
+#pragma once
+// Which task runs and when: queueing, batches, pause, resume and stop, one worker thread at a
+// time. Every operation runs on the thread that owns the window (the UI thread): it alone arms
+// and kills timers and joins workers. HandleMessage/HandleTimer are the window's side of the
+// worker protocol, shared by the main window and the console runner; they draw nothing.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+class CBackupItem;
+class CBackupItemList;
+class RunContext;
+struct AppSettings;
+
+// Refreshes the status display while a run is going.
+inline constexpr UINT_PTR kStatusTimerId = 10000;
+inline constexpr UINT kStatusTimerPeriodMs = 5000;
+
+class RunController {
+public:
+    RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings);
+    ~RunController();
+    RunController(const RunController&) = delete;
+    RunController& operator=(const RunController&) = delete;
+
+    void ResetRun(HWND window);
+    void RescheduleAll(bool startupMode);
+    // Queues an idle task; an automatic run within MinTime of the task's last run stays idle.
+    void Enqueue(CBackupItem* task, bool startNow, bool manual);
+    void StartAll();
+    void StartNext();
+    void StartCleaning(CBackupItem* task);
+    // The window's pause command: asks the running task to pause.
+    bool RequestPause();
+    void ConfirmPause();
+    bool Resume();
+    void StopAll();
+    void StopTask(CBackupItem* task);
+    void JoinWorker();
+    void EndBatch();
+
+    // True for the six worker messages, after doing the protocol's part of them.
+    bool HandleMessage(UINT message, WPARAM wParam);
+    // True when the timer was a task's: the task is queued as an automatic run.
+    bool HandleTimer(UINT_PTR timerId);
+
+    bool HasWorker() const { return worker_.valid(); }
+
+private:
+    bool StartWorker(LPTHREAD_START_ROUTINE procedure);
+    // Clears what ResetRun and EndBatch both clear.
+    void ClearRunFields();
+    // A pause the window asked for but that was not confirmed yet: let the worker go on, so
+    // that a stop never waits on a copy held by it.
+    void ReleasePendingPause();
+    // Raises the stop flag, cancels the running copy and waits until it has given up.
+    void CancelCopy();
+    void EndBatchWithLine(const wchar_t* format);
+    // A run that ended itself with its stop flag up (a fatal disk error) ends its batch: the
+    // tasks still waiting would otherwise wait forever in a batch that never closes.
+    void AbandonBatch();
+    int32_t StoppedResult() const;
+
+    CBackupItemList& tasks_;
+    RunContext& context_;
+    const AppSettings& settings_;
+    UniqueHandle worker_;
+};
+
+}  // namespace vw

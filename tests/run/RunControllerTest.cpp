@@ -1,0 +1,431 @@
+// Batches as the window sees them: a real message-only window whose messages go to the
+// controller first, a pumped queue, real worker threads on real folders.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/CBackupEngine.h"
+#include "engine/Notifications.h"
+#include "engine/RunContext.h"
+#include "run/RunController.h"
+#include "support/MessageWindow.h"
+#include "support/TestDrives.h"
+#include "support/TestRegistry.h"
+#include "task/AppSettings.h"
+#include "task/CBackupItemList.h"
+#include "win/Format.h"
+#include "win/ProfileStore.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using namespace vwtest;
+using vw::WM_BACKUP_BEGIN_MSG;
+using vw::WM_BACKUP_FINISH_MSG;
+using vw::WM_BACKUP_THREAD_END_MSG;
+using vw::WM_BACKUP_THREAD_PAUSE_MSG;
+using vw::WM_BACKUP_THREAD_START_MSG;
+using vw::WM_DISK_SPACE_LOW_MSG;
+
+class Batch : public ::testing::Test {
+protected:
+    Batch() : key_(L"run"), profile(key_.path()), context(settings), tasks(profile, settings),
+              controller(tasks, context, settings)
+    {
+        window.SetHandler([this](UINT message, WPARAM wParam) {
+            if (message == WM_TIMER)
+                controller.HandleTimer(wParam);
+            else
+                controller.HandleMessage(message, wParam);
+        });
+        controller.ResetRun(window.get());
+    }
+    ~Batch() override
+    {
+        // Never leave a worker behind a failed assertion.
+        controller.StopAll();
+        window.PumpFor(std::chrono::milliseconds(50));
+    }
+
+    // A task whose source holds `files` small files (and one of `bigBytes` when given).
+    vw::CBackupItem& AddTask(const std::wstring& name, int files, uint64_t bigBytes = 0,
+                             wchar_t destDrive = kDiskN)
+    {
+        vw::CBackupItem* task = tasks.AddNew();
+        EXPECT_NE(task, nullptr);
+        task->Name = name;
+        task->Start = 0;
+        task->Source = folder.path() + name;
+        task->Dest = std::wstring(1, destDrive) + L":\\" + vw::Format(L"run-%lu-", GetCurrentProcessId()) + name;
+        destinations.push_back(task->Dest);
+        for (int i = 0; i < files; ++i)
+            EXPECT_TRUE(WriteFileBytes(task->Source + vw::Format(L"\\f%03d.txt", i), "data"));
+        if (bigBytes) {
+            EXPECT_TRUE(WriteFileOfSize(task->Source + L"\\big.bin", bigBytes));
+        }
+        CreateDirectoryW(task->Source.c_str(), nullptr);
+        task->Save();
+        return *task;
+    }
+
+    bool BatchFinished() const
+    {
+        for (const auto& entry : window.Log())
+            if (entry.message == WM_BACKUP_FINISH_MSG)
+                return context.batchActive.load() == 0;
+        return false;
+    }
+    bool RunToEnd() { return window.PumpUntil([&] { return BatchFinished(); }); }
+
+    std::wstring History() const { return context.StatusHistory(); }
+    bool HistoryHas(const std::wstring& text) const { return History().find(text) != std::wstring::npos; }
+    size_t PositionOf(const std::wstring& text) const { return History().find(text); }
+
+    static bool Copying(const vw::RunContext& context) { return context.copying.load() && context.bytesTransferred.load() > 0; }
+
+private:
+    TestRegistryKey key_;
+
+protected:
+    vw::ProfileStore profile;
+    vw::AppSettings settings;
+    vw::RunContext context;
+    vw::CBackupItemList tasks;
+    MessageWindow window;
+    vw::RunController controller;
+    ScratchFolder folder{kDiskM, L"run"};
+    std::vector<std::wstring> destinations;
+
+public:
+    void TearDown() override
+    {
+        for (const auto& dest : destinations)
+            RemoveTree(dest);
+    }
+};
+
+TEST_F(Batch, StartAllRunsTheTasksInListOrderInOneBatch)
+{
+    AddTask(L"甲", 2);
+    AddTask(L"乙", 3);
+    AddTask(L"丙", 1);
+    controller.StartAll();
+    for (const auto& task : tasks)
+        EXPECT_NE(task->state.load(), vw::kTaskIdle);
+    ASSERT_TRUE(RunToEnd());
+
+    const std::vector<Received> expected = {
+        {WM_BACKUP_BEGIN_MSG, 0},       {WM_BACKUP_THREAD_START_MSG, 0}, {WM_BACKUP_THREAD_END_MSG, 0},
+        {WM_BACKUP_THREAD_START_MSG, 0}, {WM_BACKUP_THREAD_END_MSG, 0},   {WM_BACKUP_THREAD_START_MSG, 0},
+        {WM_BACKUP_THREAD_END_MSG, 0},   {WM_BACKUP_FINISH_MSG, 0},
+    };
+    EXPECT_EQ(window.Log(), expected);
+    EXPECT_LT(PositionOf(L"启动备份任务..."), PositionOf(L"任务“甲”开始..."));
+    EXPECT_LT(PositionOf(L"任务“甲”完成，成功备份2个文件"), PositionOf(L"任务“乙”开始..."));
+    EXPECT_LT(PositionOf(L"任务“乙”完成，成功备份3个文件"), PositionOf(L"任务“丙”开始..."));
+    EXPECT_TRUE(HistoryHas(L"\t备份任务完成！共完成备份任务3个，成功备份6个文件\r\n"));
+    for (const auto& task : tasks) {
+        EXPECT_EQ(task->state.load(), vw::kTaskIdle);
+        EXPECT_FALSE(task->LastTime.IsNever());
+        EXPECT_EQ(task->result.load(), 0u);
+    }
+    EXPECT_EQ(context.runState.load(), vw::kRunIdle);
+    EXPECT_FALSE(controller.HasWorker());
+}
+
+TEST_F(Batch, TaskQueuedByItsTimerJoinsTheRunningBatch)
+{
+    settings.Speed = 20;  // 60 ms a chunk: the first task runs for a while
+    vw::CBackupItem& first = AddTask(L"first", 0, 8 << 20);
+    vw::CBackupItem& second = AddTask(L"second", 2);
+    controller.Enqueue(&first, true, true);
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+
+    SetTimer(window.get(), second.timerId, 1, nullptr);  // the schedule's timer fires
+    ASSERT_TRUE(window.PumpUntil([&] { return second.state.load() == vw::kTaskWaiting; }));
+    ASSERT_TRUE(RunToEnd());
+
+    int begins = 0;
+    int finishes = 0;
+    for (const auto& entry : window.Log()) {
+        begins += entry.message == WM_BACKUP_BEGIN_MSG;
+        finishes += entry.message == WM_BACKUP_FINISH_MSG;
+    }
+    EXPECT_EQ(begins, 1);
+    EXPECT_EQ(finishes, 1);
+    EXPECT_LT(PositionOf(L"任务“first”完成"), PositionOf(L"任务“second”开始..."));
+    EXPECT_TRUE(HistoryHas(L"共完成备份任务2个"));
+}
+
+TEST_F(Batch, AutomaticRunWithinMinTimeStaysIdle)
+{
+    settings.MinTime = 120;
+    vw::CBackupItem& task = AddTask(L"recent", 1);
+    controller.Enqueue(&task, true, true);
+    ASSERT_TRUE(RunToEnd());
+    window.ClearLog();
+
+    // Its timer fires minutes after that run ended.
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    EXPECT_EQ(task.state.load(), vw::kTaskIdle);
+    window.PumpFor(std::chrono::milliseconds(100));
+    EXPECT_TRUE(window.Log().empty());
+
+    // A manual start ignores MinTime.
+    controller.Enqueue(&task, true, true);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"任务“recent”完成，成功备份0个文件"));
+}
+
+TEST_F(Batch, StopOfAWaitingTaskLeavesTheRunningOneGoing)
+{
+    settings.Speed = 20;
+    vw::CBackupItem& running = AddTask(L"running", 0, 4 << 20);
+    vw::CBackupItem& waiting = AddTask(L"waiting", 1);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+
+    controller.StopTask(&waiting);
+    EXPECT_EQ(waiting.state.load(), vw::kTaskIdle);
+    EXPECT_EQ(waiting.result.load(), 1235u);
+    EXPECT_EQ(waiting.GetStatusText(false), L"备份终止");
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"任务“running”完成，成功备份1个文件"));
+    EXPECT_FALSE(HistoryHas(L"任务“waiting”开始"));
+    EXPECT_EQ(running.result.load(), 0u);
+    EXPECT_TRUE(window.Saw(WM_BACKUP_FINISH_MSG, 0));
+}
+
+TEST_F(Batch, StopOfTheRunningTaskStartsTheNextWaitingOne)
+{
+    settings.Speed = 20;
+    vw::CBackupItem& running = AddTask(L"running", 0, 16 << 20);
+    AddTask(L"next", 1);
+    AddTask(L"last", 1);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+
+    controller.StopTask(&running);
+    EXPECT_EQ(running.result.load(), 1235u);
+    EXPECT_EQ(running.GetStatusText(false), L"备份终止");
+    EXPECT_FALSE(FileExists(running.Dest + L"\\big.bin")) << "a cancelled copy leaves no partial file";
+    ASSERT_TRUE(RunToEnd());
+
+    EXPECT_TRUE(window.Saw(WM_BACKUP_THREAD_END_MSG, 1)) << "the stopped worker's own end";
+    EXPECT_TRUE(HistoryHas(L"任务“next”完成，成功备份1个文件"));
+    EXPECT_TRUE(HistoryHas(L"任务“last”完成，成功备份1个文件"));
+    EXPECT_EQ(window.Log().back(), (Received{WM_BACKUP_FINISH_MSG, 0}));
+}
+
+TEST_F(Batch, StopAllDuringAPausedLargeCopy)
+{
+    settings.Speed = 10;
+    vw::CBackupItem& big = AddTask(L"big", 0, 32 << 20);
+    vw::CBackupItem& waiting = AddTask(L"waiting", 1);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+
+    ASSERT_TRUE(controller.RequestPause());
+    ASSERT_TRUE(window.PumpUntil([&] { return context.runState.load() == vw::kRunPaused; }));
+    EXPECT_EQ(context.pausedInCopy.load(), 1);
+    const uint64_t held = context.bytesTransferred.load();
+    window.PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(context.bytesTransferred.load(), held) << "a paused copy makes no progress";
+
+    window.ClearLog();
+    controller.StopAll();
+    ASSERT_TRUE(RunToEnd());
+
+    const std::vector<Received> expected = {
+        {WM_BACKUP_THREAD_PAUSE_MSG, 2}, {WM_BACKUP_THREAD_END_MSG, 1}, {WM_BACKUP_FINISH_MSG, 1}};
+    EXPECT_EQ(window.Log(), expected);
+    EXPECT_EQ(big.result.load(), 1235u);
+    EXPECT_EQ(waiting.result.load(), 1235u);
+    EXPECT_EQ(big.state.load(), vw::kTaskIdle);
+    EXPECT_EQ(waiting.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(HistoryHas(L"备份任务被强行终止！共完成备份任务0个，成功备份0个文件"));
+    EXPECT_TRUE(HistoryHas(L"请求被终止。")) << "the cancelled copy's error";
+    EXPECT_FALSE(context.HasPauseEvent());
+}
+
+TEST_F(Batch, PauseAndResumeInsideACopyContinueTheSameCopy)
+{
+    settings.Speed = 10;
+    AddTask(L"big", 0, 12 << 20);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+    ASSERT_TRUE(controller.RequestPause());
+    ASSERT_TRUE(window.PumpUntil([&] { return context.runState.load() == vw::kRunPaused; }));
+    EXPECT_TRUE(window.Saw(WM_BACKUP_THREAD_PAUSE_MSG, 0));
+    EXPECT_TRUE(window.Saw(WM_BACKUP_THREAD_PAUSE_MSG, 1));
+    const uint64_t held = context.bytesTransferred.load();
+
+    ASSERT_TRUE(controller.Resume());
+    ASSERT_TRUE(window.PumpUntil([&] { return context.bytesTransferred.load() > held; }));
+    EXPECT_GT(context.bytesTransferred.load(), held) << "resumed where it stopped, not from 0";
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(window.Saw(WM_BACKUP_THREAD_PAUSE_MSG, 2));
+    EXPECT_TRUE(HistoryHas(L"任务“big”完成，成功备份1个文件"));
+}
+
+TEST_F(Batch, PauseBetweenFilesHoldsTheWorkerWithoutSuspendingIt)
+{
+    settings.Speed = 5;
+    AddTask(L"many", 60);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return context.filesDone.load() >= 3; }));
+    ASSERT_TRUE(controller.RequestPause());
+    ASSERT_TRUE(window.PumpUntil([&] { return context.runState.load() == vw::kRunPaused; }));
+    // Whether the request met the worker between files or inside a small copy, it is held.
+    const int done = context.filesDone.load();
+    window.PumpFor(std::chrono::milliseconds(400));
+    EXPECT_EQ(context.filesDone.load(), done);
+
+    ASSERT_TRUE(controller.Resume());
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"任务“many”完成，成功备份60个文件"));
+}
+
+TEST_F(Batch, StopReleasesAPauseRequestNotYetConfirmed)
+{
+    settings.Speed = 10;
+    AddTask(L"big", 0, 16 << 20);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+    ASSERT_TRUE(controller.RequestPause());
+    // The worker may hold on its pause event now, and the window has not confirmed the pause.
+    Sleep(200);
+    controller.StopAll();  // must not wait forever on the held copy
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(window.Saw(WM_BACKUP_FINISH_MSG, 1));
+    EXPECT_EQ(tasks[0].result.load(), 1235u);
+}
+
+TEST_F(Batch, StartFailureWritesItsLinesAndTheBatchGoesOn)
+{
+    vw::CBackupItem& broken = AddTask(L"broken", 0);
+    broken.Source = folder.path() + L"missing-source";
+    AddTask(L"fine", 2);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+
+    const std::wstring lines[] = {
+        L"任务“broken”开始...",
+        L"任务“broken”启动失败，请检查任务设置是否正确！",
+        L"任务“broken”发生错误，备份已终止，错误原因为：源文件夹不存在。",
+        L"任务“broken”已终止，成功备份0个文件",
+        L"任务“fine”开始...",
+        L"任务“fine”完成，成功备份2个文件",
+        L"备份任务完成！共完成备份任务1个，成功备份2个文件",
+    };
+    size_t at = 0;
+    for (const auto& line : lines) {
+        const size_t found = History().find(line, at);
+        ASSERT_NE(found, std::wstring::npos) << vw::WideToUtf8(line);
+        at = found;
+    }
+    EXPECT_EQ(broken.result.load(), 100004u);
+    EXPECT_EQ(broken.GetStatusText(false), L"路径错误");
+    EXPECT_TRUE(broken.LastTime.IsNever());
+    int ends = 0;
+    for (const auto& entry : window.Log())
+        ends += entry.message == WM_BACKUP_THREAD_END_MSG;
+    EXPECT_EQ(ends, 2) << "one end message per run";
+}
+
+TEST_F(Batch, BatchLineCountsFilesThatCouldNotBeBackedUp)
+{
+    vw::CBackupItem& task = AddTask(L"locked", 2);
+    vw::UniqueFile lock(CreateFileW((task.Source + L"\\f000.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"任务“locked”完成，成功备份1个文件\r\n"));
+    EXPECT_TRUE(HistoryHas(L"备份任务完成！共完成备份任务1个，成功备份1个文件，1个文件无法备份"));
+}
+
+TEST_F(Batch, CleaningRunIsABatchOfItsOwn)
+{
+    vw::CBackupItem& task = AddTask(L"clean", 2);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(WriteFileBytes(task.Dest + L"\\orphan-a.txt", std::string(1024, 'a')));
+    ASSERT_TRUE(WriteFileBytes(task.Dest + L"\\orphan-b.txt", std::string(2048, 'b')));
+    task.History = 0;
+
+    window.ClearLog();
+    controller.StartCleaning(&task);
+    ASSERT_TRUE(RunToEnd());
+    const std::vector<Received> expected = {
+        {WM_BACKUP_THREAD_START_MSG, 0}, {WM_BACKUP_THREAD_END_MSG, 2}, {WM_BACKUP_FINISH_MSG, 0}};
+    EXPECT_EQ(window.Log(), expected);
+    EXPECT_TRUE(HistoryHas(L"清理任务“clean”开始清理历史文件..."));
+    EXPECT_TRUE(HistoryHas(L"清理任务“clean”清理历史文件完成，成功清理文件2个，释放空间3.00KB"));
+    EXPECT_EQ(context.cleaningRun.load(), 0) << "the batch was closed";
+}
+
+TEST_F(Batch, StopDuringCleaning)
+{
+    vw::CBackupItem& task = AddTask(L"clean", 0);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(WriteFileBytes(task.Dest + vw::Format(L"\\_历史文件\\h%03d.txt", i), "h"));
+
+    controller.StartCleaning(&task);
+    task.state = vw::kTaskPaused;  // hold the walk so the stop lands inside it
+    window.PumpFor(std::chrono::milliseconds(150));
+    controller.StopAll();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(task.result.load(), 240u);
+    EXPECT_EQ(task.GetStatusText(true), L"清理终止");
+    EXPECT_TRUE(HistoryHas(L"清理任务被强行终止！共清理"));
+    EXPECT_TRUE(HistoryHas(L"个文件，共释放空间"));
+}
+
+TEST_F(Batch, StatusHistoryIsReadableWhileTheWorkerAppends)
+{
+    for (int i = 0; i < 6; ++i)
+        AddTask(vw::Format(L"t%d", i), 3);
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!done) {
+            const std::wstring text = context.StatusHistory();
+            if (!text.empty() && text.substr(text.size() - 2) != L"\r\n")
+                ++torn;
+        }
+    });
+    controller.StartAll();
+    const bool finished = RunToEnd();
+    done = true;
+    reader.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(torn.load(), 0);
+}
+
+class FullDiskBatch : public Batch {};
+
+TEST_F(FullDiskBatch, LowSpaceWarnsAndAFullDiskEndsTheBatch)
+{
+    if (!DriveAvailable(kFullDisk))
+        GTEST_SKIP() << "no full-disk drive: mounting a tmpfs was refused here";
+    AddTask(L"full", 0, 6 << 20, kFullDisk);
+    vw::CBackupItem& after = AddTask(L"after", 1);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+
+    ASSERT_GE(window.Log().size(), 3u);
+    EXPECT_EQ(window.Log()[1], (Received{WM_BACKUP_THREAD_START_MSG, 0}));
+    EXPECT_EQ(window.Log()[2], (Received{WM_DISK_SPACE_LOW_MSG, L'F'}));
+    EXPECT_TRUE(window.Saw(WM_BACKUP_THREAD_END_MSG, 1));
+    EXPECT_TRUE(HistoryHas(L"任务“full”发生错误，备份已终止，错误原因为：磁盘空间不足。"));
+    EXPECT_TRUE(HistoryHas(L"任务“full”已终止，成功备份0个文件"));
+    EXPECT_FALSE(HistoryHas(L"任务“after”开始")) << "a full disk ends the whole batch";
+    EXPECT_EQ(after.state.load(), vw::kTaskIdle);
+    EXPECT_EQ(window.Log().back(), (Received{WM_BACKUP_FINISH_MSG, 1}));
+}
+
+}  // namespace
