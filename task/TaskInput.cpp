@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <utility>
 
 #include "resources/resource.h"
 #include "win/Format.h"
