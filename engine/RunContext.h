@@ -58,6 +58,7 @@ public:
     std::atomic<int32_t> copying{0};
 
     std::atomic<int32_t> tasksDone{0};
+    std::atomic<int32_t> runsFailed{0};  // runs of this batch that ended with "已终止"
     std::atomic<int32_t> filesCopied{0};
     std::atomic<int32_t> filesFailed{0};
     std::atomic<int32_t> filesDone{0};

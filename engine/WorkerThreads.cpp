@@ -107,8 +107,10 @@ DWORD WINAPI BackupThreadProc(void* runContext)
         }
 
         FinishRun(*context, task);
-        if (failed)
+        if (failed) {
+            ++context->runsFailed;
             ReportError(*context, task, L"任务“%s”发生错误，备份已终止，错误原因为：%s");
+        }
         std::wstring text = Format(L"任务“%s”%s，成功备份%d个文件", name, Outcome(failed, *context),
                                    context->filesDone.load());
         if (const size_t left = context->retryList.size(); left > 0)
@@ -156,8 +158,10 @@ DWORD WINAPI CleanThreadProc(void* runContext)
 
         FinishRun(*context, task);
         context->batchActive = 0;
-        if (failed)
+        if (failed) {
+            ++context->runsFailed;
             ReportError(*context, task, L"清理任务“%s”清理历史文件时发生错误，清理已终止，错误原因为：%s");
+        }
         context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
                                          Outcome(failed, *context), context->filesDone.load(),
                                          FormatByteSize(context->freedBytes.load()).c_str()));

@@ -55,6 +55,7 @@ void RunController::ClearRunFields()
     context_.copying = 0;
     context_.ClosePauseEvent();
     context_.tasksDone = 0;
+    context_.runsFailed = 0;
     context_.filesCopied = 0;
     context_.filesFailed = 0;
     context_.filesDone = 0;
@@ -126,6 +127,7 @@ void RunController::StartNext()
                 context_.batchActive = 1;
                 context_.flags = 0;
                 context_.tasksDone = 0;
+                context_.runsFailed = 0;
                 context_.filesCopied = 0;
                 context_.filesFailed = 0;
                 context_.retryList.clear();
@@ -176,6 +178,7 @@ void RunController::StartCleaning(CBackupItem* task)
     context_.batchActive = 1;
     context_.flags = 0;
     context_.tasksDone = 0;
+    context_.runsFailed = 0;
     context_.filesCopied = 0;
     context_.filesFailed = 0;
     context_.retryList.clear();

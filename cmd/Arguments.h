@@ -1,0 +1,30 @@
+#pragma once
+// The console runner's command line.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vw {
+
+enum class Command { Help, List, Add, Run, Clean, Reset, Remove };
+
+struct Arguments {
+    Command command = Command::Help;
+    // add
+    std::wstring name;
+    std::wstring source;
+    std::wstring dest;
+    int history = 1;
+    int follow = 1;
+    bool force = false;
+    // run, clean, reset, remove
+    bool all = false;
+    std::vector<std::wstring> tasks;
+};
+
+// Empty with `error` set when the command line is not understood.
+std::optional<Arguments> ParseArguments(const std::vector<std::wstring>& args, std::wstring& error);
+
+extern const wchar_t kUsageText[];
+
+}  // namespace vw

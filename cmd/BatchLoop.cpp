@@ -1,0 +1,130 @@
+#include "cmd/BatchLoop.h"
+
+#include <atomic>
+
+#include "cmd/Console.h"
+#include "engine/Notifications.h"
+#include "engine/RunContext.h"
+#include "run/RunController.h"
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VaultwrenCmdBatch";
+constexpr UINT WM_CONSOLE_STOP = WM_APP + 1;
+
+// Ctrl+C and the console closing stop the batch the way the window's stop command does.
+std::atomic<HWND> g_stopTarget{nullptr};
+
+BOOL WINAPI OnConsoleEvent(DWORD)
+{
+    if (const HWND window = g_stopTarget.load()) {
+        PostMessageW(window, WM_CONSOLE_STOP, 0, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+BatchLoop::BatchLoop(RunController& controller, RunContext& context)
+    : controller_(controller), context_(context), terminal_(Console::OutIsTerminal())
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &BatchLoop::WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                              nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    controller_.ResetRun(window_);
+    g_stopTarget = window_;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+BatchLoop::~BatchLoop()
+{
+    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    g_stopTarget = nullptr;
+    DestroyWindow(window_);
+}
+
+LRESULT CALLBACK BatchLoop::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<BatchLoop*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && (message == WM_CONSOLE_STOP ||
+                 (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG))) {
+        self->OnMessage(message, wParam);
+        return 0;
+    }
+    // Task timers are not served here: the console runs what it was asked to, nothing more.
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void BatchLoop::OnMessage(UINT message, WPARAM wParam)
+{
+    if (message == WM_CONSOLE_STOP) {
+        controller_.StopAll();
+        return;
+    }
+    if (message == WM_DISK_SPACE_LOW_MSG)
+        Console::Out(Format(L"%c盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！\r\n",
+                            static_cast<wchar_t>(wParam)));
+    if (message == WM_BACKUP_FINISH_MSG) {
+        // The controller's end of the batch clears the counters: read them first.
+        outcome_.runsFailed = context_.runsFailed.load();
+        outcome_.filesFailed = context_.filesFailed.load();
+        outcome_.stopped = wParam != 0;
+    }
+    controller_.HandleMessage(message, wParam);
+    if (message == WM_BACKUP_FINISH_MSG)
+        finished_ = true;
+}
+
+void BatchLoop::PrintNewLines()
+{
+    // The console never trims the history, so it only grows.
+    const std::wstring history = context_.StatusHistory();
+    if (history.size() <= printed_)
+        return;
+    if (progressShown_) {
+        Console::Out(L"\r" + std::wstring(78, L' ') + L"\r");
+        progressShown_ = false;
+    }
+    Console::Out(history.substr(printed_));
+    printed_ = history.size();
+}
+
+void BatchLoop::PrintProgress()
+{
+    if (!terminal_ || !context_.copying.load())
+        return;
+    const ULONGLONG now = GetTickCount64();
+    if (now - lastProgress_ < 1000)
+        return;
+    lastProgress_ = now;
+    Console::Out(Format(L"\r正在备份：“%s” %3.1f%%   ", context_.CurrentFile().c_str(), context_.progress.load()));
+    progressShown_ = true;
+}
+
+BatchOutcome BatchLoop::Run()
+{
+    finished_ = context_.batchActive.load() == 0;
+    while (!finished_) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        PrintNewLines();
+        PrintProgress();
+    }
+    PrintNewLines();
+    return outcome_;
+}
+
+}  // namespace vw

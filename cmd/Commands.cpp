@@ -1,0 +1,223 @@
+#include "cmd/Commands.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwctype>
+#include <vector>
+
+#include "app/Settings.h"
+#include "cmd/BatchLoop.h"
+#include "cmd/Console.h"
+#include "engine/RunContext.h"
+#include "run/RunController.h"
+#include "task/AppSettings.h"
+#include "task/CBackupItemList.h"
+#include "task/TaskInput.h"
+#include "task/TaskReset.h"
+#include "win/Format.h"
+#include "win/ProfileStore.h"
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+namespace {
+
+// The window's single-instance name: holding it keeps Vaultwren.exe and other runners away
+// from the profile while this one works on it.
+constexpr wchar_t kInstanceMutex[] = L"CVaultwren";
+
+std::wstring ProfileKey()
+{
+    // Lets tests and side-by-side installations work on a profile of their own.
+    wchar_t buffer[512];
+    const DWORD length = GetEnvironmentVariableW(L"VAULTWREN_PROFILE_KEY", buffer, 512);
+    return length > 0 && length < 512 ? std::wstring(buffer, length) : std::wstring(kProgramProfileKey);
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+int Refuse(const std::wstring& text)
+{
+    Console::Err(text + L"\r\n");
+    return kExitBadInput;
+}
+
+// Everything a command works on, loaded the way the program loads it at start-up.
+class Session {
+public:
+    Session() : profile(ProfileKey()), context(settings), tasks(profile, settings), controller(tasks, context, settings)
+    {
+        LoadSettings(profile, settings);
+        tasks.LoadAll();
+    }
+
+    // A task by its 1-based number or its name (without regard to case).
+    CBackupItem* Find(const std::wstring& spec) const
+    {
+        if (!spec.empty() && spec.find_first_not_of(L"0123456789") == std::wstring::npos) {
+            const unsigned long number = wcstoul(spec.c_str(), nullptr, 10);
+            return number >= 1 && number <= tasks.size() ? &tasks[number - 1] : nullptr;
+        }
+        for (const auto& task : tasks)
+            if (SameName(task->Name, spec))
+                return task.get();
+        return nullptr;
+    }
+
+    ProfileStore profile;
+    AppSettings settings;
+    RunContext context;
+    CBackupItemList tasks;
+    RunController controller;
+};
+
+int List(Session& session)
+{
+    if (session.tasks.empty()) {
+        Console::Out(L"没有备份任务。\r\n");
+        return kExitOk;
+    }
+    int number = 0;
+    for (const auto& task : session.tasks) {
+        const std::wstring last = task->LastTime.IsNever() ? L"从未" : FormatDateTime(task->LastTime);
+        Console::Out(Format(L"%d\t%s\t%s -> %s\t上次备份：%s\r\n", ++number, task->Name.c_str(),
+                            task->Source.c_str(), task->Dest.c_str(), last.c_str()));
+    }
+    return kExitOk;
+}
+
+int Add(Session& session, const Arguments& arguments)
+{
+    if (!session.tasks.IsNameUnique(arguments.name))
+        return Refuse(Format(L"任务名称已存在：%s", arguments.name.c_str()));
+
+    TaskInput input;
+    input.Name = arguments.name;
+    input.Source = arguments.source;
+    input.Dest = arguments.dest;
+    input.MinTime = session.settings.MinTime.load();
+    // A new task's schedule, as the task list gives it.
+    const CBackupItem defaults(session.profile, session.settings, 0);
+    input.Start = defaults.Start != 0;
+    input.StartTime = static_cast<uint32_t>(defaults.StartTime);
+    input.ClockHour = defaults.ClockHour;
+    input.ClockMinute = defaults.ClockMinute;
+    input.AutoTime = defaults.AutoTime != 0;
+    input.AutoMinute = static_cast<uint32_t>(defaults.AutoMinute);
+    const TaskInputCheck check = ValidateTaskInput(input, [&] { return arguments.force; });
+    if (!check.Ok) {
+        std::wstring text = Format(L"%s：%s", check.Title.c_str(), check.Text.c_str());
+        if (!arguments.force && NeedsNonEmptyDestinationQuestion(check.Dest, L""))
+            text += L"（如仍要使用它，请加上 --force；其中没有源文件的文件将移入历史文件夹）";
+        return Refuse(text);
+    }
+
+    CBackupItem* task = session.tasks.AddNew();
+    if (!task) {
+        Console::Err(L"无法保存新任务。\r\n");
+        return kExitRunFailed;
+    }
+    task->Name = arguments.name;
+    task->Source = check.Source;
+    task->Dest = check.Dest;
+    task->History = arguments.history;
+    task->RemoveFollow = arguments.follow;
+    if (!task->Save()) {
+        Console::Err(L"无法保存新任务。\r\n");
+        return kExitRunFailed;
+    }
+    Console::Out(Format(L"已添加任务 %d：%s\r\n", static_cast<int>(session.tasks.size()), task->Name.c_str()));
+    return kExitOk;
+}
+
+int RunBatch(BatchLoop& loop)
+{
+    const BatchOutcome outcome = loop.Run();
+    return outcome.runsFailed > 0 || outcome.filesFailed > 0 || outcome.stopped ? kExitRunFailed : kExitOk;
+}
+
+int Run(Session& session, const Arguments& arguments)
+{
+    std::vector<CBackupItem*> chosen;
+    if (arguments.all) {
+        for (const auto& task : session.tasks)
+            chosen.push_back(task.get());
+        if (chosen.empty())
+            return Refuse(L"没有备份任务。");
+    }
+    for (const auto& spec : arguments.tasks) {
+        CBackupItem* task = session.Find(spec);
+        if (!task)
+            return Refuse(Format(L"找不到任务：%s", spec.c_str()));
+        chosen.push_back(task);
+    }
+    BatchLoop loop(session.controller, session.context);
+    for (CBackupItem* task : chosen)
+        session.controller.Enqueue(task, false, true);
+    session.controller.StartNext();
+    return RunBatch(loop);
+}
+
+int Clean(Session& session, CBackupItem& task)
+{
+    BatchLoop loop(session.controller, session.context);
+    session.controller.StartCleaning(&task);
+    return RunBatch(loop);
+}
+
+}  // namespace
+
+int RunCommand(const Arguments& arguments)
+{
+    UniqueHandle instance;
+    if (arguments.command != Command::List) {
+        instance.reset(CreateMutexW(nullptr, TRUE, kInstanceMutex));
+        if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) {
+            Console::Err(L"Vaultwren 或另一个 VaultwrenCmd 正在运行，请稍后再试。\r\n");
+            return kExitBusy;
+        }
+    }
+
+    Session session;
+    switch (arguments.command) {
+    case Command::List:
+        return List(session);
+    case Command::Add:
+        return Add(session, arguments);
+    case Command::Run:
+        return Run(session, arguments);
+    default:
+        break;
+    }
+
+    CBackupItem* task = session.Find(arguments.tasks.front());
+    if (!task)
+        return Refuse(Format(L"找不到任务：%s", arguments.tasks.front().c_str()));
+    switch (arguments.command) {
+    case Command::Clean:
+        return Clean(session, *task);
+    case Command::Reset:
+        if (!ResetTask(*task))
+            return Refuse(kResetRefusedText);
+        Console::Out(std::wstring(kResetDoneText) + L"\r\n");
+        return kExitOk;
+    case Command::Remove: {
+        const std::wstring name = task->Name;
+        if (!session.tasks.Remove(*task)) {
+            Console::Err(L"无法删除任务。\r\n");
+            return kExitRunFailed;
+        }
+        Console::Out(Format(L"已删除任务：%s\r\n", name.c_str()));
+        return kExitOk;
+    }
+    default:
+        return kExitBadInput;
+    }
+}
+
+}  // namespace vw
