@@ -45,6 +45,7 @@ public:
     // Valid and on 2000-01-01, whatever the time of day.
     bool IsNever() const;
 
+    // The fields of a value that is not valid read -1.
     int Year() const;
     int Month() const;
     int Day() const;
