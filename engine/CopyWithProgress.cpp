@@ -26,18 +26,18 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
 
 // Holds the worker while the user's pause lasts. The state is looked at again after the event is
 // reset: a resume that came in between found no paused copy to release and must not be lost.
+// Only the copy itself resets the event, so without a pause request it is signalled and the wait
+// is left out (under Wine every wait is a round trip to the server, once per chunk).
 void HoldWhilePaused(RunContext& context)
 {
-    if (!context.HasPauseEvent())
+    if (!context.HasPauseEvent() || context.CurrentTaskState() != kTaskPaused)
         return;
-    if (context.CurrentTaskState() == kTaskPaused) {
-        context.pausedInCopy = 1;
-        context.ResetPauseEvent();
-        if (context.CurrentTaskState() == kTaskPaused)
-            context.PostToWindow(WM_BACKUP_THREAD_PAUSE_MSG, 0);
-        else
-            context.SetPauseEvent();
-    }
+    context.pausedInCopy = 1;
+    context.ResetPauseEvent();
+    if (context.CurrentTaskState() == kTaskPaused)
+        context.PostToWindow(WM_BACKUP_THREAD_PAUSE_MSG, 0);
+    else
+        context.SetPauseEvent();
     context.WaitPauseEvent();
     context.pausedInCopy = 0;
 }
