@@ -15,13 +15,15 @@ if [ ! -x "$build/bench/copybench.exe" ]; then
   cmake --build "$build" --target copybench
 fi
 
+# A Wine prefix of the benchmark's own, so that stopping it at the end leaves the tests' prefix alone.
 # shellcheck source=../tools/wine-env.sh
 source "$root/tools/wine-env.sh"
-# Not under errexit: a wineserver that already runs for this prefix is fine.
-vw_wine_up "$build" || true
+mkdir -p "$build/bench-run"
+work=""
+trap '[ -n "$work" ] && rm -rf "$work"; vw_wine_down' EXIT
+vw_wine_up "$build/bench-run" || true   # not under errexit: a wineserver already running is fine
 name="bench-$$"
 work="$VW_TEST_DRIVES/m/$name"
-trap 'rm -rf "$work"; vw_wine_down' EXIT
 mkdir -p "$work"
 
 echo "Making a $size_mib MiB file of random bytes..."
