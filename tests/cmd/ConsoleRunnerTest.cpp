@@ -1,0 +1,255 @@
+// The real VaultwrenCmd.exe, started as a user's script would start it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "support/TestDrives.h"
+#include "support/TestRegistry.h"
+#include "support/TreeSnapshot.h"
+#include "win/Format.h"
+#include "win/ProfileStore.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using namespace vwtest;
+
+std::wstring RunnerPath()
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.resize(path.rfind(L'\\'));
+    path.resize(path.rfind(L'\\'));
+    return path + L"\\cmd\\VaultwrenCmd.exe";
+}
+
+struct Result {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::wstring output;  // standard output and error together
+    bool Has(const std::wstring& text) const { return output.find(text) != std::wstring::npos; }
+};
+
+class Runner {
+public:
+    explicit Runner(const std::wstring& arguments)
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE read = nullptr;
+        HANDLE write = nullptr;
+        CreatePipe(&read, &write, &inherit, 0);
+        read_.reset(read);
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        vw::UniqueHandle writeEnd(write);
+
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = write;
+        startup.hStdError = write;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        std::wstring commandLine = L"\"" + RunnerPath() + L"\" " + arguments;
+        PROCESS_INFORMATION process{};
+        started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                  nullptr, &startup, &process);
+        if (started_) {
+            process_.reset(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        // Poll rather than read to the end of the pipe: Wine's own service processes, started on
+        // the runner's behalf, may inherit its write end and keep it open long after the runner.
+        reader_ = std::thread([this] {
+            char buffer[4096];
+            for (;;) {
+                const bool exited = !process_ || WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+                DWORD available = 0;
+                while (PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+                    DWORD got = 0;
+                    if (!ReadFile(read_.get(), buffer, sizeof buffer, &got, nullptr) || got == 0)
+                        break;
+                    bytes_.append(buffer, got);
+                }
+                if (exited)
+                    return;
+                Sleep(10);
+            }
+        });
+    }
+    ~Runner() { Wait(); }
+
+    Result Wait()
+    {
+        Result result;
+        if (reader_.joinable())
+            reader_.join();
+        if (process_)
+            GetExitCodeProcess(process_.get(), &result.exitCode);
+        result.output = vw::Utf8ToWide(bytes_);
+        return result;
+    }
+    bool Started() const { return started_ != FALSE; }
+
+private:
+    BOOL started_ = FALSE;
+    vw::UniqueHandle process_;
+    vw::UniqueHandle read_;
+    std::thread reader_;
+    std::string bytes_;
+};
+
+Result RunCmd(const std::wstring& arguments)
+{
+    Runner runner(arguments);
+    EXPECT_TRUE(runner.Started()) << vw::WideToUtf8(RunnerPath());
+    return runner.Wait();
+}
+
+class ConsoleRunner : public ::testing::Test {
+protected:
+    ConsoleRunner() : key_(L"cmd"), profile(key_.path())
+    {
+        SetEnvironmentVariableW(L"VAULTWREN_PROFILE_KEY", key_.path().c_str());
+    }
+    ~ConsoleRunner() override { SetEnvironmentVariableW(L"VAULTWREN_PROFILE_KEY", nullptr); }
+
+    std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+    Result Add(const std::wstring& name, const std::wstring& source, const std::wstring& dest)
+    {
+        return RunCmd(L"add --name " + Quoted(name) + L" --source " + Quoted(source) + L" --dest " + Quoted(dest));
+    }
+
+private:
+    TestRegistryKey key_;
+
+protected:
+    vw::ProfileStore profile;
+    ScratchFolder sources{kDiskM, L"cmd-src"};
+    ScratchFolder backups{kDiskN, L"cmd-dst"};
+};
+
+TEST_F(ConsoleRunner, AddsTwoTasksAndRunsThemIntoMirrors)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"一\\a.txt", "alpha"));
+    ASSERT_TRUE(WriteFileBytes(sources / L"一\\子\\b.txt", "beta"));
+    ASSERT_TRUE(WriteFileBytes(sources / L"two\\c.txt", "gamma"));
+    EXPECT_EQ(Add(L"文档", sources / L"一", backups / L"一").exitCode, 0u);
+    EXPECT_EQ(Add(L"Two", sources / L"two", backups / L"two").exitCode, 0u);
+
+    const Result listed = RunCmd(L"list");
+    EXPECT_TRUE(listed.Has(L"1\t文档\t")) << vw::WideToUtf8(listed.output);
+    EXPECT_TRUE(listed.Has(L"2\tTwo\t"));
+
+    const Result ran = RunCmd(L"run --all");
+    EXPECT_EQ(ran.exitCode, 0u) << vw::WideToUtf8(ran.output);
+    EXPECT_TRUE(ran.Has(L"\t任务“文档”完成，成功备份2个文件\r\n"));
+    EXPECT_TRUE(ran.Has(L"\t备份任务完成！共完成备份任务2个，成功备份3个文件\r\n"));
+    EXPECT_TRUE(SameFiles(ReadTree(sources / L"一\\"), ReadTree(backups / L"一\\")));
+    EXPECT_TRUE(SameFiles(ReadTree(sources / L"two\\"), ReadTree(backups / L"two\\")));
+
+    // By name, in another letter case, and by number.
+    EXPECT_EQ(RunCmd(L"run two 1").exitCode, 0u);
+}
+
+TEST_F(ConsoleRunner, RefusesBadInputWithExitCode2)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    ASSERT_TRUE(WriteFileBytes(backups / L"used\\old.txt", "old"));
+    const struct {
+        std::wstring arguments;
+        std::wstring says;
+    } cases[] = {
+        {L"", L"用法："},
+        {L"frobnicate", L"未知命令：frobnicate"},
+        {L"run", L"run 需要 --all 或至少一个任务"},
+        {L"run nosuchtask", L"找不到任务：nosuchtask"},
+        {L"add --name x --source " + sources / L"s" + L" --dest " + sources / L"s\\inner", L"目标文件夹"},
+        {L"add --name x --source " + sources / L"s" + L" --dest " + backups / L"used", L"目标文件夹不为空"},
+        {L"add --name x --source " + sources / L"s" + L" --dest " + backups / L"b" + L" --history 2", L"0 或 1"},
+    };
+    for (const auto& c : cases) {
+        const Result result = RunCmd(c.arguments);
+        EXPECT_EQ(result.exitCode, c.arguments.empty() ? 0u : 2u) << vw::WideToUtf8(c.arguments);
+        EXPECT_TRUE(result.Has(c.says)) << vw::WideToUtf8(c.arguments) << "\n" << vw::WideToUtf8(result.output);
+    }
+    // --force takes a destination that already holds files.
+    EXPECT_EQ(RunCmd(L"add --name used --source " + sources / L"s" + L" --dest " + backups / L"used --force").exitCode,
+              0u);
+}
+
+TEST_F(ConsoleRunner, MissingDestinationDiskFailsWithExitCode1)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    const std::wstring disk = DriveBackingFolder(kDiskO);
+    ASSERT_FALSE(disk.empty());
+    ASSERT_EQ(Add(L"removable", sources / L"s", L"O:\\cmd-backup").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run removable").exitCode, 0u);
+
+    // The disk is gone: its letter has no root any more.
+    ASSERT_TRUE(MoveFileW(disk.c_str(), (disk + L"-away").c_str()));
+    const Result result = RunCmd(L"run removable");
+    MoveFileW((disk + L"-away").c_str(), disk.c_str());
+    RemoveTree(L"O:\\cmd-backup");
+
+    EXPECT_EQ(result.exitCode, 1u) << vw::WideToUtf8(result.output);
+    EXPECT_TRUE(result.Has(L"任务“removable”启动失败，请检查任务设置是否正确！"));
+    EXPECT_TRUE(result.Has(L"错误原因为：目标文件夹不存在,如果你删除了目标文件夹，请重置此任务。"));
+    EXPECT_TRUE(result.Has(L"任务“removable”已终止，成功备份0个文件"));
+}
+
+TEST_F(ConsoleRunner, SecondRunnerIsRefusedWithExitCode3)
+{
+    ASSERT_TRUE(WriteFileOfSize(sources / L"s\\big.bin", 8 << 20));
+    ASSERT_EQ(Add(L"slow", sources / L"s", backups / L"slow").exitCode, 0u);
+    profile.SetInt(L"SysInfo", L"Speed", 100);  // 300 ms a chunk
+
+    Runner first(L"run slow");
+    // Wait until the first runner holds the profile (its copy has started).
+    for (int i = 0; i < 200 && !FileExists(backups / L"slow\\big.bin"); ++i)
+        Sleep(50);
+    const Result second = RunCmd(L"run slow");
+    EXPECT_EQ(second.exitCode, 3u) << vw::WideToUtf8(second.output);
+    EXPECT_TRUE(second.Has(L"正在运行"));
+    EXPECT_EQ(first.Wait().exitCode, 0u);
+}
+
+TEST_F(ConsoleRunner, ResetThenRunRecreatesADeletedDestination)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    ASSERT_EQ(Add(L"t", sources / L"s", backups / L"t").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run t").exitCode, 0u);
+    ASSERT_TRUE(RemoveTree(backups / L"t"));
+
+    const Result refused = RunCmd(L"run t");
+    EXPECT_EQ(refused.exitCode, 1u);
+    EXPECT_TRUE(refused.Has(L"请重置此任务"));
+
+    const Result reset = RunCmd(L"reset t");
+    EXPECT_EQ(reset.exitCode, 0u);
+    EXPECT_TRUE(reset.Has(L"当前任务已重置，将恢复任务备份的目标文件夹！"));
+    EXPECT_EQ(RunCmd(L"run t").exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(backups / L"t\\a.txt"), "a");
+    const DWORD marker = GetFileAttributesW((backups / L"t\\_Vaultwren.ini").c_str());
+    ASSERT_NE(marker, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(marker & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(ConsoleRunner, CleanPrintsTheFreedSpaceAndRemoveDropsTheTask)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\keep.txt", "k"));
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\drop.txt", std::string(1536, 'd')));
+    ASSERT_EQ(Add(L"c", sources / L"s", backups / L"c").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run c").exitCode, 0u);
+    ASSERT_TRUE(DeleteFileW((sources / L"s\\drop.txt").c_str()));
+    ASSERT_EQ(RunCmd(L"run c").exitCode, 0u);  // drop.txt goes to history
+
+    const Result cleaned = RunCmd(L"clean c");
+    EXPECT_EQ(cleaned.exitCode, 0u);
+    EXPECT_TRUE(cleaned.Has(L"清理任务“c”清理历史文件完成，成功清理文件1个，释放空间1.50KB"))
+        << vw::WideToUtf8(cleaned.output);
+
+    EXPECT_EQ(RunCmd(L"remove c").exitCode, 0u);
+    EXPECT_TRUE(RunCmd(L"list").Has(L"没有备份任务。"));
+}
+
+}  // namespace
