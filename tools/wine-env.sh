@@ -30,6 +30,7 @@ vw_wine_up() {
   fi
 
   if [ $fresh -eq 1 ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineserver -k >/dev/null 2>&1 || true   # a server left over from an earlier run of this prefix
     _vw_unmount_full
     rm -rf "$WINEPREFIX"
     # Wine's service processes keep the first call's output open: start them with it discarded.
@@ -44,7 +45,7 @@ vw_wine_up() {
     wineserver -w
   fi
   _vw_make_drives
-  wineserver -p >/dev/null 2>&1 </dev/null
+  wineserver -p >/dev/null 2>&1 </dev/null || true   # fails harmlessly when one already runs
   wine cmd /c exit >/dev/null 2>&1 </dev/null   # brings the services up before anything is captured
 }
 

@@ -13,7 +13,13 @@ bool DriveAvailable(wchar_t letter)
 {
     const wchar_t root[] = {letter, L':', L'\\', 0};
     const UINT type = GetDriveTypeW(root);
-    return type != DRIVE_NO_ROOT_DIR && type != DRIVE_UNKNOWN;
+    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN)
+        return false;
+    if (letter != kFullDisk)
+        return true;
+    // Only the small tmpfs fills up: a plain folder left behind the letter would not.
+    ULARGE_INTEGER total{};
+    return GetDiskFreeSpaceExW(root, nullptr, &total, nullptr) && total.QuadPart <= (64ull << 20);
 }
 
 std::wstring DriveBackingFolder(wchar_t letter)
