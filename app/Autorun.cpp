@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win/Format.h"
+#include "win/Text.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -103,8 +104,7 @@ bool Autorun::IsEnabled() const
     std::wstring stored;
     if (!ReadValueAsText(key.get(), kAutorunValueName, stored))
         return false;
-    return CompareStringOrdinal(stored.c_str(), static_cast<int>(stored.size()), expected.c_str(),
-                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+    return EqualsIgnoringCase(stored, expected);
 }
 
 }  // namespace vw

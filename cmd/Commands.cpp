@@ -17,6 +17,7 @@
 #include "task/TaskReset.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
+#include "win/Text.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -33,12 +34,6 @@ std::wstring ProfileKey()
     wchar_t buffer[512];
     const DWORD length = GetEnvironmentVariableW(L"VAULTWREN_PROFILE_KEY", buffer, 512);
     return length > 0 && length < 512 ? std::wstring(buffer, length) : std::wstring(kProgramProfileKey);
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
 }
 
 int Refuse(const std::wstring& text)
@@ -64,7 +59,7 @@ public:
             return number >= 1 && number <= tasks.size() ? &tasks[number - 1] : nullptr;
         }
         for (const auto& task : tasks)
-            if (SameName(task->Name, spec))
+            if (EqualsIgnoringCase(task->Name, spec))
                 return task.get();
         return nullptr;
     }

@@ -13,16 +13,11 @@
 #include "engine/RunContext.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
+#include "win/Text.h"
 
 namespace vw {
 
 namespace {
-
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
 
 std::wstring WithBackslash(std::wstring path)
 {
@@ -47,7 +42,7 @@ std::wstring JoinedFolder(std::wstring path, const std::wstring& name)
 bool IsSkippedName(const std::wstring& name)
 {
     for (const wchar_t* skipped : {kWorkFolderName, kHistoryFolderName, kMarkerFileName, kRecycleBinName})
-        if (CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), skipped, -1, TRUE) == CSTR_EQUAL)
+        if (EqualsIgnoringCase(name, skipped))
             return true;
     return false;
 }
@@ -79,7 +74,7 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
     const std::wstring s = WithBackslash(source);
     const std::wstring d = WithBackslash(dest);
     const std::wstring h = WithBackslash(history);
-    if (SamePath(s, d))
+    if (EqualsIgnoringCase(s, d))
         return true;
 
     bool created = false;
@@ -93,17 +88,10 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
         created = true;
     }
 
-    bool result = true;
+    bool stopped = false;
     FolderListing listing(s);
-    while (listing.Next()) {
-        if (context_.stopFlag.load()) {
-            result = false;
-            break;
-        }
-        PauseCheckpoint();
+    while (NextWalkEntry(listing, stopped)) {
         const std::wstring name = listing.Name();
-        if (IsSkippedName(name))
-            continue;
         if (listing.IsFolder()) {
             // A sub-tree that fails does not fail its parent.
             ScanSource(s + name, JoinedFolder(d, name), JoinedFolder(h, name));
@@ -116,7 +104,7 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
     // Files were just written into the new folder: give it the source folder's times last.
     if (created)
         CopyFileTimes(d, s);
-    return result;
+    return !stopped;
 }
 
 bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
@@ -216,22 +204,15 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
     const std::wstring s = WithBackslash(source);
     const std::wstring d = WithBackslash(dest);
     const std::wstring h = WithBackslash(history);
-    if (SamePath(s, d) || !FolderExists(d))
+    if (EqualsIgnoringCase(s, d) || !FolderExists(d))
         return true;
 
     FolderSnapshot sourceEntries;
     sourceEntries.Read(s);
-    bool result = true;
+    bool stopped = false;
     FolderListing listing(d);
-    while (listing.Next()) {
-        if (context_.stopFlag.load()) {
-            result = false;
-            break;
-        }
-        PauseCheckpoint();
+    while (NextWalkEntry(listing, stopped)) {
         const std::wstring name = listing.Name();
-        if (IsSkippedName(name))
-            continue;
         if (listing.IsFolder()) {
             const std::wstring sub = d + name + L"\\";
             SyncWalk(JoinedFolder(s, name), sub, JoinedFolder(h, name), cleanMode);
@@ -246,7 +227,7 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
         else
             MoveFileKeepTimes(name, d, h, L"");
     }
-    return result;
+    return !stopped;
 }
 
 bool CBackupEngine::EmptyFolder(const std::wstring& folder)
@@ -254,18 +235,10 @@ bool CBackupEngine::EmptyFolder(const std::wstring& folder)
     const std::wstring p = WithBackslash(folder);
     if (!FolderExists(p))
         return true;
-    bool result = true;
+    bool stopped = false;
     FolderListing listing(p);
-    while (listing.Next()) {
-        if (context_.stopFlag.load()) {
-            result = false;
-            break;
-        }
-        PauseCheckpoint();
-        const std::wstring name = listing.Name();
-        if (IsSkippedName(name))
-            continue;
-        const std::wstring path = p + name;
+    while (NextWalkEntry(listing, stopped)) {
+        const std::wstring path = p + listing.Name();
         if (listing.IsFolder()) {
             EmptyFolder(path + L"\\");
             if (FolderIsEmpty(path))
@@ -274,7 +247,21 @@ bool CBackupEngine::EmptyFolder(const std::wstring& folder)
             DeleteCounted(path, StampOf(listing.Entry()).size);
         }
     }
-    return result;
+    return !stopped;
+}
+
+bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped)
+{
+    while (listing.Next()) {
+        if (context_.stopFlag.load()) {
+            stopped = true;
+            return false;
+        }
+        PauseCheckpoint();
+        if (!IsSkippedName(listing.Name()))
+            return true;
+    }
+    return false;
 }
 
 void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size)

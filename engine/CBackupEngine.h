@@ -9,6 +9,7 @@
 namespace vw {
 
 class CBackupItem;
+class FolderListing;
 class RunContext;
 
 // Names every walk passes over, at every level, on both sides (compared case-insensitively).
@@ -67,6 +68,9 @@ private:
     void BuildPaths();
     bool StopRequested() const;
 
+    // The next entry a walk handles: checks the stop flag and the pause request at every entry
+    // and passes over the skip list. False at the end, or with `stopped` set when a stop ends it.
+    bool NextWalkEntry(FolderListing& listing, bool& stopped);
     // The recursive part of SyncDest, below its entry checks.
     bool SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history, bool cleanMode);
     // Steps of CopyEntry once the entry is known to need a copy.

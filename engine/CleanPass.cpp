@@ -6,6 +6,7 @@
 #include "engine/RunContext.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
+#include "win/Text.h"
 
 namespace vw {
 
@@ -48,10 +49,7 @@ std::wstring FormatByteSize(uint64_t bytes)
             break;
         }
     }
-    std::wstring text = Format(L"%9.2f%s", value, unit);
-    const size_t first = text.find_first_not_of(L" \t");
-    const size_t last = text.find_last_not_of(L" \t");
-    return first == std::wstring::npos ? std::wstring() : text.substr(first, last - first + 1);
+    return TrimWhiteSpace(Format(L"%9.2f%s", value, unit));
 }
 
 }  // namespace vw

@@ -4,17 +4,11 @@
 #include "engine/CBackupEngine.h"
 #include "engine/RunContext.h"
 #include "task/CBackupItem.h"
+#include "win/Text.h"
 
 namespace vw {
 
 namespace {
-
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
-{
-    return text.size() >= prefix.size() &&
-           CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-}
 
 }  // namespace
 
@@ -35,7 +29,7 @@ bool CBackupEngine::FollowDriveLetter()
     for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
         putLetter(letter);
         // The same path on the source's drive may lie inside the source folder: never back up into it.
-        if (StartsWithNoCase(destFolder_, sourceFolder_))
+        if (StartsWithIgnoringCase(destFolder_, sourceFolder_))
             continue;
         if (DriveIsUsable(destFolder_, false) && VerifyMarker()) {
             task_.SetDest(destFolder_, true);

@@ -2,15 +2,11 @@
 #include <windows.h>
 
 #include "engine/CBackupEngine.h"
+#include "win/Text.h"
 
 namespace vw {
 
 namespace {
-
-bool EqualsNoCase(const std::wstring& a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
-}
 
 }  // namespace
 
@@ -39,8 +35,8 @@ bool DriveIsUsable(const std::wstring& path, bool allowOptical)
 
 bool IsFatVolume(const std::wstring& fileSystemName)
 {
-    return EqualsNoCase(fileSystemName, L"FAT") || EqualsNoCase(fileSystemName, L"FAT32") ||
-           EqualsNoCase(fileSystemName, L"exFAT");
+    return EqualsIgnoringCase(fileSystemName, L"FAT") || EqualsIgnoringCase(fileSystemName, L"FAT32") ||
+           EqualsIgnoringCase(fileSystemName, L"exFAT");
 }
 
 }  // namespace vw

@@ -1,7 +1,6 @@
 #include "engine/WorkerThreads.h"
 
 #include <cstdint>
-#include <cwctype>
 
 #include "engine/CBackupEngine.h"
 #include "engine/Notifications.h"
@@ -9,6 +8,7 @@
 #include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
+#include "win/Text.h"
 
 namespace vw {
 
@@ -33,10 +33,8 @@ bool MayStart(const RunContext* context, bool cleaning)
 
 wchar_t DestinationLetter(const std::wstring& dest)
 {
-    for (wchar_t c : dest)
-        if (!iswspace(c))
-            return c;
-    return 0;
+    const std::wstring trimmed = TrimWhiteSpace(dest);
+    return trimmed.empty() ? L'\0' : trimmed.front();
 }
 
 const wchar_t* Outcome(bool failed, const RunContext& context)
@@ -46,21 +44,31 @@ const wchar_t* Outcome(bool failed, const RunContext& context)
     return context.stopFlag.load() ? L"被强行终止" : L"完成";
 }
 
-// Every run ends with its task and the run idle again, whatever happened.
-void FinishRun(RunContext& context, CBackupItem& task)
+// What every run does first: its start line, the start message, fresh per-run fields.
+void OpenRun(RunContext& context, const std::wstring& startLine)
+{
+    context.AppendStatusLine(startLine);
+    context.PostToWindow(WM_BACKUP_THREAD_START_MSG, 0);
+    context.flags = 0;
+    context.filesDone = 0;
+    context.retryList.clear();
+}
+
+// Every run ends with its task and the run idle again, whatever happened; a failed run leaves
+// its error in the task's result and names it in the status history.
+void CloseRun(RunContext& context, CBackupItem& task, bool failed, const wchar_t* errorFormat)
 {
     task.result = 0;
     task.state = kTaskIdle;
     context.runState = kRunIdle;
-}
-
-void ReportError(RunContext& context, CBackupItem& task, const wchar_t* format)
-{
+    if (!failed)
+        return;
+    ++context.runsFailed;
     const uint32_t error = context.lastError.load();
     if (error == 0)
         return;
     task.result = error;
-    context.AppendStatusLine(Format(format, task.Name.c_str(), SystemErrorText(error).c_str()));
+    context.AppendStatusLine(Format(errorFormat, task.Name.c_str(), SystemErrorText(error).c_str()));
 }
 
 }  // namespace
@@ -73,11 +81,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
     CBackupItem& task = *context->currentTask.load();
     const wchar_t* name = task.Name.c_str();
 
-    context->AppendStatusLine(Format(L"任务“%s”开始...", name));
-    context->PostToWindow(WM_BACKUP_THREAD_START_MSG, 0);
-    context->flags = 0;
-    context->filesDone = 0;
-    context->retryList.clear();
+    OpenRun(*context, Format(L"任务“%s”开始...", name));
     {
         CBackupEngine engine(task, *context);
         const bool started = Guarded([&] { return engine.Init(); });
@@ -106,11 +110,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
             engine.WriteLastTime();
         }
 
-        FinishRun(*context, task);
-        if (failed) {
-            ++context->runsFailed;
-            ReportError(*context, task, L"任务“%s”发生错误，备份已终止，错误原因为：%s");
-        }
+        CloseRun(*context, task, failed, L"任务“%s”发生错误，备份已终止，错误原因为：%s");
         std::wstring text = Format(L"任务“%s”%s，成功备份%d个文件", name, Outcome(failed, *context),
                                    context->filesDone.load());
         if (const size_t left = context->retryList.size(); left > 0)
@@ -134,12 +134,8 @@ DWORD WINAPI CleanThreadProc(void* runContext)
     CBackupItem& task = *context->currentTask.load();
     const wchar_t* name = task.Name.c_str();
 
-    context->AppendStatusLine(Format(L"清理任务“%s”开始清理历史文件...", name));
-    context->PostToWindow(WM_BACKUP_THREAD_START_MSG, 0);
-    context->flags = 0;
-    context->filesDone = 0;
+    OpenRun(*context, Format(L"清理任务“%s”开始清理历史文件...", name));
     context->freedBytes = 0;
-    context->retryList.clear();
     {
         CBackupEngine engine(task, *context);
         bool failed = !Guarded([&] { return engine.Init(); });
@@ -156,12 +152,8 @@ DWORD WINAPI CleanThreadProc(void* runContext)
             engine.PauseCheckpoint();
         }
 
-        FinishRun(*context, task);
+        CloseRun(*context, task, failed, L"清理任务“%s”清理历史文件时发生错误，清理已终止，错误原因为：%s");
         context->batchActive = 0;
-        if (failed) {
-            ++context->runsFailed;
-            ReportError(*context, task, L"清理任务“%s”清理历史文件时发生错误，清理已终止，错误原因为：%s");
-        }
         context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
                                          Outcome(failed, *context), context->filesDone.load(),
                                          FormatByteSize(context->freedBytes.load()).c_str()));

@@ -98,14 +98,46 @@ void RunController::StartAll()
     StartNext();
 }
 
-bool RunController::StartWorker(LPTHREAD_START_ROUTINE procedure)
+void RunController::BeginBatch()
 {
+    context_.batchActive = 1;
+    context_.flags = 0;
+    context_.tasksDone = 0;
+    context_.runsFailed = 0;
+    context_.filesCopied = 0;
+    context_.filesFailed = 0;
+    context_.retryList.clear();
+}
+
+bool RunController::StartRun(CBackupItem& task, bool cleaning)
+{
+    JoinWorker();
+    context_.currentTask = &task;
+    context_.lastError = 0;
+    context_.stopFlag = 0;
+    context_.cleaningRun = cleaning ? 1 : 0;
+    task.state = kTaskRunning;
+    context_.runState = kRunRunning;
+    if (cleaning) {
+        BeginBatch();  // a cleaning run is a batch of its own, begun without a line or a message
+    } else if (context_.batchActive.load() == 0) {
+        BeginBatch();
+        context_.AppendStatusLine(L"启动备份任务...");
+        context_.PostToWindow(WM_BACKUP_BEGIN_MSG, 0);
+    }
+
     context_.workerEnded = 0;
-    worker_.reset(CreateThread(nullptr, 0, procedure, &context_, CREATE_SUSPENDED, nullptr));
-    if (!worker_)
-        return false;
-    ResumeThread(worker_.get());
-    return true;
+    worker_.reset(CreateThread(nullptr, 0, cleaning ? CleanThreadProc : BackupThreadProc, &context_,
+                               CREATE_SUSPENDED, nullptr));
+    if (worker_) {
+        ResumeThread(worker_.get());
+        return true;
+    }
+    task.state = kTaskIdle;
+    context_.runState = kRunIdle;
+    context_.currentTask = nullptr;
+    context_.stopFlag = 1;
+    return false;
 }
 
 void RunController::StartNext()
@@ -116,31 +148,9 @@ void RunController::StartNext()
     for (const auto& task : tasks_) {
         const int32_t state = task->state.load();
         if (state == kTaskWaiting) {
-            JoinWorker();
-            context_.currentTask = task.get();
-            context_.lastError = 0;
-            context_.stopFlag = 0;
-            context_.cleaningRun = 0;
-            task->state = kTaskRunning;
-            context_.runState = kRunRunning;
-            if (context_.batchActive.load() == 0) {
-                context_.batchActive = 1;
-                context_.flags = 0;
-                context_.tasksDone = 0;
-                context_.runsFailed = 0;
-                context_.filesCopied = 0;
-                context_.filesFailed = 0;
-                context_.retryList.clear();
-                context_.AppendStatusLine(L"启动备份任务...");
-                context_.PostToWindow(WM_BACKUP_BEGIN_MSG, 0);
-            }
-            if (StartWorker(BackupThreadProc))
+            if (StartRun(*task, false))
                 return;
-            task->state = kTaskIdle;
-            context_.runState = kRunIdle;
-            context_.currentTask = nullptr;
-            context_.stopFlag = 1;
-            busy = false;
+            busy = false;  // no worker: the batch ends here
             break;
         }
         if (state != kTaskIdle)
@@ -168,26 +178,8 @@ void RunController::StartCleaning(CBackupItem* task)
     if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
         context_.batchActive.load() != 0)
         return;
-    JoinWorker();
-    context_.currentTask = task;
-    context_.lastError = 0;
-    context_.stopFlag = 0;
-    context_.cleaningRun = 1;
-    task->state = kTaskRunning;
-    context_.runState = kRunRunning;
-    context_.batchActive = 1;
-    context_.flags = 0;
-    context_.tasksDone = 0;
-    context_.runsFailed = 0;
-    context_.filesCopied = 0;
-    context_.filesFailed = 0;
-    context_.retryList.clear();
-    if (StartWorker(CleanThreadProc))
-        return;
-    task->state = kTaskIdle;
-    context_.runState = kRunIdle;
-    context_.currentTask = nullptr;
-    context_.stopFlag = 1;
+    // When no worker can be made, the batch-active and cleaning flags stay until EndBatch.
+    StartRun(*task, true);
 }
 
 bool RunController::RequestPause()

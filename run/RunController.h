@@ -51,7 +51,10 @@ public:
     bool HasWorker() const { return worker_.valid(); }
 
 private:
-    bool StartWorker(LPTHREAD_START_ROUTINE procedure);
+    void BeginBatch();
+    // Makes the task the current one and starts its worker; false (and the task idle again)
+    // when no thread could be made.
+    bool StartRun(CBackupItem& task, bool cleaning);
     // Clears what ResetRun and EndBatch both clear.
     void ClearRunFields();
     // A pause the window asked for but that was not confirmed yet: let the worker go on, so

@@ -1,11 +1,11 @@
 #include "task/CBackupItem.h"
 
-#include <cwctype>
 #include <iterator>
 
 #include "task/AppSettings.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
+#include "win/Text.h"
 
 namespace vw {
 
@@ -32,20 +32,6 @@ static_assert(std::size(kSaveOrder) == std::size(kKeyNames));
 const wchar_t* KeyName(TaskKey key)
 {
     return kKeyNames[static_cast<int>(key)];
-}
-
-// Folders are kept without a trailing backslash: the engine appends its own.
-std::wstring TrimFolder(const std::wstring& text)
-{
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && std::iswspace(text[first]))
-        ++first;
-    while (last > first && std::iswspace(text[last - 1]))
-        --last;
-    while (last > first && text[last - 1] == L'\\')
-        --last;
-    return text.substr(first, last - first);
 }
 
 // A time that is not valid is stored as never: "Invalid DateTime" or an empty text would not read back
@@ -94,10 +80,10 @@ bool CBackupItem::LoadKey(TaskKey key)
         Name = profile_.GetString(section, name, L"");
         return true;
     case TaskKey::Source:
-        Source = TrimFolder(profile_.GetString(section, name, L""));
+        Source = NormaliseFolderEntry(profile_.GetString(section, name, L""));
         return true;
     case TaskKey::Dest:
-        Dest = TrimFolder(profile_.GetString(section, name, L""));
+        Dest = NormaliseFolderEntry(profile_.GetString(section, name, L""));
         return true;
     case TaskKey::Start:
         return readInt(Start, 0);

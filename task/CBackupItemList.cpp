@@ -7,6 +7,7 @@
 
 #include "win/Format.h"
 #include "win/ProfileStore.h"
+#include "win/Text.h"
 
 namespace vw {
 
@@ -22,18 +23,7 @@ std::wstring ComputerName()
     DWORD size = 261;
     if (!GetComputerNameW(buffer, &size))
         return {};
-    std::wstring name(buffer, size);
-    const wchar_t* const blanks = L" \t\r\n\v\f";
-    const size_t first = name.find_first_not_of(blanks);
-    if (first == std::wstring::npos)
-        return {};
-    return name.substr(first, name.find_last_not_of(blanks) - first + 1);
-}
-
-bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+    return TrimWhiteSpace(std::wstring_view(buffer, size));
 }
 
 }  // namespace
@@ -191,7 +181,7 @@ CBackupItem* CBackupItemList::FindByTimerId(int32_t timerId) const
 bool CBackupItemList::IsNameUnique(const std::wstring& name) const
 {
     for (const auto& task : tasks_) {
-        if (SameNameIgnoringCase(task->Name, name))
+        if (EqualsIgnoringCase(task->Name, name))
             return false;
     }
     return true;

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include <cwctype>
 #include <utility>
 
 #include "resources/resource.h"
 #include "win/Format.h"
+#include "win/Text.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -45,18 +45,12 @@ bool IsExistingFolder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
 // True when `inner` lies somewhere below the folder `outer`. A name that merely begins with the
 // other one ("D:\DataBackup" and "D:\Data") is a sibling, not a sub-folder.
 bool IsBelow(const std::wstring& inner, const std::wstring& outer)
 {
     return inner.size() > outer.size() && inner[outer.size()] == L'\\' &&
-           EqualIgnoringCase(inner.substr(0, outer.size()), outer);
+           EqualsIgnoringCase(inner.substr(0, outer.size()), outer);
 }
 
 std::wstring WithOneBackslash(const std::wstring& path)
@@ -76,19 +70,6 @@ TaskInputCheck Fail(TaskInputCheck check, int controlId, std::wstring title, std
 }
 
 }  // namespace
-
-std::wstring NormaliseFolderEntry(const std::wstring& text)
-{
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && std::iswspace(text[first]))
-        ++first;
-    while (last > first && std::iswspace(text[last - 1]))
-        --last;
-    while (last > first && text[last - 1] == L'\\')
-        --last;
-    return text.substr(first, last - first);
-}
 
 bool DestinationHasEntries(const std::wstring& dest)
 {
@@ -143,7 +124,7 @@ TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDe
         return Fail(check, IDC_ITEM_DEST, L"无法识别的文件夹路径", L"请输入完整且合法的文件夹路径");
     if (HasForbiddenCharacter(dest))
         return Fail(check, IDC_ITEM_DEST, L"文件夹名称不能包含下列字符", kForbiddenCharacterList);
-    if (EqualIgnoringCase(source, dest))
+    if (EqualsIgnoringCase(source, dest))
         return Fail(check, IDC_ITEM_DEST, L"目标文件夹不能与源文件夹相同", L"请输入其他的目标文件夹路径");
     if (IsBelow(dest, source))
         return Fail(check, IDC_ITEM_DEST, L"错误的目标文件夹位置", L"目标文件夹不能存放在源文件夹中");

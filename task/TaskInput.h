@@ -44,9 +44,6 @@ using ConfirmNonEmptyDestination = std::function<bool()>;
 // Runs the checks in their fixed order and reports the first that fails.
 TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDestination& confirm);
 
-// Trims white space from both ends and removes every trailing backslash ("D:\ " -> "D:").
-std::wstring NormaliseFolderEntry(const std::wstring& text);
-
 // True when the folder exists and holds at least one entry (hidden ones included).
 bool DestinationHasEntries(const std::wstring& dest);
 

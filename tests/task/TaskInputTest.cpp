@@ -8,6 +8,7 @@
 #include "support/TestDrives.h"
 #include "task/TaskInput.h"
 #include "win/Format.h"
+#include "win/Text.h"
 
 namespace {
 
