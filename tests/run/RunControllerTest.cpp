@@ -429,3 +429,33 @@ TEST_F(FullDiskBatch, LowSpaceWarnsAndAFullDiskEndsTheBatch)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunControllerLifetime, DestructionEndsARunningWorker)
+{
+    vwtest::TestRegistryKey key(L"run-end");
+    vw::ProfileStore profile(key.path());
+    vw::AppSettings settings;
+    settings.Speed = 20;
+    vw::RunContext context(settings);
+    vw::CBackupItemList tasks(profile, settings);
+    vwtest::MessageWindow window;
+    vwtest::ScratchFolder folder(vwtest::kDiskM, L"run-end");
+    vw::CBackupItem* task = tasks.AddNew();
+    ASSERT_NE(task, nullptr);
+    task->Source = folder.path() + L"src";
+    task->Dest = folder.path() + L"dst";
+    ASSERT_TRUE(vwtest::WriteFileOfSize(task->Source + L"\\big.bin", 32 << 20));
+    {
+        vw::RunController controller(tasks, context, settings);
+        controller.ResetRun(window.get());
+        controller.Enqueue(task, true, true);
+        ASSERT_TRUE(window.PumpUntil([&] { return context.copying.load() && context.bytesTransferred.load() > 0; }));
+        // The window goes away with a copy under way: the controller must not leave the worker behind.
+    }
+    EXPECT_EQ(context.copying.load(), 0);
+    EXPECT_FALSE(vwtest::FileExists(task->Dest + L"\\big.bin")) << "the cancelled copy left no partial file";
+}
+
+}  // namespace
