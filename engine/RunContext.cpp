@@ -99,7 +99,6 @@ void RunContext::AppendStatusLine(const std::wstring& text)
                                      now.wHour, now.wMinute, now.wSecond, text.c_str());
     std::lock_guard guard(lock_);
     statusHistory_ += line;
-    ++linesAppended_;
 }
 
 void RunContext::TrimStatusHistory(int n)
@@ -123,12 +122,6 @@ std::wstring RunContext::StatusHistory() const
 {
     std::lock_guard guard(lock_);
     return statusHistory_;
-}
-
-uint64_t RunContext::StatusLinesAppended() const
-{
-    std::lock_guard guard(lock_);
-    return linesAppended_;
 }
 
 int32_t RunContext::CurrentTaskState() const

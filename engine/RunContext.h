@@ -85,8 +85,6 @@ public:
     // Drops the oldest n lines (everything up to and including the n-th line feed).
     void TrimStatusHistory(int n);
     std::wstring StatusHistory() const;
-    // Counts every line ever appended, so a reader can tell what is new.
-    uint64_t StatusLinesAppended() const;
 
     // The state of the current task, or idle when there is none.
     int32_t CurrentTaskState() const;
@@ -96,7 +94,6 @@ private:
     mutable std::mutex lock_;
     std::wstring currentFile_;
     std::wstring statusHistory_;
-    uint64_t linesAppended_ = 0;
     // Only the worker creates, waits on and closes it; the UI thread only signals it.
     UniqueHandle pauseEvent_;
 };
