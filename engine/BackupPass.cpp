@@ -126,8 +126,8 @@ void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry)
         blocked = !MoveFileKeepTimes(entry.name, entry.destFolder, workFolder_, L"");
 
     if (!blocked && folderReady) {
+        // The copy itself gives the new file the source's creation, access and write times.
         if (CopyWithProgress(context_, sourceFile, destFile, entry.name)) {
-            CopyFileTimes(destFile, sourceFile);
             if (PathFileExistsW(workFile.c_str())) {
                 if (!task_.History)
                     DeleteFileW(workFile.c_str());
