@@ -1,0 +1,260 @@
+#!/usr/bin/env bash
+# Times Vaultwren's backup (VaultwrenCmd run, history kept) against rsync, Wine's xcopy and two
+# bare Win32 floors (bench/barecopy.cpp, bench/barelist.cpp) in the same run, on a generated tree:
+#   S1  first backup into an empty destination
+#   S2  the same again with nothing changed
+#   S3  after 1 % of the files changed, 0.5 % deleted and 0.5 % added (bench/gen-tree.py change)
+#   S4  one 1 GiB file, against cp
+# then prints a table of medians and peak memory, and whether each goal is met. Run by hand:
+#   bench/run-bench.sh [BUILD_DIR]          default build/mingw
+# Sizes and repeats can be changed for a quick try: VW_BENCH_FILES, VW_BENCH_FOLDERS, VW_BENCH_RUNS,
+# VW_BENCH_BIG_MIB. VW_BENCH_ONLY="S2 S3" runs only those scenarios (S2 and S3 need S1's results).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build/mingw}")
+files=${VW_BENCH_FILES:-50000}
+folders=${VW_BENCH_FOLDERS:-5000}
+runs=${VW_BENCH_RUNS:-3}
+big_mib=${VW_BENCH_BIG_MIB:-1024}
+only=${VW_BENCH_ONLY:-S1 S2 S3 S4}
+
+"$root/tools/install-deps.sh" --bench
+cmake --preset mingw -B "$build" >/dev/null
+cmake --build "$build" --target VaultwrenCmd barecopy barelist
+
+# A Wine prefix of the benchmark's own, so that stopping it at the end leaves the tests' prefix alone.
+# shellcheck source=../tools/wine-env.sh
+source "$root/tools/wine-env.sh"
+mkdir -p "$build/bench-wine"
+trap 'vw_wine_down' EXIT
+vw_wine_up "$build/bench-wine" || true   # not under errexit: a wineserver already running is fine
+export VAULTWREN_PROFILE_KEY='Software\VaultwrenBench'
+
+data="$build/bench-data"
+src="$data/src"
+big="$data/big-src"
+results="$data/results.tsv"
+changes="$data/changed-files.txt"
+mkdir -p "$data"
+
+vwcmd="$build/cmd/VaultwrenCmd.exe"
+barecopy="$build/bench/barecopy.exe"
+barelist="$build/bench/barelist.exe"
+# The names the backup keeps in its destination besides the copy of the source.
+own_names=(--exclude=/_历史文件 --exclude=/_TEMP --exclude=/_Vaultwren.ini)
+
+win() {  # the Windows path of a Linux path (Z: is the root of the Linux file system)
+  printf 'Z:%s' "${1//\//\\}"
+}
+
+dest() {  # dest SCENARIO TOOL: the destination folder that tool writes in that scenario
+  case $1 in
+    S4) printf '%s/big-dest-%s' "$data" "$2" ;;
+    *) printf '%s/dest-%s' "$data" "$2" ;;
+  esac
+}
+
+task() {  # task SCENARIO: Vaultwren's task for it; S1 to S3 share one, and so its destination
+  if [ "$1" = S4 ]; then echo bench-big; else echo bench; fi
+}
+
+vw() {  # runs VaultwrenCmd on the benchmark's own profile
+  "$root/tools/wine-exec.sh" "$vwcmd" "$@"
+}
+
+# The commands each tool runs in a scenario. xcopy's exit code 1 means "no file needed copying".
+run_tool() {  # run_tool SCENARIO TOOL
+  local s=$1 tool=$2 from d
+  from=$src
+  [ "$s" = S4 ] && from=$big
+  d=$(dest "$s" "$tool")
+  case $tool in
+    vaultwren) vw run "$(task "$s")" ;;
+    rsync) rsync -a --delete "$from/" "$d/" ;;
+    xcopy) wine xcopy /E /D /Y /I /Q "$(win "$from")" "$(win "$d")" || [ $? -eq 1 ] ;;
+    cp) cp -a "$from" "$d" ;;
+    floor)
+      case $s in
+        S1 | S4) wine "$barecopy" "$(win "$from")" "$(win "$d")" ;;
+        S2) wine "$barelist" "$(win "$from")" "$(win "$d")" ;;
+        S3) wine "$barelist" "$(win "$from")" "$(win "$d")" &&
+              wine "$barecopy" "$(win "$from")" "$(win "$d")" "$(win "$changes")" ;;
+      esac ;;
+  esac
+}
+
+# Puts a tool's destination back where the scenario starts from (untimed).
+reset_tool() {  # reset_tool SCENARIO TOOL
+  local s=$1 tool=$2 d
+  d=$(dest "$s" "$tool")
+  case $s in
+    S1 | S4)
+      rm -rf "$d"
+      # The task forgets the destination it was bound to, so it may start again in a new one.
+      if [ "$tool" = vaultwren ]; then vw reset "$(task "$s")" >/dev/null; fi
+      ;;
+    S3)
+      if [ "$tool" = vaultwren ]; then
+        rsync -a --delete "$data/base/" "$d/"
+      else
+        rsync -a --delete --delete-excluded "${own_names[@]}" "$data/base/" "$d/"
+      fi ;;
+  esac
+  sync
+}
+
+# Runs one timed command under GNU time and adds "scenario tool seconds peak-KiB" to the results.
+timed() {  # timed SCENARIO TOOL
+  local s=$1 tool=$2 seconds kib
+  # Exported for the child shell: GNU time needs one command to measure, with all its children.
+  export -f run_tool dest win vw task
+  export root src big data changes vwcmd barecopy barelist
+  if ! /usr/bin/time -v -o "$data/time.txt" bash -c 'run_tool "$@"' _ "$s" "$tool" >"$data/last.log" 2>&1; then
+    echo "$tool failed in $s:" >&2
+    cat "$data/last.log" "$data/time.txt" >&2
+    exit 1
+  fi
+  seconds=$(awk '/Elapsed \(wall clock\)/ {n = split($NF, p, ":"); t = 0; for (i = 1; i <= n; i++) t = t * 60 + p[i]; print t}' "$data/time.txt")
+  kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$data/time.txt")
+  printf '%s\t%s\t%s\t%s\n' "$s" "$tool" "$seconds" "$kib" >>"$results"
+  printf '  %-3s %-10s %8.2f s %8d KiB\n' "$s" "$tool" "$seconds" "$kib"
+}
+
+scenario() {  # scenario NAME RESET(0|1) TOOL...
+  local s=$1 reset=$2 rep tool
+  shift 2
+  echo "$s:"
+  for rep in $(seq "$runs"); do
+    # The tools take turns, so that a slow spell of the machine hits all of them alike.
+    for tool in "$@"; do
+      [ "$reset" = 1 ] && reset_tool "$s" "$tool"
+      timed "$s" "$tool"
+    done
+  done
+}
+
+verify() {  # verify LABEL SOURCE DEST: content and times of every file, the backup's own names aside
+  local differences
+  differences=$(rsync -rlt -O -c -n -i --delete "${own_names[@]}" "$1/" "$2/")
+  if [ -z "$differences" ]; then
+    echo "  check $1 -> $2 ($3): OK"
+  else
+    echo "  check $1 -> $2 ($3): FAIL"
+    head -20 <<<"$differences"
+    failures=$((failures + 1))
+  fi
+}
+
+wants() { [[ " $only " == *" $1 "* ]]; }
+
+failures=0
+: >"$results"
+if wants S1; then
+  echo "Making the source tree ($files files in $folders folders)..."
+  rm -rf "$src" "$data"/dest-* "$data/base"
+  python3 "$root/bench/gen-tree.py" make "$src" --files "$files" --folders "$folders"
+fi
+if wants S4 && { [ ! -f "$big/big.bin" ] || [ "$(stat -c %s "$big/big.bin")" -ne $((big_mib * 1024 * 1024)) ]; }; then
+  echo "Making a $big_mib MiB file of random bytes..."
+  mkdir -p "$big"
+  head -c "$((big_mib * 1024 * 1024))" /dev/urandom >"$big/big.bin"
+fi
+# Tasks on a profile of the benchmark's own. The destination's marker names its task, so S2 and S3
+# go on with S1's task in S1's destination.
+# A scenario that starts in an empty destination starts with a new task.
+for s in S1 S4; do
+  wants "$s" || continue
+  vw remove "$(task "$s")" >/dev/null 2>&1 || true
+  from=$src
+  [ "$s" = S4 ] && from=$big
+  vw add --name "$(task "$s")" --source "$(win "$from")" --dest "$(win "$(dest "$s" vaultwren)")" --force >/dev/null
+done
+
+echo "Reading the source once, untimed, so that every tool starts with it in the page cache"
+echo "(the cache is not dropped between runs: all tools see the same warm cache)."
+find "$src" -type f -print0 | xargs -0 cat >/dev/null
+
+if wants S1; then
+  scenario S1 1 vaultwren floor rsync xcopy
+  verify "$src" "$(dest S1 vaultwren)" "Vaultwren"
+  verify "$src" "$(dest S1 floor)" "bare copy"
+fi
+
+if wants S2; then
+  scenario S2 0 vaultwren floor rsync xcopy
+fi
+
+if wants S3; then
+  # Every tool starts S3 from the state after the first backup: Vaultwren's destination then.
+  rm -rf "$data/base"
+  cp -a "$(dest S1 vaultwren)" "$data/base"
+  python3 "$root/bench/gen-tree.py" change "$src" "$changes"
+  find "$src" -type f -print0 | xargs -0 cat >/dev/null
+  scenario S3 1 vaultwren floor rsync xcopy
+  verify "$src" "$(dest S3 vaultwren)" "Vaultwren"
+  # Each rewritten or deleted file's previous version is kept in the history folder.
+  kept=$(find "$(dest S3 vaultwren)/_历史文件" -type f | wc -l)
+  # As many files were added as deleted: the list's length is the number rewritten plus deleted.
+  expected=$(wc -l <"$changes")
+  if [ "$kept" -eq "$expected" ]; then
+    echo "  previous versions kept: $kept of $expected: OK"
+  else
+    echo "  previous versions kept: $kept of $expected: FAIL"
+    failures=$((failures + 1))
+  fi
+fi
+
+if wants S4; then
+  cat "$big/big.bin" >/dev/null
+  scenario S4 1 vaultwren cp floor rsync xcopy
+  verify "$big" "$(dest S4 vaultwren)" "Vaultwren"
+fi
+
+awk -F'\t' -v runs="$runs" '
+  function median(key,    n, i, j, t, v) {
+    n = split(times[key], v, " ")
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] + 0 > v[j] + 0; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+  }
+  function ratio(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "-" }
+  {
+    key = $1 SUBSEP $2
+    times[key] = times[key] " " $3
+    if ($4 > peak[key]) peak[key] = $4
+    if (!(key in seen)) { seen[key] = 1; order[++count] = key }
+  }
+  END {
+    floorname["S1"] = "bare copy"; floorname["S2"] = "bare listing of both trees"
+    floorname["S3"] = "bare listing + bare copy of the changed files"; floorname["S4"] = "cp"
+    for (k in seen) med[k] = median(k)
+    printf "\nMedian of %d runs each; warm page cache; peak RSS is the largest of the runs.\n", runs
+    printf "Floors: S1 %s, S2 %s, S3 %s, S4 %s.\n\n", floorname["S1"], floorname["S2"], floorname["S3"], floorname["S4"]
+    printf "%-4s %-10s %10s %10s %9s %9s %9s\n", "", "tool", "median s", "peak MiB", "÷floor", "÷rsync", "÷xcopy"
+    for (i = 1; i <= count; i++) {
+      split(order[i], p, SUBSEP); s = p[1]; t = p[2]
+      fl = (s == "S4") ? "cp" : "floor"
+      printf "%-4s %-10s %10.2f %10.1f %9s %9s %9s\n", s, t, med[order[i]], peak[order[i]] / 1024,
+             ratio(med[order[i]], med[s SUBSEP fl]), ratio(med[order[i]], med[s SUBSEP "rsync"]),
+             ratio(med[order[i]], med[s SUBSEP "xcopy"])
+    }
+    printf "\nGoals:\n"
+    goal("S1", "floor", 1.2, "S1 Vaultwren <= 1.2 x bare copy")
+    if (("S1" SUBSEP "vaultwren") in med)
+      verdict("S1 Vaultwren faster than xcopy", med["S1" SUBSEP "vaultwren"] < med["S1" SUBSEP "xcopy"])
+    goal("S2", "floor", 1.25, "S2 Vaultwren <= 1.25 x bare listing")
+    goal("S3", "floor", 1.3, "S3 Vaultwren <= 1.3 x (bare listing + bare copy of the changed files)")
+    goal("S4", "cp", 1.1, "S4 Vaultwren within 10 % of cp")
+    worst = 0
+    for (k in peak) { split(k, p, SUBSEP); if (p[2] == "vaultwren" && peak[k] > worst) worst = peak[k] }
+    verdict(sprintf("Vaultwren peak memory < 64 MiB everywhere (largest %.1f MiB)", worst / 1024), worst < 64 * 1024)
+  }
+  function goal(s, fl, limit, text,    v, f) {
+    if (!((s SUBSEP "vaultwren") in med)) return
+    v = med[s SUBSEP "vaultwren"]; f = med[s SUBSEP fl]
+    verdict(sprintf("%s (%.2f x)", text, v / f), v <= limit * f)
+  }
+  function verdict(text, ok) { printf "  %-78s %s\n", text, ok ? "met" : "MISSED" }
+' "$results"
+
+[ "$failures" -eq 0 ] || { echo "$failures correctness check(s) failed" >&2; exit 1; }
