@@ -150,6 +150,8 @@ wants() { [[ " $only " == *" $1 "* ]]; }
 
 failures=0
 : >"$results"
+# Other work on the machine shows in the times: say what was measured and how busy the machine was.
+echo "Tree $(git -C "$root" describe --always --dirty), $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 if wants S1; then
   echo "Making the source tree ($files files in $folders folders)..."
   rm -rf "$src" "$data"/dest-* "$data/base"
