@@ -59,9 +59,10 @@ bool NeedsCopy(const std::wstring& sourceFile, const std::wstring& destFile, boo
 bool CBackupEngine::BackupPass()
 {
     bool result = false;
+    orphans_.clear();
     if (PathsReady())
-        result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() &&
-                 SyncDest(sourceFolder_, destFolder_, historyFolder_, false);
+        result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
+    orphans_.clear();
     if (!workFolder_.empty() && PathIsDirectoryW(workFolder_.c_str()) && !workFolderHoldsKept_)
         EmptyFolder(workFolder_);
     return result;
@@ -71,64 +72,103 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
 {
     if (source.empty() || dest.empty() || history.empty() || !FolderExists(source))
         return false;
-    const std::wstring s = WithBackslash(source);
-    const std::wstring d = WithBackslash(dest);
-    const std::wstring h = WithBackslash(history);
+    return ScanFolder(WithBackslash(source), WithBackslash(dest), WithBackslash(history), FolderExists(dest));
+}
+
+bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, const std::wstring& h, bool destExists)
+{
     if (EqualsIgnoringCase(s, d))
         return true;
 
-    bool created = false;
     FolderSnapshot destEntries;
-    if (FolderExists(d)) {
+    if (destExists) {
         destEntries.Read(d);
     } else {
         // The parent exists by construction: a single folder, not a tree.
         if (!CreateDirectoryW(d.c_str(), nullptr) || !PathIsDirectoryW(d.c_str()))
             return false;
-        created = true;
     }
 
     bool stopped = false;
+    FolderSnapshot::Names sourceNames;
     FolderListing listing(s);
     while (NextWalkEntry(listing, stopped)) {
         const std::wstring name = listing.Name();
+        if (task_.History)
+            sourceNames.insert(FoldCase(name));
         if (listing.IsFolder()) {
             // A sub-tree that fails does not fail its parent.
-            ScanSource(s + name, JoinedFolder(d, name), JoinedFolder(h, name));
+            ScanFolder(s + name + L"\\", JoinedFolder(d, name), JoinedFolder(h, name), destEntries.ContainsFolder(name));
             continue;
         }
         // The same decision as NeedsCopy, taken from the two listings instead of two look-ups.
         if (StampsDiffer(StampOf(listing.Entry()), destEntries.FindFile(name), DestinationIsFat()))
-            ReplaceFile(CBackupFileInfo{0, name, s, d, h});
+            ReplaceFile(CBackupFileInfo{0, name, s, d, h}, true, destEntries.Contains(name));
     }
+    // What this folder of the destination holds without a source: moved into history once the
+    // scan and the retries are over. Only the differences are kept, never the tree.
+    if (!stopped && task_.History)
+        destEntries.ForEachMissingFrom(sourceNames, [&](const std::wstring& name, bool folder) {
+            if (!IsSkippedName(name))
+                orphans_.push_back({name, s, d, h, folder});
+        });
     // Files were just written into the new folder: give it the source folder's times last.
-    if (created)
+    if (!destExists)
         CopyFileTimes(d, s);
     return !stopped;
 }
 
-bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
+bool CBackupEngine::MoveOrphans()
 {
-    if (NeedsCopy(Joined(entry.sourceFolder, entry.name), Joined(entry.destFolder, entry.name), DestinationIsFat()))
-        ReplaceFile(entry);
+    // The same entry checks as SyncDest, whose backup-mode work this is.
+    if (!PathsReady() || StopRequested())
+        return false;
+    if (!task_.History)
+        return true;
+    for (const Orphan& orphan : orphans_) {
+        if (context_.stopFlag.load())
+            return false;
+        PauseCheckpoint();
+        if (!orphan.folder) {
+            MoveFileKeepTimes(orphan.name, orphan.destFolder, orphan.historyFolder, L"");
+            continue;
+        }
+        const std::wstring sub = orphan.destFolder + orphan.name + L"\\";
+        SyncWalk(JoinedFolder(orphan.sourceFolder, orphan.name), sub, JoinedFolder(orphan.historyFolder, orphan.name),
+                 false);
+        if (FolderIsEmpty(sub))
+            RemoveDirectoryW(sub.c_str());
+    }
     return true;
 }
 
-void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry)
+bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
+{
+    const std::wstring destFile = Joined(entry.destFolder, entry.name);
+    if (NeedsCopy(Joined(entry.sourceFolder, entry.name), destFile, DestinationIsFat()))
+        ReplaceFile(entry, PathIsDirectoryW(entry.destFolder.c_str()) || CreateFolderTree(entry.destFolder),
+                    PathFileExistsW(destFile.c_str()) != FALSE);
+    return true;
+}
+
+void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool folderReady, bool destExists)
 {
     const std::wstring sourceFile = Joined(entry.sourceFolder, entry.name);
     const std::wstring destFile = Joined(entry.destFolder, entry.name);
     const std::wstring workFile = Joined(workFolder_, entry.name);
 
-    const bool folderReady = PathIsDirectoryW(entry.destFolder.c_str()) || CreateFolderTree(entry.destFolder);
+    // The previous version, moved aside into the work folder for the time of the copy.
+    bool movedAside = false;
     bool blocked = false;
-    if (PathFileExistsW(destFile.c_str()))
-        blocked = !MoveFileKeepTimes(entry.name, entry.destFolder, workFolder_, L"");
+    if (destExists) {
+        movedAside = MoveFileKeepTimes(entry.name, entry.destFolder, workFolder_, L"");
+        blocked = !movedAside;
+    }
 
     if (!blocked && folderReady) {
         // The copy itself gives the new file the source's creation, access and write times.
         if (CopyWithProgress(context_, sourceFile, destFile, entry.name)) {
-            if (PathFileExistsW(workFile.c_str())) {
+            if (movedAside) {
                 if (!task_.History)
                     DeleteFileW(workFile.c_str());
                 else if (!MoveFileKeepTimes(entry.name, workFolder_, entry.historyFolder, entry.destFolder))
@@ -140,7 +180,7 @@ void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry)
                 --context_.filesFailed;
             return;
         }
-        if (PathFileExistsW(workFile.c_str()) && !MoveFileKeepTimes(entry.name, workFolder_, entry.destFolder, L""))
+        if (movedAside && !MoveFileKeepTimes(entry.name, workFolder_, entry.destFolder, L""))
             KeepDisplacedVersion(entry);
     }
 

@@ -3,6 +3,7 @@
 // the backup pass (scan and copy, retry, moves into history) and the cleaning pass.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/CBackupFileInfo.h"
 
@@ -73,8 +74,13 @@ private:
     bool NextWalkEntry(FolderListing& listing, bool& stopped);
     // The recursive part of SyncDest, below its entry checks.
     bool SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history, bool cleanMode);
+    // The scan below its entry checks; `destExists` comes from the parent's listing.
+    bool ScanFolder(const std::wstring& source, const std::wstring& dest, const std::wstring& history,
+                    bool destExists);
+    // The backup-mode work of SyncDest on what the scan found without a source.
+    bool MoveOrphans();
     // Steps of CopyEntry once the entry is known to need a copy.
-    void ReplaceFile(const CBackupFileInfo& entry);
+    void ReplaceFile(const CBackupFileInfo& entry, bool folderReady, bool destExists);
     // A previous version that could go neither into history nor back: kept where no walk touches it.
     void KeepDisplacedVersion(const CBackupFileInfo& entry);
     // Deletes a file for good; a cleaning run counts it with the size its listing gave.
@@ -90,6 +96,16 @@ private:
     bool destinationIsFat_ = false;
     // A displaced version is still in the work folder, which must then not be emptied.
     bool workFolderHoldsKept_ = false;
+
+    // Destination entries the scan found without a source, in the order it met them.
+    struct Orphan {
+        std::wstring name;
+        std::wstring sourceFolder;
+        std::wstring destFolder;
+        std::wstring historyFolder;
+        bool folder = false;
+    };
+    std::vector<Orphan> orphans_;
 };
 
 // Drive test for a destination: a letter C..Z present in the drive list whose type is known and

@@ -68,7 +68,7 @@ void FolderSnapshot::Read(const std::wstring& folder)
     entries_.clear();
     FolderListing listing(folder);
     while (listing.Next())
-        entries_.emplace(FoldCase(listing.Name()), Entry{StampOf(listing.Entry()), listing.IsFolder()});
+        entries_.emplace(FoldCase(listing.Name()), Entry{StampOf(listing.Entry()), listing.IsFolder(), listing.Name()});
 }
 
 const FolderSnapshot::Entry* FolderSnapshot::Find(const std::wstring& name) const

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "win/UniqueHandle.h"
 
@@ -45,17 +46,28 @@ private:
 // asks about that folder.
 class FolderSnapshot {
 public:
+    using Names = std::unordered_set<std::wstring>;  // upper-cased (FoldCase)
+
     void Read(const std::wstring& folder);
     // The file of that name, or null (also when the name is a folder).
     const FileStamp* FindFile(const std::wstring& name) const;
     // A file or a folder of that name.
     bool Contains(const std::wstring& name) const;
     bool ContainsFolder(const std::wstring& name) const;
+    // Calls visit(name, isFolder) for every entry whose name is not in `names`.
+    template <typename Visit>
+    void ForEachMissingFrom(const Names& names, Visit visit) const
+    {
+        for (const auto& [key, entry] : entries_)
+            if (!names.count(key))
+                visit(entry.name, entry.folder);
+    }
 
 private:
     struct Entry {
         FileStamp stamp;
         bool folder = false;
+        std::wstring name;  // as the file system spells it
     };
     const Entry* Find(const std::wstring& name) const;
     std::unordered_map<std::wstring, Entry> entries_;
