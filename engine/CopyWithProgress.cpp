@@ -130,8 +130,12 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in)
         return GetLastError();
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(in.get(), &info))
+    // Times and attributes, and the size, by handle: cheaper than the full information query,
+    // which also looks up the file's name.
+    FILE_BASIC_INFO basic{};
+    LARGE_INTEGER size{};
+    if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileSizeEx(in.get(), &size))
         return GetLastError();
 
     UniqueFile out(CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -139,11 +143,17 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
     if (!out)
         return GetLastError();  // not ours: an existing file there stays untouched
 
-    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    DWORD error = CopyContent(context, in.get(), out.get(), size);
-    if (error == ERROR_SUCCESS &&
-        !SetFileTime(out.get(), &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime))
-        error = GetLastError();
+    DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart));
+    if (error == ERROR_SUCCESS) {
+        // The source's times and attributes in one call on the open file. A new file is created
+        // "archive", so attributes that say no more than that are left as they are (0).
+        FILE_BASIC_INFO target = basic;
+        target.ChangeTime.QuadPart = 0;
+        const DWORD attributes = basic.FileAttributes & kKeptAttributes;
+        target.FileAttributes = (attributes & ~FILE_ATTRIBUTE_ARCHIVE) != 0 ? attributes : 0;
+        if (!SetFileInformationByHandle(out.get(), FileBasicInfo, &target, sizeof target))
+            error = GetLastError();
+    }
     out.reset();
     in.reset();
 
@@ -152,10 +162,6 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
         DeleteFileW(destination.c_str());
         return error;
     }
-    // A new file is created "archive": only other attributes need a call of their own.
-    const DWORD attributes = info.dwFileAttributes & kKeptAttributes;
-    if ((attributes & ~FILE_ATTRIBUTE_ARCHIVE) != 0)
-        SetFileAttributesW(destination.c_str(), attributes);
     return ERROR_SUCCESS;
 }
 
