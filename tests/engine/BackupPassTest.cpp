@@ -120,6 +120,27 @@ TEST_F(BackupPass, HistoryKeepsReplacedAndRemovedFiles)
     EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
 }
 
+TEST_F(BackupPass, RemovedNestedFoldersGoToHistoryWholeAndTheirFoldersDisappear)
+{
+    Put(Src(L"keep\\k.txt"), "k");
+    Put(Src(L"gone\\a\\b\\deep.txt"), "deep");
+    Put(Src(L"gone\\a\\side.txt"), "side");
+    CreateDirectoryW(Src(L"gone\\empty").c_str(), nullptr);
+    Put(Src(L"keep\\gone-too\\x.txt"), "x");
+    ASSERT_TRUE(Backup());
+
+    ASSERT_TRUE(RemoveTree(Src(L"gone")));
+    ASSERT_TRUE(RemoveTree(Src(L"keep\\gone-too")));
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Hist(L"gone\\a\\b\\deep.txt")), "deep");
+    EXPECT_EQ(ReadFileBytes(Hist(L"gone\\a\\side.txt")), "side");
+    EXPECT_EQ(ReadFileBytes(Hist(L"keep\\gone-too\\x.txt")), "x");
+    EXPECT_FALSE(vw::FolderExists(Dst(L"gone")));
+    EXPECT_FALSE(vw::FolderExists(Dst(L"keep\\gone-too")));
+    EXPECT_TRUE(FileExists(Dst(L"keep\\k.txt")));
+}
+
 TEST_F(BackupPass, WithoutHistoryNothingIsRemovedAndPreviousVersionsGo)
 {
     task.History = 0;
