@@ -151,9 +151,6 @@ bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const
     if (PathFileExistsW(target.c_str()) && !DeleteFileW(target.c_str()))
         return false;
 
-    FileTimes fileTimes;
-    const bool haveFileTimes = ReadTimes(file, fileTimes);
-
     bool createdFolder = false;
     FileTimes folderTimes;
     bool haveFolderTimes = false;
@@ -165,10 +162,10 @@ bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const
     if (!IsFolder(targetFolder))
         return false;
 
+    // MoveFileW only renames within one volume (no copy is allowed), and a rename keeps the
+    // file's own times: they need no reading and setting around it.
     if (!MoveFileW(file.c_str(), target.c_str()))
         return false;
-    if (haveFileTimes)
-        WriteTimes(target, fileTimes);
     // After the move: putting the file in changed the new folder's last-write time.
     if (createdFolder && haveFolderTimes)
         WriteTimes(targetFolder, folderTimes);
