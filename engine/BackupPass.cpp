@@ -60,8 +60,10 @@ bool CBackupEngine::BackupPass()
 {
     bool result = false;
     orphans_.clear();
-    if (PathsReady())
+    if (PathsReady()) {
+        KeepLeftovers();
         result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
+    }
     orphans_.clear();
     if (!workFolder_.empty() && PathIsDirectoryW(workFolder_.c_str()) && !workFolderHoldsKept_)
         EmptyFolder(workFolder_);
@@ -189,6 +191,27 @@ void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool folderReady, 
         auto retry = std::make_unique<CBackupFileInfo>(entry);
         retry->retry = 1;
         context_.retryList.push_back(std::move(retry));
+    }
+}
+
+void CBackupEngine::KeepLeftovers()
+{
+    // A pass that was cut off in the middle of a copy (a crash, the power) left the previous
+    // version of that file in the work folder. Emptying the folder, or moving the next file aside
+    // onto the same name, would lose it; with history kept, it is put where no walk touches it.
+    if (!task_.History || !PathIsDirectoryW(workFolder_.c_str()))
+        return;
+    std::vector<std::wstring> leftovers;
+    FolderListing listing(workFolder_);
+    while (listing.Next())
+        if (!listing.IsFolder() && !IsSkippedName(listing.Name()))
+            leftovers.push_back(listing.Name());
+    const std::wstring keepFolder = workFolder_ + kHistoryFolderName + L"\\";
+    for (const std::wstring& name : leftovers) {
+        if (MoveFileKeepTimes(name, workFolder_, keepFolder, L""))
+            context_.AppendStatusLine(Format(L"上次备份中断时留下的旧版本已保留为“%s”", (keepFolder + name).c_str()));
+        else
+            workFolderHoldsKept_ = true;
     }
 }
 

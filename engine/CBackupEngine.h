@@ -81,6 +81,8 @@ private:
     bool MoveOrphans();
     // Steps of CopyEntry once the entry is known to need a copy.
     void ReplaceFile(const CBackupFileInfo& entry, bool folderReady, bool destExists);
+    // Previous versions an interrupted pass left in the work folder: kept where no walk touches them.
+    void KeepLeftovers();
     // A previous version that could go neither into history nor back: kept where no walk touches it.
     void KeepDisplacedVersion(const CBackupFileInfo& entry);
     // Deletes a file for good; a cleaning run counts it with the size its listing gave.

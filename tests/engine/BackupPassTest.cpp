@@ -259,6 +259,24 @@ TEST_F(BackupPass, PreviousVersionIsKeptWhenHistoryCannotTakeIt)
     EXPECT_EQ(ReadFileBytes(kept), "v1");
 }
 
+TEST_F(BackupPass, PreviousVersionLeftByAnInterruptedPassIsKept)
+{
+    Put(Src(L"doc.txt"), "v1");
+    ASSERT_TRUE(Backup());
+    // As a pass cut off during the copy of doc.txt leaves things: the previous version in the
+    // work folder, a partial new file in its place.
+    ASSERT_TRUE(vw::CreateFolderTree(Dst(L"_TEMP\\")));
+    ASSERT_TRUE(MoveFileW(Dst(L"doc.txt").c_str(), Dst(L"_TEMP\\doc.txt").c_str()));
+    Put(Dst(L"doc.txt"), "v2 (part");
+    Put(Src(L"doc.txt"), "v2 (whole)", kNew);
+
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"doc.txt")), "v2 (whole)");
+    EXPECT_EQ(ReadFileBytes(Dst(L"_TEMP\\_历史文件\\doc.txt")), "v1");
+    EXPECT_NE(context.StatusHistory().find(L"上次备份中断时留下的旧版本已保留为"), std::wstring::npos);
+}
+
 class FullDiskPass : public EngineFixture {
 protected:
     FullDiskPass() : EngineFixture(kFullDisk) {}
