@@ -42,7 +42,6 @@ void RunController::ClearRunFields()
 {
     context_.cleaningRun = 0;
     context_.lastError = 0;
-    context_.flags = 0;
     context_.batchActive = 0;
     context_.stopFlag = 1;
     context_.currentTask = nullptr;
@@ -54,13 +53,9 @@ void RunController::ClearRunFields()
     context_.pausedInCopy = 0;
     context_.copying = 0;
     context_.ClosePauseEvent();
-    context_.tasksDone = 0;
-    context_.runsFailed = 0;
-    context_.filesCopied = 0;
-    context_.filesFailed = 0;
+    ResetBatchCounters();
     context_.filesDone = 0;
     context_.freedBytes = 0;
-    context_.retryList.clear();
 }
 
 void RunController::ResetRun(HWND window)
@@ -98,15 +93,20 @@ void RunController::StartAll()
     StartNext();
 }
 
-void RunController::BeginBatch()
+void RunController::ResetBatchCounters()
 {
-    context_.batchActive = 1;
     context_.flags = 0;
     context_.tasksDone = 0;
     context_.runsFailed = 0;
     context_.filesCopied = 0;
     context_.filesFailed = 0;
     context_.retryList.clear();
+}
+
+void RunController::BeginBatch()
+{
+    context_.batchActive = 1;
+    ResetBatchCounters();
 }
 
 bool RunController::StartRun(CBackupItem& task, bool cleaning)

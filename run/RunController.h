@@ -51,6 +51,8 @@ public:
     bool HasWorker() const { return worker_.valid(); }
 
 private:
+    // The flags, the batch's counters and the retry list, as a new batch starts them.
+    void ResetBatchCounters();
     void BeginBatch();
     // Makes the task the current one and starts its worker; false (and the task idle again)
     // when no thread could be made.
