@@ -170,14 +170,8 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
 bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
                       const std::wstring& fileName)
 {
-    context.SetCurrentFile(fileName);
-    context.totalBytes = 0;
-    context.bytesTransferred = 0;
-    context.progress = 0.0;
-    context.cancelFlag = 0;
-    context.pausedInCopy = 0;
+    context.ResetCopyFields(fileName);
     context.copying = 1;
-    context.ClosePauseEvent();
     // Without an event the copy simply cannot pause inside the file; pauses between files still work.
     context.CreatePauseEvent();
 

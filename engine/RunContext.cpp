@@ -41,6 +41,17 @@ std::wstring RunContext::CurrentFile() const
     return currentFile_;
 }
 
+void RunContext::ResetCopyFields(const std::wstring& fileName)
+{
+    SetCurrentFile(fileName);
+    totalBytes = 0;
+    bytesTransferred = 0;
+    progress = 0.0;
+    cancelFlag = 0;
+    pausedInCopy = 0;
+    ClosePauseEvent();
+}
+
 bool RunContext::CreatePauseEvent()
 {
     UniqueHandle event(CreateEventW(nullptr, TRUE, TRUE, nullptr));

@@ -71,6 +71,10 @@ public:
     void SetCurrentFile(const std::wstring& name);
     std::wstring CurrentFile() const;
 
+    // A copy's own fields as a new copy (or no copy) starts them: the file name, zero progress,
+    // the cancel and paused-in-copy flags down, no pause event.
+    void ResetCopyFields(const std::wstring& fileName);
+
     // The pause event of the running copy: created signalled for each copy, closed after it.
     bool CreatePauseEvent();
     void ClosePauseEvent();

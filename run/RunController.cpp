@@ -45,14 +45,8 @@ void RunController::ClearRunFields()
     context_.batchActive = 0;
     context_.stopFlag = 1;
     context_.currentTask = nullptr;
-    context_.SetCurrentFile(L"");
-    context_.totalBytes = 0;
-    context_.bytesTransferred = 0;
-    context_.progress = 0.0;
-    context_.cancelFlag = 0;
-    context_.pausedInCopy = 0;
+    context_.ResetCopyFields(L"");
     context_.copying = 0;
-    context_.ClosePauseEvent();
     ResetBatchCounters();
     context_.filesDone = 0;
     context_.freedBytes = 0;
@@ -182,11 +176,19 @@ void RunController::StartCleaning(CBackupItem* task)
     StartRun(*task, true);
 }
 
-bool RunController::RequestPause()
+CBackupItem* RunController::BatchTaskIn(int32_t runState, int32_t taskState) const
 {
     CBackupItem* task = context_.currentTask.load();
-    if (context_.runState.load() != kRunRunning || !context_.batchActive.load() || !task ||
-        task->state.load() != kTaskRunning)
+    if (context_.runState.load() != runState || !context_.batchActive.load() || !task ||
+        task->state.load() != taskState)
+        return nullptr;
+    return task;
+}
+
+bool RunController::RequestPause()
+{
+    CBackupItem* task = BatchTaskIn(kRunRunning, kTaskRunning);
+    if (!task)
         return false;
     task->state = kTaskPaused;
     return true;
@@ -194,9 +196,7 @@ bool RunController::RequestPause()
 
 void RunController::ConfirmPause()
 {
-    CBackupItem* task = context_.currentTask.load();
-    if (context_.runState.load() != kRunRunning || !context_.batchActive.load() || !task ||
-        task->state.load() != kTaskPaused)
+    if (!BatchTaskIn(kRunRunning, kTaskPaused))
         return;
     // The worker holds itself, at its checkpoint or on the copy's pause event: no suspension.
     context_.runState = kRunPaused;
@@ -205,9 +205,8 @@ void RunController::ConfirmPause()
 
 bool RunController::Resume()
 {
-    CBackupItem* task = context_.currentTask.load();
-    if (context_.runState.load() != kRunPaused || !context_.batchActive.load() || !task ||
-        task->state.load() != kTaskPaused)
+    CBackupItem* task = BatchTaskIn(kRunPaused, kTaskPaused);
+    if (!task)
         return false;
     task->state = kTaskRunning;
     context_.runState = kRunRunning;

@@ -69,6 +69,8 @@ private:
     // tasks still waiting would otherwise wait forever in a batch that never closes.
     void AbandonBatch();
     int32_t StoppedResult() const;
+    // The current task when the run and the task are in these states within a batch, else null.
+    CBackupItem* BatchTaskIn(int32_t runState, int32_t taskState) const;
 
     CBackupItemList& tasks_;
     RunContext& context_;
