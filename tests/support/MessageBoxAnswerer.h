@@ -1,0 +1,35 @@
+#pragma once
+// Answers the program's message boxes from a thread of its own, as a user would: waits for a box
+// captioned with the program's name (in this or another process), notes its text and presses a
+// button. Lets a test drive code that asks before it acts.
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vwtest {
+
+class MessageBoxAnswerer {
+public:
+    // `button`: the command id the answer presses (IDOK, IDYES, IDNO, ...).
+    explicit MessageBoxAnswerer(int button);
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    // The texts of the boxes answered so far, in order.
+    std::vector<std::wstring> Texts() const;
+
+private:
+    void Run();
+    int button_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::wstring> texts_;
+    std::thread thread_;
+};
+
+}  // namespace vwtest
