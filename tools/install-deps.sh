@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, when they are missing.
+#   --bench    adds what the benchmarks compare against
+#   --release  adds the installer compiler and the zip tool of the release command
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
   wine wine64 xvfb x11-utils fonts-wqy-microhei
 )
-if [ "${1:-}" = "--bench" ]; then
-  packages+=(rsync hyperfine time)
-fi
+for option in "$@"; do
+  case "$option" in
+    --bench) packages+=(rsync hyperfine time) ;;
+    --release) packages+=(nsis zip unzip) ;;
+    *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -15,7 +15,8 @@ vw_wine_up() {
   [ "${2:-}" = "--fresh" ] && fresh=1
 
   export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono or Gecko prompts, and no menu entries on this machine for shortcuts made in the prefix.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export VW_TEST_DRIVES="$build/drives"
   _vw_started_xvfb=""
   _vw_mounted=""
