@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds a release: the shipped programs in the Release configuration, then under
+# build/release/dist/ the setup program, the portable zip and a SHA-256 list of both.
+# Installs what is missing first. Fails when any shipped program cannot be built.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+tools/install-deps.sh --release
+cmake --preset mingw-release >/dev/null
+cmake --build --preset mingw-release
+
+version=$(sed -n 's/^project(Vaultwren VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+build=build/release
+dist=$build/dist
+programs=$build/stage/Vaultwren
+rm -rf "$dist" "$build/stage"
+mkdir -p "$dist"
+cmake --install "$build" --strip --prefix "$programs" >/dev/null
+
+setup=Vaultwren-$version-setup.exe
+zip=Vaultwren-$version-portable.zip
+tools/make-installer.sh "$build" "$version" "$programs" "$dist/$setup"
+(cd "$build/stage" && zip -q -X -r "$root/$dist/$zip" Vaultwren)
+(cd "$dist" && sha256sum "$setup" "$zip" > "Vaultwren-$version-SHA256SUMS.txt")
+
+echo "Release $version in $dist:"
+ls -l "$dist"
