@@ -69,7 +69,7 @@ void RunController::Enqueue(CBackupItem* task, bool startNow, bool manual)
     if (!task || task->state.load() != kTaskIdle)
         return;
     if (!manual) {
-        const int64_t sinceLast = (DateTime::Now() - task->LastTime).WholeSeconds();
+        const int64_t sinceLast = (DateTime::Now() - task->Snapshot().LastTime).WholeSeconds();
         if (sinceLast <= static_cast<int64_t>(settings_.MinTime.load()) * 60)
             return;
     }

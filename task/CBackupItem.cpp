@@ -1,6 +1,7 @@
 #include "task/CBackupItem.h"
 
 #include <iterator>
+#include <utility>
 
 #include "task/AppSettings.h"
 #include "win/Format.h"
@@ -59,32 +60,38 @@ bool CBackupItem::LoadKey(TaskKey key)
         return false;
     const std::wstring section = SectionName();
     const wchar_t* name = KeyName(key);
-    auto readInt = [&](int32_t& field, int defaultValue) {
-        field = profile_.GetInt(section, name, defaultValue);
+    // The value is read first and stored under the lock, so no reader waits for the registry.
+    auto store = [this](auto& field, auto value) {
+        std::lock_guard lock(fieldsLock_);
+        field = std::move(value);
         return true;
+    };
+    auto readInt = [&](int32_t& field, int defaultValue) {
+        return store(field, static_cast<int32_t>(profile_.GetInt(section, name, defaultValue)));
+    };
+    auto readText = [&](std::wstring& field) { return store(field, profile_.GetString(section, name, L"")); };
+    auto readFolder = [&](std::wstring& field) {
+        return store(field, NormaliseFolderEntry(profile_.GetString(section, name, L"")));
     };
     // A time that cannot be read must not cost the task: it reads as never, as a task that never ran.
     auto readTime = [&](DateTime& field) {
-        if (!ParseDateTime(profile_.GetString(section, name, FormatDateTime(DateTime::Never())), field))
-            field = DateTime::Never();
-        return true;
+        DateTime time;
+        if (!ParseDateTime(profile_.GetString(section, name, FormatDateTime(DateTime::Never())), time))
+            time = DateTime::Never();
+        return store(field, time);
     };
 
     switch (key) {
     case TaskKey::Index:
         return profile_.GetInt(section, name, -1) == index;
     case TaskKey::Id:
-        Id = profile_.GetString(section, name, L"");
-        return true;
+        return readText(Id);
     case TaskKey::Name:
-        Name = profile_.GetString(section, name, L"");
-        return true;
+        return readText(Name);
     case TaskKey::Source:
-        Source = NormaliseFolderEntry(profile_.GetString(section, name, L""));
-        return true;
+        return readFolder(Source);
     case TaskKey::Dest:
-        Dest = NormaliseFolderEntry(profile_.GetString(section, name, L""));
-        return true;
+        return readFolder(Dest);
     case TaskKey::Start:
         return readInt(Start, 0);
     case TaskKey::StartTime:
@@ -129,58 +136,63 @@ bool CBackupItem::Load()
 
 bool CBackupItem::SaveKey(TaskKey key)
 {
-    if (index < 0)
-        return false;
-    const std::wstring section = SectionName();
-    const wchar_t* name = KeyName(key);
-    switch (key) {
-    case TaskKey::Index:
-        return profile_.SetInt(section, name, index);
-    case TaskKey::Id:
-        return profile_.SetString(section, name, Id);
-    case TaskKey::Name:
-        return profile_.SetString(section, name, Name);
-    case TaskKey::Source:
-        return profile_.SetString(section, name, Source);
-    case TaskKey::Dest:
-        return profile_.SetString(section, name, Dest);
-    case TaskKey::Start:
-        return profile_.SetInt(section, name, Start);
-    case TaskKey::StartTime:
-        return profile_.SetInt(section, name, StartTime);
-    case TaskKey::Clock:
-        return profile_.SetInt(section, name, Clock);
-    case TaskKey::ClockHour:
-        return profile_.SetInt(section, name, ClockHour);
-    case TaskKey::ClockMinute:
-        return profile_.SetInt(section, name, ClockMinute);
-    case TaskKey::Week:
-        return profile_.SetInt(section, name, Week);
-    case TaskKey::AutoTime:
-        return profile_.SetInt(section, name, AutoTime);
-    case TaskKey::AutoMinute:
-        return profile_.SetInt(section, name, AutoMinute);
-    case TaskKey::CreateTime:
-        return profile_.SetString(section, name, StoredTimeText(CreateTime));
-    case TaskKey::LastTime:
-        return profile_.SetString(section, name, StoredTimeText(LastTime));
-    case TaskKey::History:
-        return profile_.SetInt(section, name, History);
-    case TaskKey::RemoveFollow:
-        return profile_.SetInt(section, name, RemoveFollow);
-    }
-    return false;
+    return WriteKey(Snapshot(), key);
 }
 
 bool CBackupItem::Save()
 {
-    if (index < 0)
-        return false;
+    // One copy for the whole section: a field a worker changes meanwhile is stored by its own setter.
+    const TaskSnapshot task = Snapshot();
     for (TaskKey key : kSaveOrder) {
-        if (!SaveKey(key))
+        if (!WriteKey(task, key))
             return false;
     }
     return true;
+}
+
+bool CBackupItem::WriteKey(const TaskSnapshot& task, TaskKey key)
+{
+    if (task.index < 0)
+        return false;
+    const std::wstring section = Format(L"Item%d", task.index);
+    const wchar_t* name = KeyName(key);
+    switch (key) {
+    case TaskKey::Index:
+        return profile_.SetInt(section, name, task.index);
+    case TaskKey::Id:
+        return profile_.SetString(section, name, task.Id);
+    case TaskKey::Name:
+        return profile_.SetString(section, name, task.Name);
+    case TaskKey::Source:
+        return profile_.SetString(section, name, task.Source);
+    case TaskKey::Dest:
+        return profile_.SetString(section, name, task.Dest);
+    case TaskKey::Start:
+        return profile_.SetInt(section, name, task.Start);
+    case TaskKey::StartTime:
+        return profile_.SetInt(section, name, task.StartTime);
+    case TaskKey::Clock:
+        return profile_.SetInt(section, name, task.Clock);
+    case TaskKey::ClockHour:
+        return profile_.SetInt(section, name, task.ClockHour);
+    case TaskKey::ClockMinute:
+        return profile_.SetInt(section, name, task.ClockMinute);
+    case TaskKey::Week:
+        return profile_.SetInt(section, name, task.Week);
+    case TaskKey::AutoTime:
+        return profile_.SetInt(section, name, task.AutoTime);
+    case TaskKey::AutoMinute:
+        return profile_.SetInt(section, name, task.AutoMinute);
+    case TaskKey::CreateTime:
+        return profile_.SetString(section, name, StoredTimeText(task.CreateTime));
+    case TaskKey::LastTime:
+        return profile_.SetString(section, name, StoredTimeText(task.LastTime));
+    case TaskKey::History:
+        return profile_.SetInt(section, name, task.History);
+    case TaskKey::RemoveFollow:
+        return profile_.SetInt(section, name, task.RemoveFollow);
+    }
+    return false;
 }
 
 bool CBackupItem::DeleteSection()
@@ -190,30 +202,82 @@ bool CBackupItem::DeleteSection()
 
 void CBackupItem::SetLastTime(const DateTime& time, bool save)
 {
-    LastTime = time;
+    {
+        std::lock_guard lock(fieldsLock_);
+        LastTime = time;
+    }
     if (save && index >= 0)
         SaveKey(TaskKey::LastTime);
 }
 
 void CBackupItem::SetDest(const std::wstring& dest, bool save)
 {
-    Dest = dest;
+    {
+        std::lock_guard lock(fieldsLock_);
+        Dest = dest;
+    }
     if (save && index >= 0)
         SaveKey(TaskKey::Dest);
 }
 
 void CBackupItem::SetCreateTime(const DateTime& time, bool save)
 {
-    CreateTime = time;
+    {
+        std::lock_guard lock(fieldsLock_);
+        CreateTime = time;
+    }
     if (save && index >= 0)
         SaveKey(TaskKey::CreateTime);
 }
 
+void CBackupItem::SetNextTime(const DateTime& time)
+{
+    std::lock_guard lock(fieldsLock_);
+    NextTime = time;
+}
+
+TaskSnapshot CBackupItem::Snapshot() const
+{
+    TaskSnapshot copy;
+    {
+        std::lock_guard lock(fieldsLock_);
+        copy.index = index;
+        copy.Id = Id;
+        copy.Name = Name;
+        copy.Source = Source;
+        copy.Dest = Dest;
+        copy.History = History;
+        copy.RemoveFollow = RemoveFollow;
+        copy.Start = Start;
+        copy.StartTime = StartTime;
+        copy.Clock = Clock;
+        copy.ClockHour = ClockHour;
+        copy.ClockMinute = ClockMinute;
+        copy.Week = Week;
+        copy.AutoTime = AutoTime;
+        copy.AutoMinute = AutoMinute;
+        copy.CreateTime = CreateTime;
+        copy.LastTime = LastTime;
+        copy.NextTime = NextTime;
+    }
+    copy.state = static_cast<TaskState>(state.load());
+    copy.result = result.load();
+    return copy;
+}
+
 std::wstring CBackupItem::GetStatusText(bool cleaning) const
 {
-    switch (state.load()) {
+    TaskSnapshot now;
+    now.state = static_cast<TaskState>(state.load());
+    now.result = result.load();
+    return TaskStatusText(now, cleaning);
+}
+
+std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning)
+{
+    switch (task.state) {
     case kTaskIdle:
-        switch (result.load()) {
+        switch (task.result) {
         case 0:
             return L"";
         case 15:

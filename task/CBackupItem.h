@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "task/DateTime.h"
@@ -38,6 +39,39 @@ enum class TaskKey : int {
 // Run-time states of a task.
 enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
 
+// A task as a reader sees it at one instant: a plain copy of every stored field, the next
+// automatic run and the run-time state. Windows and lists read tasks only through this, on any
+// thread, also while a worker runs the task.
+struct TaskSnapshot {
+    int32_t index = -1;
+    std::wstring Id;
+    std::wstring Name;
+    std::wstring Source;
+    std::wstring Dest;
+    int32_t History = 1;
+    int32_t RemoveFollow = 1;
+    int32_t Start = 1;
+    int32_t StartTime = 10;
+    int32_t Clock = 0;
+    int32_t ClockHour = 0;
+    int32_t ClockMinute = 0;
+    int32_t Week = 127;
+    int32_t AutoTime = 0;
+    int32_t AutoMinute = 120;
+    DateTime CreateTime;
+    DateTime LastTime;
+    DateTime NextTime;
+    TaskState state = kTaskIdle;
+    uint32_t result = 0;  // the last run's error code, 0 for success
+};
+
+// The list's status column for a task; `cleaning` is the run controller's cleaning-run flag.
+std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning);
+
+// Who may write what: the fields a worker writes during a run (Dest when it follows a disk,
+// CreateTime when it binds the destination, LastTime at the run's end) and NextTime change only
+// through their setters, under the task's lock. Every other field is written directly, and only on
+// the UI thread while no worker runs the task (editing, loading, a new task being set up).
 class CBackupItem {
 public:
     // A new task: the defaults of a task the user has just added; index -1 (not stored yet).
@@ -53,7 +87,9 @@ public:
     void SetLastTime(const DateTime& time, bool save);
     void SetDest(const std::wstring& dest, bool save);
     void SetCreateTime(const DateTime& time, bool save);
-    // The list's status column; `cleaning` is the run controller's cleaning-run flag.
+    void SetNextTime(const DateTime& time);
+    TaskSnapshot Snapshot() const;
+    // TaskStatusText of this task now.
     std::wstring GetStatusText(bool cleaning) const;
 
     // Computes NextTime from the clock and arms the task's timer (id timerId) on `window`,
@@ -88,6 +124,9 @@ public:
     std::atomic<uint32_t> result{0};
 
 private:
+    bool WriteKey(const TaskSnapshot& task, TaskKey key);
+
+    mutable std::mutex fieldsLock_;
     ProfileStore& profile_;
     const AppSettings& settings_;
 };

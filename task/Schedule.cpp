@@ -58,8 +58,10 @@ std::optional<DateTime> DailyCandidate(const ScheduleFields& task, int64_t minTi
 
 }  // namespace
 
-ScheduleFields ScheduleFieldsOf(const CBackupItem& task)
+ScheduleFields ScheduleFieldsOf(const CBackupItem& item)
 {
+    // LastTime may be written by a worker meanwhile.
+    const TaskSnapshot task = item.Snapshot();
     ScheduleFields fields;
     fields.Start = task.Start;
     fields.StartTime = task.StartTime;
@@ -110,7 +112,7 @@ bool CBackupItem::Reschedule(HWND window, int32_t minTime, bool startupMode)
 {
     KillTimer(window, static_cast<UINT_PTR>(timerId));
     const ScheduleResult schedule = ComputeSchedule(ScheduleFieldsOf(*this), minTime, startupMode, DateTime::Now());
-    NextTime = schedule.nextTime;
+    SetNextTime(schedule.nextTime);
     if (!schedule.timerPeriodMs)
         return true;
     return SetTimer(window, static_cast<UINT_PTR>(timerId), *schedule.timerPeriodMs, nullptr) != 0;

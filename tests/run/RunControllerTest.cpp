@@ -406,6 +406,63 @@ TEST_F(Batch, StatusHistoryIsReadableWhileTheWorkerAppends)
     EXPECT_EQ(torn.load(), 0);
 }
 
+// The window reads tasks through Snapshot while the worker binds destinations (CreateTime), follows
+// a disk to another letter (Dest) and ends runs (LastTime): every copy it takes is whole.
+TEST_F(Batch, TaskSnapshotsAreWholeWhileWorkersWriteTheTasks)
+{
+    std::vector<vw::CBackupItem*> running;
+    for (int i = 0; i < 4; ++i)
+        running.push_back(&AddTask(vw::Format(L"s%d", i), 3));
+    vw::CBackupItem& moving = *running.front();
+    const std::wstring onN = moving.Dest;
+    const std::wstring onO = vw::Format(L"%c", kDiskO) + onN.substr(1);
+    // A followed destination is stored as the engine holds it, with its closing backslash.
+    const std::wstring followed = onO + L"\\";
+    destinations.push_back(onO);
+
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<long> reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            for (const auto* task : running) {
+                const vw::TaskSnapshot s = task->Snapshot();
+                const bool destWhole =
+                    task != &moving ? s.Dest == destinations[s.index] : s.Dest == onN || s.Dest == followed;
+                const bool timesWhole = (s.CreateTime.IsNever() || s.CreateTime.IsValid()) &&
+                                        (s.LastTime.IsNever() || s.LastTime.IsValid());
+                const bool boundBeforeEnd = s.LastTime.IsNever() || !s.CreateTime.IsNever();
+                if (!destWhole || !timesWhole || !boundBeforeEnd || s.Name != vw::Format(L"s%d", s.index) ||
+                    vw::TaskStatusText(s, false).empty() != (s.state == vw::kTaskIdle && s.result == 0))
+                    ++torn;
+                ++reads;
+            }
+        }
+    });
+
+    // First runs bind every destination; then the first task's disk comes back as O: and its run follows it.
+    controller.StartAll();
+    bool finished = RunToEnd();
+    if (finished) {
+        window.ClearLog();
+        finished = MoveFileW((DriveBackingFolder(kDiskN) + onN.substr(2)).c_str(),
+                             (DriveBackingFolder(kDiskO) + onO.substr(2)).c_str()) &&
+                   (controller.StartAll(), RunToEnd());
+    }
+    done = true;
+    reader.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(torn.load(), 0);
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(moving.Snapshot().Dest, followed);
+    for (const auto* task : running) {
+        const vw::TaskSnapshot s = task->Snapshot();
+        EXPECT_FALSE(s.CreateTime.IsNever());
+        EXPECT_FALSE(s.LastTime.IsNever());
+        EXPECT_EQ(s.state, vw::kTaskIdle);
+    }
+}
+
 class FullDiskBatch : public Batch {};
 
 TEST_F(FullDiskBatch, LowSpaceWarnsAndAFullDiskEndsTheBatch)
