@@ -63,11 +63,54 @@
 #define ID_OPEN_BACKUP_FOLDER  32828
 #define ID_OPEN_HISTORY_FOLDER 32829
 
-// Task editor: the controls whose entries are checked.
+// Labels that no code addresses.
+#ifndef IDC_STATIC
+#define IDC_STATIC             (-1)
+#endif
+
+// Task editor.
+#define IDC_ITEM_BROWSE_SOURCE 1000
+#define IDC_ITEM_BROWSE_DEST   1001
 #define IDC_ITEM_SOURCE        1007
 #define IDC_ITEM_DEST          1008
 #define IDC_ITEM_NAME          1009
+#define IDC_ITEM_START         1010
+#define IDC_ITEM_CLOCK         1011
 #define IDC_ITEM_START_TIME    1012
 #define IDC_ITEM_CLOCK_HOUR    1013
 #define IDC_ITEM_CLOCK_MINUTE  1014
+#define IDC_ITEM_BUSY_NOTE     1015
+#define IDC_ITEM_START_LABEL   1016
+#define IDC_ITEM_CLOCK_LABEL   1017
+#define IDC_ITEM_CLOCK_COLON   1018
+#define IDC_ITEM_FOLLOW        1019
+#define IDC_ITEM_HISTORY       1020
+#define IDC_ITEM_AUTO          1021
 #define IDC_ITEM_AUTO_MINUTE   1022
+#define IDC_ITEM_AUTO_LABEL    1023
+#define IDC_ITEM_CLEAN_HISTORY 1030
+#define IDC_ITEM_RESET         1031
+#define IDC_ITEM_OK            1039
+#define IDC_ITEM_MONDAY        1041
+#define IDC_ITEM_TUESDAY       1047
+#define IDC_ITEM_WEDNESDAY     1048
+#define IDC_ITEM_THURSDAY      1050
+#define IDC_ITEM_FRIDAY        1052
+#define IDC_ITEM_SATURDAY      1054
+#define IDC_ITEM_SUNDAY        1056
+
+// Settings dialog.
+#define IDC_OPTIONS_MIN_TIME   1027
+#define IDC_OPTIONS_SPEED      1028
+#define IDC_OPTIONS_AUTORUN    1037
+#define IDC_OPTIONS_MIN_START  1038
+#define IDC_OPTIONS_OK         1039
+
+// About window.
+#define IDC_ABOUT_FEEDBACK     1000
+#define IDC_ABOUT_VERSION      1009
+
+// Notice popup: the page host, the close mark and the title label.
+#define IDC_NOTICE_BROWSER     1001
+#define IDC_NOTICE_CLOSE       1002
+#define IDC_NOTICE_TITLE       1026
