@@ -37,11 +37,11 @@ wchar_t DestinationLetter(const std::wstring& dest)
     return trimmed.empty() ? L'\0' : trimmed.front();
 }
 
-const wchar_t* Outcome(bool failed, const RunContext& context)
+const wchar_t* Outcome(bool failed, bool stopped)
 {
     if (failed)
         return L"已终止";
-    return context.stopFlag.load() ? L"被强行终止" : L"完成";
+    return stopped ? L"被强行终止" : L"完成";
 }
 
 // What every run does first: its start line, the start message, fresh per-run fields.
@@ -54,21 +54,25 @@ void OpenRun(RunContext& context, const std::wstring& startLine)
     context.retryList.clear();
 }
 
-// Every run ends with its task and the run idle again, whatever happened; a failed run leaves
-// its error in the task's result and names it in the status history.
-void CloseRun(RunContext& context, CBackupItem& task, bool failed, const wchar_t* errorFormat)
+// A failed run leaves its error in the task's result and names it in the status history.
+void RecordFailure(RunContext& context, CBackupItem& task, const wchar_t* errorFormat)
 {
-    task.result = 0;
-    task.state = kTaskIdle;
-    context.runState = kRunIdle;
-    if (!failed)
-        return;
     ++context.runsFailed;
     const uint32_t error = context.lastError.load();
     if (error == 0)
         return;
     task.result = error;
     context.AppendStatusLine(Format(errorFormat, task.Name.c_str(), SystemErrorText(error).c_str()));
+}
+
+// The very last step of every run, whatever happened. Once the task and the run are idle the
+// window may start the next run (which raises this run's stop flag while it waits for us), edit
+// or delete the task: nothing of either is read after this.
+void MarkIdle(RunContext& context, CBackupItem& task)
+{
+    context.workerEnded = 1;
+    task.state = kTaskIdle;
+    context.runState = kRunIdle;
 }
 
 }  // namespace
@@ -82,6 +86,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
     const wchar_t* name = task.Name.c_str();
 
     OpenRun(*context, Format(L"任务“%s”开始...", name));
+    bool stopped = false;
     {
         CBackupEngine engine(task, *context);
         const bool started = Guarded([&] { return engine.Init(); });
@@ -110,8 +115,11 @@ DWORD WINAPI BackupThreadProc(void* runContext)
             engine.WriteLastTime();
         }
 
-        CloseRun(*context, task, failed, L"任务“%s”发生错误，备份已终止，错误原因为：%s");
-        std::wstring text = Format(L"任务“%s”%s，成功备份%d个文件", name, Outcome(failed, *context),
+        stopped = context->stopFlag.load() != 0;
+        task.result = 0;
+        if (failed)
+            RecordFailure(*context, task, kBackupErrorFormat);
+        std::wstring text = Format(L"任务“%s”%s，成功备份%d个文件", name, Outcome(failed, stopped),
                                    context->filesDone.load());
         if (const size_t left = context->retryList.size(); left > 0)
             text = Format(L"%s，共%d个文件无法备份", text.c_str(), static_cast<int>(left));
@@ -120,9 +128,8 @@ DWORD WINAPI BackupThreadProc(void* runContext)
     }
     // One end message per run, also after a start failure: it carries the stop flag, so a run
     // that could not start lets the batch go on with the next waiting task.
-    const WPARAM stopped = static_cast<WPARAM>(context->stopFlag.load());
-    context->workerEnded = 1;
-    context->PostToWindow(WM_BACKUP_THREAD_END_MSG, stopped);
+    MarkIdle(*context, task);
+    context->PostToWindow(WM_BACKUP_THREAD_END_MSG, stopped ? 1 : 0);
     return 0;
 }
 
@@ -136,6 +143,7 @@ DWORD WINAPI CleanThreadProc(void* runContext)
 
     OpenRun(*context, Format(L"清理任务“%s”开始清理历史文件...", name));
     context->freedBytes = 0;
+    bool stopped = false;
     {
         CBackupEngine engine(task, *context);
         bool failed = !Guarded([&] { return engine.Init(); });
@@ -152,16 +160,23 @@ DWORD WINAPI CleanThreadProc(void* runContext)
             engine.PauseCheckpoint();
         }
 
-        CloseRun(*context, task, failed, L"清理任务“%s”清理历史文件时发生错误，清理已终止，错误原因为：%s");
-        context->batchActive = 0;
+        stopped = context->stopFlag.load() != 0;
+        task.result = 0;
+        if (failed)
+            RecordFailure(*context, task, kCleaningErrorFormat);
         context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
-                                         Outcome(failed, *context), context->filesDone.load(),
+                                         Outcome(failed, stopped), context->filesDone.load(),
                                          FormatByteSize(context->freedBytes.load()).c_str()));
         context->retryList.clear();
     }
-    context->workerEnded = 1;
+    // A cleaning run is a batch of its own: ended by itself, it ends its batch. A stopped one
+    // leaves that to the stop, which closes the batch with its own line: one stop, one batch end.
+    if (!stopped)
+        context->batchActive = 0;
+    MarkIdle(*context, task);
     context->PostToWindow(WM_BACKUP_THREAD_END_MSG, 2);
-    context->PostToWindow(WM_BACKUP_FINISH_MSG, 0);
+    if (!stopped)
+        context->PostToWindow(WM_BACKUP_FINISH_MSG, 0);
     return 0;
 }
 

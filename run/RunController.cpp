@@ -3,6 +3,7 @@
 #include "engine/CBackupEngine.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
 #include "engine/WorkerThreads.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
@@ -18,8 +19,14 @@ constexpr uint32_t kCleaningStopped = 240;
 
 }  // namespace
 
-RunController::RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings)
-    : tasks_(tasks), context_(context), settings_(settings)
+HANDLE StartSuspendedThread(LPTHREAD_START_ROUTINE procedure, void* parameter)
+{
+    return CreateThread(nullptr, 0, procedure, parameter, CREATE_SUSPENDED, nullptr);
+}
+
+RunController::RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings,
+                             WorkerStarter startWorker)
+    : tasks_(tasks), context_(context), settings_(settings), startWorker_(startWorker)
 {
     ResetRun(nullptr);
 }
@@ -121,16 +128,26 @@ bool RunController::StartRun(CBackupItem& task, bool cleaning)
     }
 
     context_.workerEnded = 0;
-    worker_.reset(CreateThread(nullptr, 0, cleaning ? CleanThreadProc : BackupThreadProc, &context_,
-                               CREATE_SUSPENDED, nullptr));
+    worker_.reset(startWorker_(cleaning ? CleanThreadProc : BackupThreadProc, &context_));
     if (worker_) {
         ResumeThread(worker_.get());
         return true;
     }
+    const DWORD error = GetLastError();
     task.state = kTaskIdle;
     context_.runState = kRunIdle;
     context_.currentTask = nullptr;
     context_.stopFlag = 1;
+    // Said as a run that failed says it, so the batch's outcome counts it.
+    ++context_.runsFailed;
+    task.result = error;
+    context_.AppendStatusLine(Format(cleaning ? kCleaningErrorFormat : kBackupErrorFormat, task.Name.c_str(),
+                                     SystemErrorText(error).c_str()));
+    if (cleaning) {
+        // No worker will end this batch: whoever waits for its end (the console runner) would wait forever.
+        context_.batchActive = 0;
+        context_.PostToWindow(WM_BACKUP_FINISH_MSG, 0);
+    }
     return false;
 }
 
@@ -172,7 +189,6 @@ void RunController::StartCleaning(CBackupItem* task)
     if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
         context_.batchActive.load() != 0)
         return;
-    // When no worker can be made, the batch-active and cleaning flags stay until EndBatch.
     StartRun(*task, true);
 }
 
@@ -283,6 +299,10 @@ void RunController::StopTask(CBackupItem* task)
 {
     if (!task)
         return;
+    if (context_.cleaningRun.load() && task == context_.currentTask.load() && task->state.load() != kTaskIdle) {
+        StopAll();
+        return;
+    }
     if (context_.runState.load() == kRunPaused && task->state.load() == kTaskPaused)
         Resume();
     if (task == context_.currentTask.load())

@@ -20,9 +20,15 @@ struct AppSettings;
 inline constexpr UINT_PTR kStatusTimerId = 10000;
 inline constexpr UINT kStatusTimerPeriodMs = 5000;
 
+// Makes a worker thread, suspended; null, with the system's error as the last error, when none
+// could be made.
+using WorkerStarter = HANDLE (*)(LPTHREAD_START_ROUTINE procedure, void* parameter);
+HANDLE StartSuspendedThread(LPTHREAD_START_ROUTINE procedure, void* parameter);
+
 class RunController {
 public:
-    RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings);
+    RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings,
+                  WorkerStarter startWorker = StartSuspendedThread);
     ~RunController();
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
@@ -39,6 +45,7 @@ public:
     void ConfirmPause();
     bool Resume();
     void StopAll();
+    // Stopping the task of a cleaning run stops its batch, as StopAll does.
     void StopTask(CBackupItem* task);
     void JoinWorker();
     void EndBatch();
@@ -54,8 +61,9 @@ private:
     // The flags, the batch's counters and the retry list, as a new batch starts them.
     void ResetBatchCounters();
     void BeginBatch();
-    // Makes the task the current one and starts its worker; false (and the task idle again)
-    // when no thread could be made.
+    // Makes the task the current one and starts its worker; false when no thread could be made:
+    // the task is idle again with the error in its result and a status line, a cleaning batch
+    // has ended (a backup batch ends in StartNext).
     bool StartRun(CBackupItem& task, bool cleaning);
     // Clears what ResetRun and EndBatch both clear.
     void ClearRunFields();
@@ -75,6 +83,7 @@ private:
     CBackupItemList& tasks_;
     RunContext& context_;
     const AppSettings& settings_;
+    WorkerStarter startWorker_;
     UniqueHandle worker_;
 };
 

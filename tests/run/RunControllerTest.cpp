@@ -385,6 +385,134 @@ TEST_F(Batch, StopDuringCleaning)
     EXPECT_TRUE(HistoryHas(L"个文件，共释放空间"));
 }
 
+// Both stops of a cleaning run end its batch once: one FINISH, the cleaning stop line, no backup batch line.
+TEST_F(Batch, EachStopOfACleaningRunEndsItsBatchOnce)
+{
+    struct Case {
+        const char* stop;
+        void (*apply)(vw::RunController&, vw::CBackupItem&);
+    };
+    const Case cases[] = {
+        {"stop the task", [](vw::RunController& c, vw::CBackupItem& t) { c.StopTask(&t); }},
+        {"stop all", [](vw::RunController& c, vw::CBackupItem&) { c.StopAll(); }},
+    };
+    vw::CBackupItem& task = AddTask(L"clean", 0);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stop);
+        for (int i = 0; i < 300; ++i)
+            ASSERT_TRUE(WriteFileBytes(task.Dest + vw::Format(L"\\_历史文件\\h%03d.txt", i), "h"));
+        const size_t before = History().size();
+        window.ClearLog();
+        controller.StartCleaning(&task);
+        task.state = vw::kTaskPaused;  // hold the walk so the stop lands inside it
+        ASSERT_TRUE(window.PumpUntil([&] { return context.runState.load() == vw::kRunPaused; }));
+        c.apply(controller, task);
+        ASSERT_TRUE(RunToEnd());
+        window.PumpFor(std::chrono::milliseconds(300));  // anything posted late shows now
+
+        int finishes = 0;
+        for (const auto& entry : window.Log())
+            finishes += entry.message == WM_BACKUP_FINISH_MSG;
+        EXPECT_EQ(finishes, 1);
+        EXPECT_EQ(window.Log().back(), (Received{WM_BACKUP_FINISH_MSG, 1}));
+        const std::wstring added = History().substr(before);
+        EXPECT_NE(added.find(L"清理任务被强行终止！共清理"), std::wstring::npos);
+        EXPECT_EQ(added.find(L"备份任务"), std::wstring::npos) << vw::WideToUtf8(added);
+        EXPECT_EQ(task.result.load(), 240u);
+        EXPECT_EQ(context.batchActive.load(), 0);
+        EXPECT_FALSE(controller.HasWorker());
+    }
+}
+
+// The moment a run's task turns idle the window may start the next run, which raises the stop
+// flag of the one it waits for: the run has said how it ended before that, and it ended "完成".
+TEST_F(Batch, ARunHasWrittenItsEndBeforeItsTaskTurnsIdle)
+{
+    constexpr int kTasks = 40;
+    for (int i = 0; i < kTasks; ++i)
+        AddTask(vw::Format(L"t%d", i), 0);
+    std::atomic<bool> done{false};
+    std::atomic<int> early{0};
+    std::thread watcher([&] {
+        std::vector<bool> seenBusy(kTasks, false), checked(kTasks, false);
+        while (!done) {
+            for (int i = 0; i < kTasks; ++i) {
+                if (tasks[i].state.load() != vw::kTaskIdle) {
+                    seenBusy[i] = true;
+                } else if (seenBusy[i] && !checked[i]) {
+                    checked[i] = true;
+                    // What a Start in that instant does to the run it waits for.
+                    if (i == kTasks - 1)
+                        context.stopFlag = 1;
+                    if (!HistoryHas(vw::Format(L"任务“t%d”完成，成功备份", i)))
+                        ++early;
+                }
+            }
+        }
+    });
+    for (int i = 0; i < kTasks; ++i)
+        controller.Enqueue(&tasks[i], false, true);
+    controller.StartNext();
+    const bool finished = RunToEnd();
+    done = true;
+    watcher.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(early.load(), 0);
+    EXPECT_FALSE(HistoryHas(L"被强行终止"));
+    EXPECT_TRUE(HistoryHas(vw::Format(L"备份任务完成！共完成备份任务%d个", kTasks)));
+}
+
+HANDLE RefuseThread(LPTHREAD_START_ROUTINE, void*)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+// A run whose worker cannot be made says why and ends its batch, so nobody waits for it forever.
+TEST(WorkerRefused, EveryStartFailureEndsItsBatch)
+{
+    struct Case {
+        const char* run;
+        bool cleaning;
+        const wchar_t* line;
+    };
+    const Case cases[] = {
+        {"backup", false, L"任务“t”发生错误，备份已终止，错误原因为："},
+        {"cleaning", true, L"清理任务“t”清理历史文件时发生错误，清理已终止，错误原因为："},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.run);
+        TestRegistryKey key(L"run-refused");
+        vw::ProfileStore profile(key.path());
+        vw::AppSettings settings;
+        vw::RunContext context(settings);
+        vw::CBackupItemList tasks(profile, settings);
+        MessageWindow window;
+        vw::RunController controller(tasks, context, settings, RefuseThread);
+        window.SetHandler([&](UINT message, WPARAM wParam) { controller.HandleMessage(message, wParam); });
+        controller.ResetRun(window.get());
+        vw::CBackupItem* task = tasks.AddNew();
+        ASSERT_NE(task, nullptr);
+        task->Name = L"t";
+
+        if (c.cleaning)
+            controller.StartCleaning(task);
+        else
+            controller.Enqueue(task, true, true);
+        ASSERT_TRUE(window.PumpUntil([&] { return window.Saw(WM_BACKUP_FINISH_MSG, 0); },
+                                     std::chrono::seconds(5)));
+        window.PumpFor(std::chrono::milliseconds(100));
+        EXPECT_EQ(context.batchActive.load(), 0);
+        EXPECT_EQ(context.runState.load(), vw::kRunIdle);
+        EXPECT_EQ(task->state.load(), vw::kTaskIdle);
+        EXPECT_EQ(task->result.load(), static_cast<uint32_t>(ERROR_NOT_ENOUGH_MEMORY));
+        EXPECT_EQ(task->GetStatusText(c.cleaning), L"内存不足");
+        EXPECT_NE(context.StatusHistory().find(c.line), std::wstring::npos);
+    }
+}
+
 TEST_F(Batch, StatusHistoryIsReadableWhileTheWorkerAppends)
 {
     for (int i = 0; i < 6; ++i)
