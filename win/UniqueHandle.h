@@ -71,6 +71,7 @@ inline void DestroyIconNoThrow(HICON i) noexcept { ::DestroyIcon(i); }
 inline void DestroyMenuNoThrow(HMENU m) noexcept { ::DestroyMenu(m); }
 inline void DeleteObjectNoThrow(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void DestroyWindowNoThrow(HWND w) noexcept { ::DestroyWindow(w); }
+inline void DeleteDCNoThrow(HDC dc) noexcept { ::DeleteDC(dc); }
 }  // namespace detail
 
 // Events, threads, mutexes: invalid is NULL.
@@ -83,5 +84,7 @@ using UniqueIcon = UniqueAny<detail::NullTraits<HICON, detail::DestroyIconNoThro
 using UniqueMenu = UniqueAny<detail::NullTraits<HMENU, detail::DestroyMenuNoThrow>>;
 using UniqueGdiObject = UniqueAny<detail::NullTraits<HGDIOBJ, detail::DeleteObjectNoThrow>>;
 using UniqueWindow = UniqueAny<detail::NullTraits<HWND, detail::DestroyWindowNoThrow>>;
+// Device contexts made by CreateCompatibleDC / CreateDCW.
+using UniqueDC = UniqueAny<detail::NullTraits<HDC, detail::DeleteDCNoThrow>>;
 
 }  // namespace vw
