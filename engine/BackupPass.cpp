@@ -17,28 +17,6 @@
 
 namespace vw {
 
-namespace {
-
-std::wstring WithBackslash(std::wstring path)
-{
-    AppendBackslash(path);
-    return path;
-}
-
-std::wstring Joined(std::wstring path, const std::wstring& name)
-{
-    JoinName(path, name);
-    return path;
-}
-
-std::wstring JoinedFolder(std::wstring path, const std::wstring& name)
-{
-    JoinFolder(path, name);
-    return path;
-}
-
-}  // namespace
-
 bool IsSkippedName(const std::wstring& name)
 {
     for (const wchar_t* skipped : {kWorkFolderName, kHistoryFolderName, kMarkerFileName, kRecycleBinName})
@@ -61,11 +39,11 @@ bool CBackupEngine::BackupPass()
     bool result = false;
     orphans_.clear();
     if (PathsReady()) {
-        KeepLeftovers();
+        FinishInterruptedReplaces();
         result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
     }
     orphans_.clear();
-    if (!workFolder_.empty() && PathIsDirectoryW(workFolder_.c_str()) && !workFolderHoldsKept_)
+    if (!workFolder_.empty() && IsFolder(workFolder_) && !workFolderHoldsKept_)
         EmptyFolder(workFolder_);
     return result;
 }
@@ -74,7 +52,7 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
 {
     if (source.empty() || dest.empty() || history.empty() || !FolderExists(source))
         return false;
-    return ScanFolder(WithBackslash(source), WithBackslash(dest), WithBackslash(history), FolderExists(dest));
+    return ScanFolder(AppendBackslash(source), AppendBackslash(dest), AppendBackslash(history), FolderExists(dest));
 }
 
 bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, const std::wstring& h, bool destExists)
@@ -87,7 +65,7 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
         destEntries.Read(d);
     } else {
         // The parent exists by construction: a single folder, not a tree.
-        if (!CreateDirectoryW(d.c_str(), nullptr) || !PathIsDirectoryW(d.c_str()))
+        if (!CreateDirectoryW(d.c_str(), nullptr) || !IsFolder(d))
             return false;
     }
 
@@ -100,12 +78,12 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
             sourceNames.insert(FoldCase(name));
         if (listing.IsFolder()) {
             // A sub-tree that fails does not fail its parent.
-            ScanFolder(s + name + L"\\", JoinedFolder(d, name), JoinedFolder(h, name), destEntries.ContainsFolder(name));
+            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destEntries.ContainsFolder(name));
             continue;
         }
         // The same decision as NeedsCopy, taken from the two listings instead of two look-ups.
         if (StampsDiffer(StampOf(listing.Entry()), destEntries.FindFile(name), DestinationIsFat()))
-            ReplaceFile(CBackupFileInfo{0, name, s, d, h}, true, destEntries.Contains(name));
+            CopyCounted(CBackupFileInfo{0, name, s, d, h}, true, destEntries.Contains(name));
     }
     // What this folder of the destination holds without a source: moved into history once the
     // scan and the retries are over. Only the differences are kept, never the tree.
@@ -136,7 +114,7 @@ bool CBackupEngine::MoveOrphans()
             continue;
         }
         const std::wstring sub = orphan.destFolder + orphan.name + L"\\";
-        SyncWalk(JoinedFolder(orphan.sourceFolder, orphan.name), sub, JoinedFolder(orphan.historyFolder, orphan.name),
+        SyncWalk(JoinFolder(orphan.sourceFolder, orphan.name), sub, JoinFolder(orphan.historyFolder, orphan.name),
                  false);
         if (FolderIsEmpty(sub))
             RemoveDirectoryW(sub.c_str());
@@ -146,89 +124,28 @@ bool CBackupEngine::MoveOrphans()
 
 bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
 {
-    const std::wstring destFile = Joined(entry.destFolder, entry.name);
-    if (NeedsCopy(Joined(entry.sourceFolder, entry.name), destFile, DestinationIsFat()))
-        ReplaceFile(entry, PathIsDirectoryW(entry.destFolder.c_str()) || CreateFolderTree(entry.destFolder),
+    const std::wstring destFile = JoinName(entry.destFolder, entry.name);
+    if (NeedsCopy(JoinName(entry.sourceFolder, entry.name), destFile, DestinationIsFat()))
+        CopyCounted(entry, IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder),
                     PathFileExistsW(destFile.c_str()) != FALSE);
     return true;
 }
 
-void CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool folderReady, bool destExists)
+void CBackupEngine::CopyCounted(const CBackupFileInfo& entry, bool folderReady, bool destExists)
 {
-    const std::wstring sourceFile = Joined(entry.sourceFolder, entry.name);
-    const std::wstring destFile = Joined(entry.destFolder, entry.name);
-    const std::wstring workFile = Joined(workFolder_, entry.name);
-
-    // The previous version, moved aside into the work folder for the time of the copy.
-    bool movedAside = false;
-    bool blocked = false;
-    if (destExists) {
-        movedAside = MoveFileKeepTimes(entry.name, entry.destFolder, workFolder_, L"");
-        blocked = !movedAside;
+    if (folderReady && ReplaceFile(entry, destExists)) {
+        ++context_.filesDone;
+        ++context_.filesCopied;
+        if (entry.retry)
+            --context_.filesFailed;
+        return;
     }
-
-    if (!blocked && folderReady) {
-        // The copy itself gives the new file the source's creation, access and write times.
-        if (CopyWithProgress(context_, sourceFile, destFile, entry.name)) {
-            if (movedAside) {
-                if (!task_.History)
-                    DeleteFileW(workFile.c_str());
-                else if (!MoveFileKeepTimes(entry.name, workFolder_, entry.historyFolder, entry.destFolder))
-                    KeepDisplacedVersion(entry);
-            }
-            ++context_.filesDone;
-            ++context_.filesCopied;
-            if (entry.retry)
-                --context_.filesFailed;
-            return;
-        }
-        if (movedAside && !MoveFileKeepTimes(entry.name, workFolder_, entry.destFolder, L""))
-            KeepDisplacedVersion(entry);
-    }
-
     if (entry.retry == 0) {
         ++context_.filesFailed;
         auto retry = std::make_unique<CBackupFileInfo>(entry);
         retry->retry = 1;
         context_.retryList.push_back(std::move(retry));
     }
-}
-
-void CBackupEngine::KeepLeftovers()
-{
-    // A pass that was cut off in the middle of a copy (a crash, the power) left the previous
-    // version of that file in the work folder. Emptying the folder, or moving the next file aside
-    // onto the same name, would lose it; with history kept, it is put where no walk touches it.
-    if (!task_.History || !PathIsDirectoryW(workFolder_.c_str()))
-        return;
-    std::vector<std::wstring> leftovers;
-    FolderListing listing(workFolder_);
-    while (listing.Next())
-        if (!listing.IsFolder() && !IsSkippedName(listing.Name()))
-            leftovers.push_back(listing.Name());
-    const std::wstring keepFolder = workFolder_ + kHistoryFolderName + L"\\";
-    for (const std::wstring& name : leftovers) {
-        if (MoveFileKeepTimes(name, workFolder_, keepFolder, L""))
-            context_.AppendStatusLine(Format(L"上次备份中断时留下的旧版本已保留为“%s”", (keepFolder + name).c_str()));
-        else
-            workFolderHoldsKept_ = true;
-    }
-}
-
-void CBackupEngine::KeepDisplacedVersion(const CBackupFileInfo& entry)
-{
-    // The work folder is emptied when the pass ends, so a previous version left there would be
-    // lost. Its "_历史文件" sub-tree is on the skip list, which no walk enters or empties.
-    const std::wstring relative = entry.destFolder.substr(std::min(destFolder_.size(), entry.destFolder.size()));
-    const std::wstring keepFolder = workFolder_ + kHistoryFolderName + L"\\" + relative;
-    const std::wstring destFile = Joined(entry.destFolder, entry.name);
-    std::wstring keptAt = Joined(keepFolder, entry.name);
-    if (!MoveFileKeepTimes(entry.name, workFolder_, keepFolder, entry.destFolder)) {
-        keptAt = Joined(workFolder_, entry.name);
-        workFolderHoldsKept_ = true;
-    }
-    context_.AppendStatusLine(
-        Format(L"文件“%s”的旧版本无法移入历史文件夹，已保留为“%s”", destFile.c_str(), keptAt.c_str()));
 }
 
 bool CBackupEngine::RetryFailed()
@@ -264,9 +181,9 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
         return true;
     if (source.empty() || dest.empty() || history.empty())
         return false;
-    const std::wstring s = WithBackslash(source);
-    const std::wstring d = WithBackslash(dest);
-    const std::wstring h = WithBackslash(history);
+    const std::wstring s = AppendBackslash(source);
+    const std::wstring d = AppendBackslash(dest);
+    const std::wstring h = AppendBackslash(history);
     if (EqualsIgnoringCase(s, d) || !FolderExists(d))
         return true;
 
@@ -278,7 +195,7 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
         const std::wstring name = listing.Name();
         if (listing.IsFolder()) {
             const std::wstring sub = d + name + L"\\";
-            SyncWalk(JoinedFolder(s, name), sub, JoinedFolder(h, name), cleanMode);
+            SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), cleanMode);
             if (!sourceEntries.ContainsFolder(name) && FolderIsEmpty(sub))
                 RemoveDirectoryW(sub.c_str());
             continue;
@@ -295,7 +212,7 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
 
 bool CBackupEngine::EmptyFolder(const std::wstring& folder)
 {
-    const std::wstring p = WithBackslash(folder);
+    const std::wstring p = AppendBackslash(folder);
     if (!FolderExists(p))
         return true;
     bool stopped = false;

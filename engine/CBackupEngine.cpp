@@ -17,20 +17,14 @@ CBackupEngine::~CBackupEngine()
 
 void CBackupEngine::BuildPaths()
 {
-    sourceFolder_ = task_.Source;
-    AppendBackslash(sourceFolder_);
-
-    destFolder_ = task_.Dest;
-    AppendBackslash(destFolder_);
-    if (destFolder_.empty()) {
-        workFolder_.clear();
-        historyFolder_.clear();
-        markerFile_.clear();
-        return;
-    }
-    workFolder_ = destFolder_ + kWorkFolderName + L"\\";
-    historyFolder_ = destFolder_ + kHistoryFolderName + L"\\";
-    markerFile_ = destFolder_ + kMarkerFileName;
+    sourceFolder_ = AppendBackslash(task_.Source);
+    destFolder_ = AppendBackslash(task_.Dest);
+    workFolder_ = JoinFolder(destFolder_, kWorkFolderName);
+    historyFolder_ = JoinFolder(destFolder_, kHistoryFolderName);
+    markerFile_ = JoinName(destFolder_, kMarkerFileName);
+    workCopy_ = JoinName(workFolder_, kWorkCopyName);
+    setAsideFolder_ = JoinFolder(workFolder_, kSetAsideFolderName);
+    workFolderReady_ = false;
 }
 
 bool CBackupEngine::PathsReady()

@@ -1,6 +1,8 @@
 #pragma once
 // The work of one run of one task, on the worker thread: binding or verifying the destination,
 // the backup pass (scan and copy, retry, moves into history) and the cleaning pass.
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@ inline constexpr wchar_t kWorkFolderName[] = L"_TEMP";
 inline constexpr wchar_t kHistoryFolderName[] = L"_历史文件";
 inline constexpr wchar_t kMarkerFileName[] = L"_Vaultwren.ini";
 inline constexpr wchar_t kRecycleBinName[] = L"$RECYCLE.BIN";
+// Inside the work folder: the name a new version is copied under, and the tree of previous versions
+// set aside while their replace runs.
+inline constexpr wchar_t kWorkCopyName[] = L"~vaultwren-copy.tmp";
+inline constexpr wchar_t kSetAsideFolderName[] = L"previous";
 bool IsSkippedName(const std::wstring& name);
 
 // A byte count as "1.50KB", "1024.00字节", ... (units 字节, KB, MB, GB, TB).
@@ -79,12 +85,34 @@ private:
                     bool destExists);
     // The backup-mode work of SyncDest on what the scan found without a source.
     bool MoveOrphans();
-    // Steps of CopyEntry once the entry is known to need a copy.
-    void ReplaceFile(const CBackupFileInfo& entry, bool folderReady, bool destExists);
-    // Previous versions an interrupted pass left in the work folder: kept where no walk touches them.
+    // Copies one file that needs it and counts the outcome (copied, or failed and listed for retry).
+    void CopyCounted(const CBackupFileInfo& entry, bool folderReady, bool destExists);
+
+    // The replace of one file (engine/FileReplace.cpp tells its steps); false when it failed and
+    // the real name still holds what it held before.
+    bool ReplaceFile(const CBackupFileInfo& entry, bool destExists);
+    // Where step 2 of a replace put the previous version, and the attributes it had.
+    struct SetAside {
+        enum class How { None, Linked, Moved } how = How::None;
+        std::wstring folder;
+        DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    };
+    bool SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous);
+    void PutBack(const CBackupFileInfo& entry, const SetAside& previous);
+    // A set-aside previous version into history (or deleted without history); kept in the work
+    // folder's "_历史文件" when that fails.
+    void DisposeOfPrevious(const std::wstring& name, const std::wstring& folder, const std::wstring& destFolder,
+                           const std::wstring& historyFolder, DWORD attributes);
+    // The start of a pass: what a pass that was cut off left in the work folder.
+    void FinishInterruptedReplaces();
+    void FinishSetAside(const std::wstring& aside, const std::wstring& dest, const std::wstring& history);
+    // Previous versions an earlier program version left flat in the work folder: kept where no walk touches them.
     void KeepLeftovers();
     // A previous version that could go neither into history nor back: kept where no walk touches it.
-    void KeepDisplacedVersion(const CBackupFileInfo& entry);
+    void KeepDisplacedVersion(const std::wstring& name, const std::wstring& from, const std::wstring& destFolder);
+    bool WorkFolderReady();
+    // A destination folder's path below the destination root ("a\b\", or empty for the root).
+    std::wstring RelativeFolder(const std::wstring& destFolder) const;
     // Deletes a file for good; a cleaning run counts it with the size its listing gave.
     void DeleteCounted(const std::wstring& path, uint64_t size);
 
@@ -95,6 +123,10 @@ private:
     std::wstring workFolder_;
     std::wstring historyFolder_;
     std::wstring markerFile_;
+    // The work folder's own names: the new version being copied, and the tree of set-aside versions.
+    std::wstring workCopy_;
+    std::wstring setAsideFolder_;
+    bool workFolderReady_ = false;
     bool destinationIsFat_ = false;
     // A displaced version is still in the work folder, which must then not be emptied.
     bool workFolderHoldsKept_ = false;

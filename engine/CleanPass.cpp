@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "engine/CBackupEngine.h"
+#include "engine/FileOps.h"
 #include "engine/RunContext.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
@@ -22,7 +23,7 @@ bool CBackupEngine::CleanPass()
         return true;
     if (task_.History && !EmptyFolder(historyFolder_))
         return true;
-    if (PathIsDirectoryW(workFolder_.c_str()))
+    if (IsFolder(workFolder_))
         EmptyFolder(workFolder_);
     return true;
 }

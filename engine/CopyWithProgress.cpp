@@ -8,6 +8,7 @@
 #include <new>
 
 #include "engine/FileOps.h"
+#include "engine/HaltPoint.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "task/AppSettings.h"
@@ -112,6 +113,7 @@ DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size)
             return error;
         transferred += got;
         total = std::max(total, transferred);
+        HaltPoint(L"copying");
         if (!ReportProgress(context, total, transferred))
             return ERROR_REQUEST_ABORTED;
     }

@@ -20,11 +20,6 @@ constexpr wchar_t kLastTimeKey[] = L"LastTime";
 // The marker's stamps are 19 characters; a longer value is read into this much and then refused.
 constexpr size_t kMarkerValueCapacity = 128;
 
-bool IsFolder(const std::wstring& path)
-{
-    return PathIsDirectoryW(path.c_str()) != FALSE;
-}
-
 // A file, not a folder that happens to carry the marker's name.
 bool IsFile(const std::wstring& path)
 {

@@ -24,6 +24,8 @@ bool CBackupEngine::FollowDriveLetter()
         workFolder_[0] = letter;
         historyFolder_[0] = letter;
         markerFile_[0] = letter;
+        workCopy_[0] = letter;
+        setAsideFolder_[0] = letter;
     };
     const wchar_t original = destFolder_[0];
     for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {

@@ -40,11 +40,6 @@ bool WriteTimes(const std::wstring& path, const FileTimes& times)
     return file && SetFileTime(file.get(), &times.creation, &times.lastAccess, &times.lastWrite);
 }
 
-bool IsFolder(const std::wstring& path)
-{
-    return PathIsDirectoryW(path.c_str()) != FALSE;
-}
-
 bool IsDriveSpec(const std::wstring& path)
 {
     return path.size() == 2 && path[1] == L':';
@@ -52,24 +47,26 @@ bool IsDriveSpec(const std::wstring& path)
 
 }  // namespace
 
-void AppendBackslash(std::wstring& path)
+std::wstring AppendBackslash(std::wstring path)
 {
     if (!path.empty() && path.back() != L'\\')
         path += L'\\';
+    return path;
 }
 
-void JoinName(std::wstring& path, const std::wstring& name)
+std::wstring JoinName(const std::wstring& folder, const std::wstring& name)
 {
-    if (path.empty())
-        return;
-    AppendBackslash(path);
-    path += name;
+    return folder.empty() ? std::wstring() : AppendBackslash(folder) + name;
 }
 
-void JoinFolder(std::wstring& path, const std::wstring& name)
+std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name)
 {
-    JoinName(path, name);
-    AppendBackslash(path);
+    return AppendBackslash(JoinName(folder, name));
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    return PathIsDirectoryW(path.c_str()) != FALSE;
 }
 
 bool FolderExists(const std::wstring& path)
@@ -95,8 +92,7 @@ bool FolderExists(const std::wstring& path)
 
 bool FolderIsEmpty(const std::wstring& folder)
 {
-    std::wstring pattern = folder;
-    JoinName(pattern, L"*.*");
+    const std::wstring pattern = JoinName(folder, L"*.*");
     WIN32_FIND_DATAW data;
     const UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
     if (!find)
@@ -135,18 +131,20 @@ bool CreateFolderTree(const std::wstring& path)
     return true;
 }
 
-bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
-                       const std::wstring& model)
+namespace {
+
+// Moves (renames) or links from\name into to\, the folder part of MoveFileKeepTimes and
+// LinkFileKeepTimes.
+bool PutFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
+                      const std::wstring& model, bool link)
 {
     if (name.empty() || from.empty() || to.empty() || !IsFolder(from))
         return false;
-    std::wstring file = from;
-    JoinName(file, name);
+    const std::wstring file = JoinName(from, name);
     if (!PathFileExistsW(file.c_str()))
         return false;
 
-    std::wstring targetFolder = to;
-    AppendBackslash(targetFolder);
+    const std::wstring targetFolder = AppendBackslash(to);
     const std::wstring target = targetFolder + name;
     if (PathFileExistsW(target.c_str()) && !DeleteFileW(target.c_str()))
         return false;
@@ -162,14 +160,53 @@ bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const
     if (!IsFolder(targetFolder))
         return false;
 
-    // MoveFileW only renames within one volume (no copy is allowed), and a rename keeps the
-    // file's own times: they need no reading and setting around it.
-    if (!MoveFileW(file.c_str(), target.c_str()))
+    // MoveFileW only renames within one volume (no copy is allowed), and a rename or a second
+    // name keeps the file's own times: they need no reading and setting around it.
+    const BOOL done = link ? CreateHardLinkW(target.c_str(), file.c_str(), nullptr) : MoveFileW(file.c_str(), target.c_str());
+    if (!done)
         return false;
     // After the move: putting the file in changed the new folder's last-write time.
     if (createdFolder && haveFolderTimes)
         WriteTimes(targetFolder, folderTimes);
     return true;
+}
+
+}  // namespace
+
+bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
+                       const std::wstring& model)
+{
+    return PutFileKeepTimes(name, from, to, model, false);
+}
+
+bool LinkFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
+                       const std::wstring& model)
+{
+    return PutFileKeepTimes(name, from, to, model, true);
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b)
+{
+    BY_HANDLE_FILE_INFORMATION infoA{};
+    BY_HANDLE_FILE_INFORMATION infoB{};
+    const UniqueFile fileA = OpenForTimes(a, 0);
+    const UniqueFile fileB = OpenForTimes(b, 0);
+    return fileA && fileB && GetFileInformationByHandle(fileA.get(), &infoA) &&
+           GetFileInformationByHandle(fileB.get(), &infoB) &&
+           infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
+bool DeleteOwnedFile(const std::wstring& path)
+{
+    if (DeleteFileW(path.c_str()))
+        return true;
+    // Only the read-only attribute is ours to lift; anything else (in use, access) stays a failure.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    return SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) && DeleteFileW(path.c_str());
 }
 
 bool CopyFileTimes(const std::wstring& target, const std::wstring& source)

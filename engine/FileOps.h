@@ -5,12 +5,15 @@
 
 namespace vw {
 
-// Adds "\" to a non-empty path that does not end with one.
-void AppendBackslash(std::wstring& path);
-// path + "\" + name; an empty path stays empty.
-void JoinName(std::wstring& path, const std::wstring& name);
-// JoinName, then AppendBackslash; an empty path stays empty.
-void JoinFolder(std::wstring& path, const std::wstring& name);
+// The path with "\" added when it is not empty and does not end with one.
+std::wstring AppendBackslash(std::wstring path);
+// folder + "\" + name (no second "\"); an empty folder gives an empty path.
+std::wstring JoinName(const std::wstring& folder, const std::wstring& name);
+// JoinName, then AppendBackslash: the path of a sub-folder; empty for an empty folder.
+std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name);
+
+// The path names a folder (an existing one; files and missing paths are not).
+bool IsFolder(const std::wstring& path);
 
 // By the first entry a search finds (a drive root "X:" is looked at as "X:\*.*").
 bool FolderExists(const std::wstring& path);
@@ -22,6 +25,14 @@ bool CreateFolderTree(const std::wstring& path);
 // times, or from's), replacing a file there and keeping the file's own times.
 bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
                        const std::wstring& model);
+// The same with a second name (a hard link) in to\ instead of a move: from\name stays.
+bool LinkFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
+                       const std::wstring& model);
+// Both paths name one file (two names of one hard-linked file, or the same name).
+bool SameFile(const std::wstring& a, const std::wstring& b);
+// Deletes a file of the engine's own folders (work folder, history) or a previous version it
+// replaces: a read-only attribute does not keep it. A user's file is never passed here.
+bool DeleteOwnedFile(const std::wstring& path);
 // Copies creation, last-access and last-write time from source to target (files or folders).
 bool CopyFileTimes(const std::wstring& target, const std::wstring& source);
 

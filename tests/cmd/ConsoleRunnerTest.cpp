@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
+#include "support/ConsoleRunnerProcess.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
@@ -15,95 +15,8 @@ namespace {
 
 using namespace vwtest;
 
-std::wstring RunnerPath()
-{
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.resize(path.rfind(L'\\'));
-    path.resize(path.rfind(L'\\'));
-    return path + L"\\cmd\\VaultwrenCmd.exe";
-}
-
-struct Result {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::wstring output;  // standard output and error together
-    bool Has(const std::wstring& text) const { return output.find(text) != std::wstring::npos; }
-};
-
-class Runner {
-public:
-    explicit Runner(const std::wstring& arguments)
-    {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE read = nullptr;
-        HANDLE write = nullptr;
-        CreatePipe(&read, &write, &inherit, 0);
-        read_.reset(read);
-        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-        vw::UniqueHandle writeEnd(write);
-
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = write;
-        startup.hStdError = write;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        std::wstring commandLine = L"\"" + RunnerPath() + L"\" " + arguments;
-        PROCESS_INFORMATION process{};
-        started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &process);
-        if (started_) {
-            process_.reset(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        // Poll rather than read to the end of the pipe: Wine's own service processes, started on
-        // the runner's behalf, may inherit its write end and keep it open long after the runner.
-        reader_ = std::thread([this] {
-            char buffer[4096];
-            for (;;) {
-                const bool exited = !process_ || WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
-                DWORD available = 0;
-                while (PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-                    DWORD got = 0;
-                    if (!ReadFile(read_.get(), buffer, sizeof buffer, &got, nullptr) || got == 0)
-                        break;
-                    bytes_.append(buffer, got);
-                }
-                if (exited)
-                    return;
-                Sleep(10);
-            }
-        });
-    }
-    ~Runner() { Wait(); }
-
-    Result Wait()
-    {
-        Result result;
-        if (reader_.joinable())
-            reader_.join();
-        if (process_)
-            GetExitCodeProcess(process_.get(), &result.exitCode);
-        result.output = vw::Utf8ToWide(bytes_);
-        return result;
-    }
-    bool Started() const { return started_ != FALSE; }
-
-private:
-    BOOL started_ = FALSE;
-    vw::UniqueHandle process_;
-    vw::UniqueHandle read_;
-    std::thread reader_;
-    std::string bytes_;
-};
-
-Result RunCmd(const std::wstring& arguments)
-{
-    Runner runner(arguments);
-    EXPECT_TRUE(runner.Started()) << vw::WideToUtf8(RunnerPath());
-    return runner.Wait();
-}
+using Result = RunnerResult;
+using Runner = RunnerProcess;
 
 class ConsoleRunner : public ::testing::Test {
 protected:
@@ -204,8 +117,8 @@ TEST_F(ConsoleRunner, SecondRunnerIsRefusedWithExitCode3)
     profile.SetInt(L"SysInfo", L"Speed", 100);  // 300 ms a chunk
 
     Runner first(L"run slow");
-    // Wait until the first runner holds the profile (its copy has started).
-    for (int i = 0; i < 200 && !FileExists(backups / L"slow\\big.bin"); ++i)
+    // Wait until the first runner holds the profile (its copy has started in the work folder).
+    for (int i = 0; i < 200 && !FileExists(backups / L"slow\\_TEMP\\~vaultwren-copy.tmp"); ++i)
         Sleep(50);
     const Result second = RunCmd(L"run slow");
     EXPECT_EQ(second.exitCode, 3u) << vw::WideToUtf8(second.output);

@@ -277,6 +277,46 @@ TEST_F(BackupPass, PreviousVersionLeftByAnInterruptedPassIsKept)
     EXPECT_NE(context.StatusHistory().find(L"上次备份中断时留下的旧版本已保留为"), std::wstring::npos);
 }
 
+TEST_F(BackupPass, PreviousVersionSetAsideByACutOffReplaceIsFinished)
+{
+    Put(Src(L"a\\moved.txt"), "m1");
+    Put(Src(L"a\\linked.txt"), "l1");
+    Put(Src(L"a\\replaced.txt"), "r1");
+    ASSERT_TRUE(Backup());
+    Put(Src(L"a\\moved.txt"), "m2", kNew);
+    Put(Src(L"a\\linked.txt"), "l2", kNew);
+    Put(Src(L"a\\replaced.txt"), "r2", kNew);
+    // As passes cut off at the three places a set-aside version can be found: moved out of its
+    // real name (a volume without hard links), a second name of the real one, and the previous
+    // version of a real name that already holds the new one. A work copy never taken into place.
+    const std::wstring aside = Dst(L"_TEMP\\previous\\a\\");
+    ASSERT_TRUE(vw::CreateFolderTree(aside));
+    ASSERT_TRUE(MoveFileW(Dst(L"a\\moved.txt").c_str(), (aside + L"moved.txt").c_str()));
+    ASSERT_TRUE(CreateHardLinkW((aside + L"linked.txt").c_str(), Dst(L"a\\linked.txt").c_str(), nullptr));
+    ASSERT_TRUE(MoveFileW(Dst(L"a\\replaced.txt").c_str(), (aside + L"replaced.txt").c_str()));
+    Put(Dst(L"a\\replaced.txt"), "r2", kNew);
+    Put(Dst(L"_TEMP\\~vaultwren-copy.tmp"), "m2 (part");
+
+    context.filesCopied = 0;
+    ASSERT_TRUE(Backup());
+
+    const struct {
+        const wchar_t* name;
+        const char* dest;
+        const char* history;
+    } cases[] = {
+        {L"moved.txt", "m2", "m1"},
+        {L"linked.txt", "l2", "l1"},
+        {L"replaced.txt", "r2", "r1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReadFileBytes(Dst(L"a\\") + c.name), c.dest) << vw::WideToUtf8(c.name);
+        EXPECT_EQ(ReadFileBytes(Hist(L"a\\") + c.name), c.history) << vw::WideToUtf8(c.name);
+    }
+    EXPECT_EQ(context.filesCopied.load(), 2) << "replaced.txt was already in place";
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+}
+
 class FullDiskPass : public EngineFixture {
 protected:
     FullDiskPass() : EngineFixture(kFullDisk) {}

@@ -74,13 +74,9 @@ TEST(PathRules, JoinAndAppend)
         {L"C:\\a\\", L"C:\\a\\", L"C:\\a\\n", L"C:\\a\\n\\"},
     };
     for (const Case& c : cases) {
-        std::wstring appended = c.path, joined = c.path, folder = c.path;
-        AppendBackslash(appended);
-        JoinName(joined, L"n");
-        JoinFolder(folder, L"n");
-        EXPECT_EQ(c.appended, appended) << c.path;
-        EXPECT_EQ(c.joined, joined) << c.path;
-        EXPECT_EQ(c.folder, folder) << c.path;
+        EXPECT_EQ(c.appended, AppendBackslash(c.path)) << c.path;
+        EXPECT_EQ(c.joined, JoinName(c.path, L"n")) << c.path;
+        EXPECT_EQ(c.folder, JoinFolder(c.path, L"n")) << c.path;
     }
 }
 
@@ -153,6 +149,8 @@ public:
     }
     ~EmptyDrive()
     {
+        if (!ok_)
+            return;
         vwtest::RemoveTree(backing_);
         MoveFileW(aside_.c_str(), backing_.c_str());
     }

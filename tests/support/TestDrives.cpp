@@ -50,6 +50,9 @@ ScratchFolder::~ScratchFolder()
 
 bool RemoveTree(const std::wstring& folder)
 {
+    // An empty path would list the current folder: never remove that.
+    if (folder.empty())
+        return false;
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'\\')
         base += L'\\';

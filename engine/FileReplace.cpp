@@ -1,0 +1,217 @@
+// The replace of one destination file, in an order that never leaves its real name without a
+// complete version, and the finishing of a replace that a crash or a power cut interrupted.
+//
+// A replace goes through these steps; a process killed between any two of them leaves, under the
+// real name, the old or the new version, whole:
+//   1. copied      the new version is written under the work copy's name in the work folder
+//                  ("_TEMP\~vaultwren-copy.tmp") and takes the source's times and attributes;
+//   2. set aside   with history kept, the previous version gets a second name in the work folder's
+//                  "previous" tree, at its path below the destination (a hard link, so the real
+//                  name still holds it; a rename only where the volume has no hard links);
+//   3. replaced    one rename on the same volume puts the new version in place of the old;
+//   4. disposed    the set-aside previous version moves into history.
+// Without history there is no step 2 or 4: the rename of step 3 drops the previous version.
+//
+// The next pass begins by finishing what it finds: the work copy is deleted (its source is still
+// there and is copied again), and each set-aside version is looked at against its real name —
+// the same file (cut before step 3): the second name goes; a different file (cut before step 4):
+// it is the true previous version and goes into history; no file (cut inside the rename fallback
+// of step 2): it goes back to its real name.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "engine/CBackupEngine.h"
+#include "engine/CopyWithProgress.h"
+#include "engine/FileOps.h"
+#include "engine/FolderListing.h"
+#include "engine/HaltPoint.h"
+#include "engine/RunContext.h"
+#include "task/CBackupItem.h"
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+// Files the engine moves or deletes as its own lose their read-only attribute first: an
+// attribute the copy carried over from the source must not make them unmovable.
+DWORD LiftReadOnly(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return attributes;
+}
+
+void RestoreReadOnly(const std::wstring& path, DWORD attributes)
+{
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes);
+}
+
+}  // namespace
+
+bool CBackupEngine::WorkFolderReady()
+{
+    if (!workFolderReady_)
+        workFolderReady_ = IsFolder(workFolder_) || CreateDirectoryW(workFolder_.c_str(), nullptr);
+    return workFolderReady_;
+}
+
+std::wstring CBackupEngine::RelativeFolder(const std::wstring& destFolder) const
+{
+    return destFolder.substr(std::min(destFolder_.size(), destFolder.size()));
+}
+
+bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
+{
+    const std::wstring destFile = JoinName(entry.destFolder, entry.name);
+    if (!WorkFolderReady() ||
+        !CopyWithProgress(context_, JoinName(entry.sourceFolder, entry.name), workCopy_, entry.name))
+        return false;
+    HaltPoint(L"copied");
+
+    SetAside previous;
+    if (destExists && !SetAsidePrevious(entry, previous)) {
+        DeleteOwnedFile(workCopy_);
+        return false;
+    }
+    HaltPoint(L"set-aside");
+
+    if (!MoveFileExW(workCopy_.c_str(), destFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        context_.lastError = GetLastError();
+        if (destExists)
+            PutBack(entry, previous);
+        DeleteOwnedFile(workCopy_);
+        return false;
+    }
+    HaltPoint(L"replaced");
+
+    if (previous.how != SetAside::How::None)
+        DisposeOfPrevious(entry.name, previous.folder, entry.destFolder, entry.historyFolder, previous.attributes);
+    return true;
+}
+
+bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous)
+{
+    const std::wstring destFile = JoinName(entry.destFolder, entry.name);
+    // The previous version is the engine's to replace: its read-only attribute would stop the rename.
+    previous.attributes = LiftReadOnly(destFile);
+    if (!task_.History)
+        return true;
+    previous.folder = setAsideFolder_ + RelativeFolder(entry.destFolder);
+    if (LinkFileKeepTimes(entry.name, entry.destFolder, previous.folder, L"")) {
+        previous.how = SetAside::How::Linked;
+        return true;
+    }
+    // A volume without hard links (FAT, exFAT, some shares): the real name is empty from here
+    // to the rename, and a pass that is cut off in between puts the previous version back.
+    if (MoveFileKeepTimes(entry.name, entry.destFolder, previous.folder, L"")) {
+        previous.how = SetAside::How::Moved;
+        return true;
+    }
+    RestoreReadOnly(destFile, previous.attributes);
+    return false;
+}
+
+void CBackupEngine::PutBack(const CBackupFileInfo& entry, const SetAside& previous)
+{
+    if (previous.how == SetAside::How::Linked)
+        DeleteOwnedFile(JoinName(previous.folder, entry.name));
+    else if (previous.how == SetAside::How::Moved &&
+             !MoveFileKeepTimes(entry.name, previous.folder, entry.destFolder, L""))
+        KeepDisplacedVersion(entry.name, previous.folder, entry.destFolder);
+    RestoreReadOnly(JoinName(entry.destFolder, entry.name), previous.attributes);
+}
+
+void CBackupEngine::DisposeOfPrevious(const std::wstring& name, const std::wstring& folder,
+                                      const std::wstring& destFolder, const std::wstring& historyFolder,
+                                      DWORD attributes)
+{
+    if (!task_.History) {
+        if (DeleteOwnedFile(JoinName(folder, name)))
+            return;
+    } else if (MoveFileKeepTimes(name, folder, historyFolder, destFolder)) {
+        RestoreReadOnly(JoinName(historyFolder, name), attributes);
+        return;
+    }
+    KeepDisplacedVersion(name, folder, destFolder);
+}
+
+void CBackupEngine::FinishInterruptedReplaces()
+{
+    const std::wstring workCopy = workCopy_;
+    if (PathFileExistsW(workCopy.c_str()))
+        DeleteOwnedFile(workCopy);
+    if (FolderExists(setAsideFolder_))
+        FinishSetAside(setAsideFolder_, destFolder_, historyFolder_);
+    KeepLeftovers();
+}
+
+void CBackupEngine::FinishSetAside(const std::wstring& aside, const std::wstring& dest, const std::wstring& history)
+{
+    std::vector<std::pair<std::wstring, bool>> entries;
+    for (FolderListing listing(aside); listing.Next();)
+        entries.emplace_back(listing.Name(), listing.IsFolder());
+    for (const auto& [name, folder] : entries) {
+        if (folder) {
+            const std::wstring sub = aside + name + L"\\";
+            FinishSetAside(sub, JoinFolder(dest, name), JoinFolder(history, name));
+            if (FolderIsEmpty(sub))
+                RemoveDirectoryW(sub.c_str());
+            continue;
+        }
+        const std::wstring destFile = dest + name;
+        const std::wstring asideFile = aside + name;
+        if (!PathFileExistsW(destFile.c_str())) {
+            if (!MoveFileKeepTimes(name, aside, dest, L""))
+                KeepDisplacedVersion(name, aside, dest);
+        } else if (SameFile(asideFile, destFile)) {
+            DeleteOwnedFile(asideFile);
+        } else {
+            DisposeOfPrevious(name, aside, dest, history, INVALID_FILE_ATTRIBUTES);
+        }
+    }
+}
+
+void CBackupEngine::KeepLeftovers()
+{
+    // An earlier version of this program moved the previous version of the file it was copying
+    // into the work folder itself, under its name, and left a partial copy in its place when cut
+    // off. Emptying the folder would lose that version; with history kept, it is put where no walk
+    // touches it.
+    if (!task_.History || !IsFolder(workFolder_))
+        return;
+    std::vector<std::wstring> leftovers;
+    for (FolderListing listing(workFolder_); listing.Next();)
+        if (!listing.IsFolder() && !IsSkippedName(listing.Name()))
+            leftovers.push_back(listing.Name());
+    const std::wstring keepFolder = workFolder_ + kHistoryFolderName + L"\\";
+    for (const std::wstring& name : leftovers) {
+        if (MoveFileKeepTimes(name, workFolder_, keepFolder, L""))
+            context_.AppendStatusLine(Format(L"上次备份中断时留下的旧版本已保留为“%s”", (keepFolder + name).c_str()));
+        else
+            workFolderHoldsKept_ = true;
+    }
+}
+
+void CBackupEngine::KeepDisplacedVersion(const std::wstring& name, const std::wstring& from,
+                                         const std::wstring& destFolder)
+{
+    // The work folder is emptied when the pass ends, so a previous version left there would be
+    // lost. Its "_历史文件" sub-tree is on the skip list, which no walk enters or empties.
+    const std::wstring keepFolder = workFolder_ + kHistoryFolderName + L"\\" + RelativeFolder(destFolder);
+    std::wstring keptAt = JoinName(keepFolder, name);
+    if (!MoveFileKeepTimes(name, from, keepFolder, destFolder)) {
+        keptAt = JoinName(from, name);
+        workFolderHoldsKept_ = true;
+    }
+    context_.AppendStatusLine(Format(L"文件“%s”的旧版本无法移入历史文件夹，已保留为“%s”",
+                                     JoinName(destFolder, name).c_str(), keptAt.c_str()));
+}
+
+}  // namespace vw

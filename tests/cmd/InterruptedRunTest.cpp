@@ -1,0 +1,121 @@
+// A backup killed in the middle of replacing a large file, as a power cut or "taskkill /F" would
+// end it, and the run after it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/FileOps.h"
+#include "support/ConsoleRunnerProcess.h"
+#include "support/TestDrives.h"
+#include "support/TestRegistry.h"
+#include "support/TreeSnapshot.h"
+#include "win/Format.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using namespace vwtest;
+
+const FILETIME kOld = FileTimeFromLocal(2022, 1, 2, 3, 4, 6);
+const FILETIME kNew = FileTimeFromLocal(2024, 5, 6, 7, 8, 10);
+// Larger than one chunk of the copy many times over, so that a kill during it finds a partial file.
+constexpr size_t kBig = 40u << 20;
+
+std::string OldVersion()
+{
+    return std::string(kBig, 'o');
+}
+
+std::string NewVersion()
+{
+    return std::string(kBig + 1, 'n');
+}
+
+class InterruptedRun : public ::testing::Test {
+protected:
+    InterruptedRun() : key_(L"crash")
+    {
+        SetEnvironmentVariableW(L"VAULTWREN_PROFILE_KEY", key_.path().c_str());
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", eventName_.c_str());
+    }
+    ~InterruptedRun() override
+    {
+        for (const wchar_t* name : {L"VAULTWREN_PROFILE_KEY", L"VAULTWREN_HALT_EVENT", L"VAULTWREN_HALT_AT"})
+            SetEnvironmentVariableW(name, nullptr);
+    }
+
+    // Runs the task until the runner reaches `step` of a replace, then kills it there.
+    bool RunAndKillAt(const std::wstring& task, const wchar_t* step)
+    {
+        ResetEvent(reached_.get());
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", step);
+        RunnerProcess runner(L"run " + task);
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", nullptr);
+        const bool halted = WaitForSingleObject(reached_.get(), 60000) == WAIT_OBJECT_0;
+        runner.Kill();
+        return halted;
+    }
+
+private:
+    TestRegistryKey key_;
+    std::wstring eventName_ = vw::Format(L"VaultwrenHaltReached-%lu", GetCurrentProcessId());
+    vw::UniqueHandle reached_{CreateEventW(nullptr, TRUE, FALSE, eventName_.c_str())};
+
+protected:
+    ScratchFolder sources{kDiskM, L"crash-src"};
+    ScratchFolder backups{kDiskN, L"crash-dst"};
+};
+
+TEST_F(InterruptedRun, EveryRealNameHoldsAWholeVersionAndTheNextRunFinishesTheJob)
+{
+    const struct {
+        const wchar_t* step;
+        bool history;
+        bool newInPlace;  // after the kill, the real name holds the new version (else the old one)
+    } cases[] = {
+        {L"copying", true, false},
+        {L"copied", true, false},
+        {L"set-aside", true, false},
+        {L"replaced", true, true},
+        {L"copying", false, false},
+        {L"replaced", false, true},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        const std::wstring task = vw::Format(L"t%d", ++row);
+        const std::wstring src = sources / task + L"\\";
+        const std::wstring dst = backups / task + L"\\";
+        const std::string where = vw::WideToUtf8(c.step) + (c.history ? " with history" : " without history");
+        ASSERT_TRUE(WriteFileBytes(src + L"big.bin", OldVersion()));
+        ASSERT_TRUE(SetLastWriteTime(src + L"big.bin", kOld));
+        ASSERT_TRUE(WriteFileBytes(src + L"same.txt", "unchanged"));
+        ASSERT_EQ(RunCmd(L"add --name " + task + L" --source " + src + L" --dest " + dst +
+                         (c.history ? L"" : L" --history 0"))
+                      .exitCode,
+                  0u);
+        ASSERT_EQ(RunCmd(L"run " + task).exitCode, 0u);
+        ASSERT_TRUE(WriteFileBytes(src + L"big.bin", NewVersion()));
+        ASSERT_TRUE(SetLastWriteTime(src + L"big.bin", kNew));
+
+        ASSERT_TRUE(RunAndKillAt(task, c.step)) << where << ": the runner never reached the step";
+        EXPECT_TRUE(ReadFileBytes(dst + L"big.bin") == (c.newInPlace ? NewVersion() : OldVersion()))
+            << where << ": the real name holds a whole version";
+        EXPECT_EQ(ReadFileBytes(dst + L"same.txt"), "unchanged") << where;
+        EXPECT_FALSE(FileExists(dst + L"_历史文件\\big.bin") && ReadFileBytes(dst + L"_历史文件\\big.bin") != OldVersion())
+            << where << ": history holds nothing but the previous version";
+
+        const RunnerResult next = RunCmd(L"run " + task);
+        EXPECT_EQ(next.exitCode, 0u) << where << "\n" << vw::WideToUtf8(next.output);
+        std::wstring difference;
+        EXPECT_TRUE(SameFiles(ReadTree(src), ReadTree(dst), &difference)) << where << ": " << vw::WideToUtf8(difference);
+        EXPECT_TRUE(ReadFileBytes(dst + L"big.bin") == NewVersion()) << where;
+        if (c.history)
+            EXPECT_TRUE(ReadFileBytes(dst + L"_历史文件\\big.bin") == OldVersion())
+                << where << ": history holds exactly the true previous version";
+        else
+            EXPECT_FALSE(FileExists(dst + L"_历史文件\\big.bin")) << where;
+        EXPECT_TRUE(vw::FolderIsEmpty(dst + L"_TEMP")) << where << ": nothing is left in the work folder";
+    }
+}
+
+}  // namespace
