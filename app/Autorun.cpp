@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -39,19 +40,27 @@ std::wstring RunningProgramPath()
     }
 }
 
-// Any value type is read as text up to its first NUL: what counts is whether it matches.
+// Any value type is read as text up to its first NUL: what counts is whether it matches. Each
+// query reads into the buffer it is given, and a value that grew since the last one answers
+// ERROR_MORE_DATA with its new size: no size learnt earlier is trusted for a later read. The
+// buffer's last element is never offered to the system, so the closing NUL always has room.
 bool ReadValueAsText(HKEY key, const wchar_t* name, std::wstring& text)
 {
-    DWORD bytes = 0;
-    if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
-        return false;
-    std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 1, L'\0');
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-        return false;
-    data[size / sizeof(wchar_t)] = L'\0';  // the extra element keeps room for it
-    text = data.data();
-    return true;
+    std::vector<wchar_t> data(MAX_PATH + 1, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
+        const LSTATUS status =
+            RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
+        if (status == ERROR_MORE_DATA) {
+            data.assign(size / sizeof(wchar_t) + 2, L'\0');
+            continue;
+        }
+        if (status != ERROR_SUCCESS)
+            return false;
+        data[std::min<size_t>(size / sizeof(wchar_t), data.size() - 1)] = L'\0';
+        text = data.data();
+        return true;
+    }
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "win/Format.h"
 #include "win/ProfileStore.h"
@@ -24,6 +27,28 @@ std::wstring ComputerName()
     if (!GetComputerNameW(buffer, &size))
         return {};
     return TrimWhiteSpace(std::wstring_view(buffer, size));
+}
+
+// The positions below `count` that have a section, in order. A damaged "Count" (say 0x7FFFFFFF)
+// then costs one look at the sections there are, not one registry open per number it claims.
+std::vector<int> StoredPositions(const ProfileStore& profile, int count)
+{
+    constexpr std::wstring_view kPrefix = L"Item";
+    std::vector<int> positions;
+    for (const std::wstring& name : profile.SectionNames()) {
+        if (name.size() <= kPrefix.size() || name.size() > kPrefix.size() + 10 ||
+            !EqualsIgnoringCase(name.substr(0, kPrefix.size()), kPrefix))
+            continue;
+        const std::wstring digits = name.substr(kPrefix.size());
+        // Only the spelling "Item%d" writes: no sign, no leading zero.
+        if (digits.find_first_not_of(L"0123456789") != std::wstring::npos || (digits[0] == L'0' && digits.size() > 1))
+            continue;
+        const long long position = std::stoll(digits);
+        if (position < count)
+            positions.push_back(static_cast<int>(position));
+    }
+    std::sort(positions.begin(), positions.end());
+    return positions;
 }
 
 }  // namespace
@@ -51,10 +76,9 @@ bool CBackupItemList::LoadAll()
         return true;
 
     bool repaired = true;
-    for (int i = 0; i < stored; ++i) {
+    // A position without a section is skipped: the tasks after it move up below.
+    for (const int i : StoredPositions(profile_, stored)) {
         const std::wstring section = Format(L"Item%d", i);
-        if (!profile_.SectionExists(section))
-            continue;  // the tasks after it move up below
         std::unique_ptr<CBackupItem> task = CreateTask();
         task->index = i;
         if (profile_.GetInt(section, kIndexEntry, -1) != i && !profile_.SetInt(section, kIndexEntry, i))

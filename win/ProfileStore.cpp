@@ -1,5 +1,6 @@
 #include "win/ProfileStore.h"
 
+#include <iterator>
 #include <vector>
 
 #include "win/UniqueHandle.h"
@@ -126,6 +127,26 @@ bool ProfileStore::RemoveSection(const std::wstring& section)
 bool ProfileStore::SectionExists(const std::wstring& section) const
 {
     return static_cast<bool>(OpenKey(root_, SectionPath(section), KEY_QUERY_VALUE));
+}
+
+std::vector<std::wstring> ProfileStore::SectionNames() const
+{
+    std::vector<std::wstring> names;
+    UniqueHKey key = OpenKey(root_, rootPath_, KEY_ENUMERATE_SUB_KEYS);
+    if (!key)
+        return names;
+    wchar_t name[256];  // a key name holds at most 255 characters
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        const LSTATUS status = RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status == ERROR_SUCCESS)
+            names.emplace_back(name, length);
+        else if (status != ERROR_MORE_DATA)
+            break;
+    }
+    return names;
 }
 
 }  // namespace vw

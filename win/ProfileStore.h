@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace vw {
 
@@ -23,6 +24,8 @@ public:
     // Removes the section with all its entries; true when it is gone (also when it never existed).
     bool RemoveSection(const std::wstring& section);
     bool SectionExists(const std::wstring& section) const;
+    // The names of every section there is, in no particular order; empty when the root is missing.
+    std::vector<std::wstring> SectionNames() const;
 
     HKEY Root() const { return root_; }
     const std::wstring& RootPath() const { return rootPath_; }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "RawRegistry.h"
 #include "app/Autorun.h"
 #include "support/TestRegistry.h"
@@ -62,6 +65,27 @@ TEST(Autorun, StoredValueIsComparedIgnoringLetterCaseOnly)
     }
     ASSERT_TRUE(vwtest::WriteDword(run.path, L"Vaultwren", 1));
     EXPECT_FALSE(autorun.IsEnabled());
+}
+
+// Another program rewrites the value while it is read: short, then padded with NULs far beyond
+// the first size. Both mean "enabled", and every read must say so.
+TEST(Autorun, ValueThatChangesSizeWhileReadIsReadWhole)
+{
+    RunKey run;
+    vw::Autorun autorun(run.path, kProgram);
+    const std::wstring longForm = kExpectedData + std::wstring(600, L'\0');
+    ASSERT_TRUE(vwtest::WriteText(run.path, L"Vaultwren", kExpectedData));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (bool small = true; !done; small = !small)
+            vwtest::WriteText(run.path, L"Vaultwren", small ? kExpectedData : longForm);
+    });
+    int wrong = 0;
+    for (int i = 0; i < 2000; ++i)
+        wrong += autorun.IsEnabled() ? 0 : 1;
+    done = true;
+    writer.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(Autorun, MovedProgramCountsAsDisabledUntilEnabledAgain)

@@ -267,6 +267,8 @@ TEST(BackupItemListDamage, DamagedProfileLosesNoTaskAndANewTaskOverwritesNothing
         {"section missing in the middle", 4, {{0, L"A"}, {2, L"C"}, {3, L"D"}}, {L"A", L"C", L"D"}},
         {"first section missing, next Index wrong", 3, {{1, L"B", 5}, {2, L"C"}}, {L"B", L"C"}},
         {"Count beyond the sections", 5, {{0, L"A"}, {1, L"B"}, {2, L"C"}}, {L"A", L"B", L"C"}},
+        {"Count damaged to the largest number", 0x7FFFFFFF, {{0, L"A"}, {1, L"B"}}, {L"A", L"B"}},
+        {"Count damaged, a section far out", 0x7FFFFFFF, {{0, L"A"}, {40000, L"Z"}}, {L"A", L"Z"}},
         {"time of the wrong length", 2, {{0, L"A"}, {1, L"B", INT_MAX, L"2024-5-5 10:00:00"}}, {L"A", L"B"}},
         {"no section at all", 2, {}, {}},
     };
