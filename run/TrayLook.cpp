@@ -1,0 +1,70 @@
+#include "run/TrayLook.h"
+
+#include "engine/RunContext.h"
+#include "resources/resource.h"
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+constexpr wchar_t kProgramName[] = L"Vaultwren";
+
+Balloon MakeBalloon(const std::wstring& title, const std::wstring& text, BalloonIcon icon)
+{
+    return Balloon{FitText(title, kBalloonTitleMax), FitText(text, kBalloonTextMax), icon};
+}
+
+}  // namespace
+
+std::wstring FitText(std::wstring_view text, size_t maxLength)
+{
+    if (text.size() <= maxLength)
+        return std::wstring(text);
+    if (maxLength == 0)
+        return std::wstring();
+    size_t keep = maxLength - 1;
+    if (keep > 0 && IS_HIGH_SURROGATE(text[keep - 1]))
+        --keep;
+    std::wstring fitted(text.substr(0, keep));
+    fitted += L'\u2026';
+    return fitted;
+}
+
+TrayLook TrayLookFor(int runState, const std::wstring* currentTaskName, bool cleaning)
+{
+    const wchar_t* kind = cleaning ? L"清理" : L"备份";
+    std::wstring tooltip;
+    int iconId = IDI_TRAY_IDLE;
+    if (runState == kRunRunning) {
+        iconId = IDI_TRAY_RUNNING;
+        tooltip = currentTaskName ? Format(L"%s（正在运行%s任务“%s”）", kProgramName, kind, currentTaskName->c_str())
+                                  : Format(L"%s（%s）", kProgramName, L"正在备份");
+    } else if (runState == kRunPaused) {
+        tooltip = currentTaskName ? Format(L"%s（%s任务“%s”暂停中）", kProgramName, kind, currentTaskName->c_str())
+                                  : Format(L"%s（%s）", kProgramName, L"暂停");
+    } else {
+        tooltip = Format(L"%s（%s）", kProgramName, L"空闲中");
+    }
+    return TrayLook{iconId, FitText(tooltip, kTrayTooltipMax)};
+}
+
+Balloon DiskSpaceBalloon(wchar_t driveLetter)
+{
+    return MakeBalloon(kProgramName,
+                       Format(L"%c盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！", driveLetter),
+                       kBalloonInfo);
+}
+
+std::optional<Balloon> BatchEndBalloon(bool stopped, bool cleaning, int tasksDone, int filesCopied,
+                                       int filesFailed)
+{
+    if (cleaning)
+        return std::nullopt;
+    std::wstring text = Format(L"共完成备份任务%d个，成功备份%d个文件", tasksDone, filesCopied);
+    if (filesFailed > 0)
+        text = Format(L"%s，%d个文件无法备份", text.c_str(), filesFailed);
+    return stopped ? MakeBalloon(L"备份已停止", text, kBalloonWarning) : MakeBalloon(L"备份完成", text, kBalloonInfo);
+}
+
+}  // namespace vw

@@ -1,0 +1,145 @@
+#include "run/TrayLook.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/RunContext.h"
+#include "resources/resource.h"
+#include "win/Format.h"
+
+namespace {
+
+using vw::WideToUtf8;
+
+constexpr int kIdle = vw::kRunIdle, kPaused = vw::kRunPaused, kRunning = vw::kRunRunning;
+
+struct LookCase {
+    const char* what;
+    int runState;
+    const wchar_t* task;  // null: no current task
+    bool cleaning;
+    int iconId;
+    const wchar_t* tooltip;
+};
+
+TEST(TrayLookTest, LookForEachRunState)
+{
+    const LookCase cases[] = {
+        {"idle", kIdle, nullptr, false, IDI_TRAY_IDLE, L"Vaultwren（空闲中）"},
+        {"idle names no task even when one is given", kIdle, L"文档", true, IDI_TRAY_IDLE, L"Vaultwren（空闲中）"},
+        {"running a backup", kRunning, L"文档", false, IDI_TRAY_RUNNING, L"Vaultwren（正在运行备份任务“文档”）"},
+        {"running a cleaning", kRunning, L"文档", true, IDI_TRAY_RUNNING, L"Vaultwren（正在运行清理任务“文档”）"},
+        {"running, no current task", kRunning, nullptr, false, IDI_TRAY_RUNNING, L"Vaultwren（正在备份）"},
+        {"running, no current task, cleaning", kRunning, nullptr, true, IDI_TRAY_RUNNING, L"Vaultwren（正在备份）"},
+        {"paused backup", kPaused, L"照片", false, IDI_TRAY_IDLE, L"Vaultwren（备份任务“照片”暂停中）"},
+        {"paused cleaning", kPaused, L"照片", true, IDI_TRAY_IDLE, L"Vaultwren（清理任务“照片”暂停中）"},
+        {"paused, no current task", kPaused, nullptr, false, IDI_TRAY_IDLE, L"Vaultwren（暂停）"},
+        {"run state 1 looks idle", 1, L"照片", false, IDI_TRAY_IDLE, L"Vaultwren（空闲中）"},
+    };
+    for (const LookCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring task = c.task ? c.task : L"";
+        const vw::TrayLook look = vw::TrayLookFor(c.runState, c.task ? &task : nullptr, c.cleaning);
+        EXPECT_EQ(look.iconId, c.iconId);
+        EXPECT_EQ(WideToUtf8(look.tooltip), WideToUtf8(c.tooltip));
+    }
+}
+
+struct FitCase {
+    const char* what;
+    std::wstring text;
+    size_t max;
+    std::wstring fitted;
+};
+
+const std::wstring kGrin = L"\U0001F600";  // one character, two UTF-16 units
+
+TEST(TrayLookTest, FitTextCutsAtACharacterBoundary)
+{
+    const FitCase cases[] = {
+        {"short text unchanged", L"abc", 5, L"abc"},
+        {"exactly full unchanged", L"abcde", 5, L"abcde"},
+        {"one over: four kept and the ellipsis", L"abcdef", 5, L"abcd…"},
+        {"Chinese text cut by characters", L"一二三四五六", 4, L"一二三…"},
+        {"a pair across the cut is dropped whole", L"abc" + kGrin + L"de", 5, L"abc…"},
+        {"a pair before the cut is kept", L"ab" + kGrin + L"de", 5, L"ab" + kGrin + L"…"},
+        {"a pair that fits whole stays", L"ab" + kGrin, 4, L"ab" + kGrin},
+        {"room for the ellipsis only", L"abc", 1, L"…"},
+        {"no room at all", L"abc", 0, L""},
+    };
+    for (const FitCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring fitted = vw::FitText(c.text, c.max);
+        EXPECT_EQ(WideToUtf8(fitted), WideToUtf8(c.fitted));
+        EXPECT_LE(fitted.size(), c.max);
+    }
+}
+
+TEST(TrayLookTest, LongTaskNameFitsTheTooltipField)
+{
+    // The running format around the name takes 20 characters; 107 name characters fill 127 exactly.
+    const std::wstring prefix = L"Vaultwren（正在运行备份任务“";
+    const std::wstring exact(127 - prefix.size() - 2, L'名');
+    EXPECT_EQ(vw::TrayLookFor(kRunning, &exact, false).tooltip, prefix + exact + L"”）");
+
+    const std::wstring longer = exact + L"字";
+    const std::wstring tooltip = vw::TrayLookFor(kRunning, &longer, false).tooltip;
+    EXPECT_EQ(tooltip.size(), vw::kTrayTooltipMax);
+    EXPECT_EQ(tooltip, prefix + longer.substr(0, 126 - prefix.size()) + L"…");
+
+    // Name of emoji: the cut lands inside a pair and drops it whole.
+    std::wstring emoji;
+    for (int i = 0; i < 60; ++i)
+        emoji += kGrin;
+    const std::wstring cut = vw::TrayLookFor(kPaused, &emoji, true).tooltip;
+    ASSERT_FALSE(cut.empty());
+    EXPECT_EQ(cut.back(), L'…');
+    EXPECT_FALSE(IS_HIGH_SURROGATE(cut[cut.size() - 2]));
+    EXPECT_LE(cut.size(), vw::kTrayTooltipMax);
+    EXPECT_GE(cut.size(), vw::kTrayTooltipMax - 1);
+}
+
+struct BatchEndCase {
+    const char* what;
+    bool stopped;
+    bool cleaning;
+    int tasks, copied, failed;
+    const wchar_t* title;  // null: no balloon
+    const wchar_t* text;
+    vw::BalloonIcon icon;
+};
+
+TEST(TrayLookTest, BatchEndBalloon)
+{
+    const BatchEndCase cases[] = {
+        {"ended by itself", false, false, 2, 120, 0, L"备份完成", L"共完成备份任务2个，成功备份120个文件", vw::kBalloonInfo},
+        {"ended with failed files", false, false, 2, 120, 3, L"备份完成",
+         L"共完成备份任务2个，成功备份120个文件，3个文件无法备份", vw::kBalloonInfo},
+        {"stopped", true, false, 1, 7, 0, L"备份已停止", L"共完成备份任务1个，成功备份7个文件", vw::kBalloonWarning},
+        {"stopped with failed files", true, false, 0, 0, 1, L"备份已停止",
+         L"共完成备份任务0个，成功备份0个文件，1个文件无法备份", vw::kBalloonWarning},
+        {"cleaning batch: none", false, true, 1, 0, 0, nullptr, nullptr, vw::kBalloonNone},
+        {"stopped cleaning batch: none", true, true, 1, 0, 0, nullptr, nullptr, vw::kBalloonNone},
+    };
+    for (const BatchEndCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<vw::Balloon> balloon = vw::BatchEndBalloon(c.stopped, c.cleaning, c.tasks, c.copied, c.failed);
+        ASSERT_EQ(balloon.has_value(), c.title != nullptr);
+        if (!balloon)
+            continue;
+        EXPECT_EQ(WideToUtf8(balloon->title), WideToUtf8(c.title));
+        EXPECT_EQ(WideToUtf8(balloon->text), WideToUtf8(c.text));
+        EXPECT_EQ(balloon->icon, c.icon);
+    }
+}
+
+TEST(TrayLookTest, DiskSpaceBalloonNamesTheDrive)
+{
+    const vw::Balloon balloon = vw::DiskSpaceBalloon(L'D');
+    EXPECT_EQ(WideToUtf8(balloon.title), "Vaultwren");
+    EXPECT_EQ(WideToUtf8(balloon.text), WideToUtf8(L"D盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"));
+    EXPECT_EQ(balloon.icon, vw::kBalloonInfo);
+}
+
+}  // namespace
