@@ -144,7 +144,7 @@ void CBackupEngine::CopyCounted(const CBackupFileInfo& entry, bool folderReady, 
         ++context_.filesFailed;
         auto retry = std::make_unique<CBackupFileInfo>(entry);
         retry->retry = 1;
-        context_.retryList.push_back(std::move(retry));
+        context_.AddRetry(std::move(retry));
     }
 }
 
@@ -155,13 +155,13 @@ bool CBackupEngine::RetryFailed()
     const size_t count = context_.retryList.size();
     for (size_t i = 0; i < count; ++i) {
         if (context_.stopFlag.load()) {
-            context_.retryList.clear();
+            context_.ClearRetries();
             return false;
         }
         PauseCheckpoint();
         CopyEntry(*context_.retryList[i]);
     }
-    context_.retryList.clear();
+    context_.ClearRetries();
     return true;
 }
 

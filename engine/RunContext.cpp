@@ -129,6 +129,18 @@ void RunContext::TrimStatusHistory(int n)
     statusHistory_.erase(0, end);
 }
 
+void RunContext::AddRetry(std::unique_ptr<CBackupFileInfo> entry)
+{
+    retryList.push_back(std::move(entry));
+    retryCount_ = static_cast<int32_t>(retryList.size());
+}
+
+void RunContext::ClearRetries()
+{
+    retryList.clear();
+    retryCount_ = 0;
+}
+
 std::wstring RunContext::StatusHistory() const
 {
     std::lock_guard guard(lock_);

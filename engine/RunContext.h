@@ -64,8 +64,12 @@ public:
     std::atomic<int32_t> filesDone{0};
     std::atomic<uint64_t> freedBytes{0};
 
-    // Written by the worker during a run; read by others only once the worker has been joined.
+    // Written by the worker during a run, through AddRetry and ClearRetries; read by others only
+    // once the worker has been joined. Its length, RetryCount, may be read at any time.
     std::vector<std::unique_ptr<CBackupFileInfo>> retryList;
+    void AddRetry(std::unique_ptr<CBackupFileInfo> entry);
+    void ClearRetries();
+    int32_t RetryCount() const { return retryCount_.load(); }
 
     // The file being copied, without folder; empty when no copy runs.
     void SetCurrentFile(const std::wstring& name);
@@ -100,6 +104,7 @@ private:
     std::wstring statusHistory_;
     // Only the worker creates, waits on and closes it; the UI thread only signals it.
     UniqueHandle pauseEvent_;
+    std::atomic<int32_t> retryCount_{0};
 };
 
 }  // namespace vw

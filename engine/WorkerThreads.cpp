@@ -51,7 +51,7 @@ void OpenRun(RunContext& context, const std::wstring& startLine)
     context.PostToWindow(WM_BACKUP_THREAD_START_MSG, 0);
     context.flags = 0;
     context.filesDone = 0;
-    context.retryList.clear();
+    context.ClearRetries();
 }
 
 // A failed run leaves its error in the task's result and names it in the status history.
@@ -93,7 +93,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
         bool failed = !started;
         if (!started) {
             context->AppendStatusLine(Format(L"任务“%s”启动失败，请检查任务设置是否正确！", name));
-            context->retryList.clear();
+            context->ClearRetries();
         } else {
             const wchar_t letter = DestinationLetter(task.Dest);
             if (context->flags.load() & kFlagDestLetterChanged) {
@@ -124,7 +124,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
         if (const size_t left = context->retryList.size(); left > 0)
             text = Format(L"%s，共%d个文件无法备份", text.c_str(), static_cast<int>(left));
         context->AppendStatusLine(text);
-        context->retryList.clear();
+        context->ClearRetries();
     }
     // One end message per run, also after a start failure: it carries the stop flag, so a run
     // that could not start lets the batch go on with the next waiting task.
@@ -149,7 +149,7 @@ DWORD WINAPI CleanThreadProc(void* runContext)
         bool failed = !Guarded([&] { return engine.Init(); });
         if (failed) {
             context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件失败，请检查任务设置是否正确！", name));
-            context->retryList.clear();
+            context->ClearRetries();
         } else {
             engine.PauseCheckpoint();
             failed = !Guarded([&] { return engine.CleanPass(); });
@@ -167,7 +167,7 @@ DWORD WINAPI CleanThreadProc(void* runContext)
         context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
                                          Outcome(failed, stopped), context->filesDone.load(),
                                          FormatByteSize(context->freedBytes.load()).c_str()));
-        context->retryList.clear();
+        context->ClearRetries();
     }
     // A cleaning run is a batch of its own: ended by itself, it ends its batch. A stopped one
     // leaves that to the stop, which closes the batch with its own line: one stop, one batch end.

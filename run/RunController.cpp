@@ -41,7 +41,7 @@ RunController::~RunController()
         WaitForSingleObject(worker_.get(), INFINITE);
         worker_.reset();
     }
-    context_.retryList.clear();
+    context_.ClearRetries();
     context_.ClosePauseEvent();
 }
 
@@ -101,7 +101,7 @@ void RunController::ResetBatchCounters()
     context_.runsFailed = 0;
     context_.filesCopied = 0;
     context_.filesFailed = 0;
-    context_.retryList.clear();
+    context_.ClearRetries();
 }
 
 void RunController::BeginBatch()
