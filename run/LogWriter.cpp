@@ -1,0 +1,86 @@
+#include "run/LogWriter.h"
+
+#include <shlobj.h>
+
+#include <utility>
+
+#include "win/Format.h"
+
+namespace vw {
+
+namespace {
+
+constexpr UINT kGbkCodePage = 936;
+
+std::string ToGbk(std::wstring_view text)
+{
+    if (text.empty())
+        return {};
+    const int wideLength = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(kGbkCodePage, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return {};
+    std::string bytes(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(kGbkCodePage, 0, text.data(), wideLength, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+}
+
+}  // namespace
+
+LogWriter::LogWriter(bool enabled, std::wstring folder) : enabled_(enabled), folder_(std::move(folder)) {}
+
+bool LogWriter::WriteLine(std::string_view source, std::wstring_view text)
+{
+    if (!enabled_)
+        return true;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (!file_) {
+        const std::wstring folder = folder_.empty() ? DesktopFolder() : folder_;
+        if (folder.empty())
+            return false;
+        std::wstring path = folder;
+        if (path.back() != L'\\')
+            path += L'\\';
+        path += LogFileName(now);
+        // No sharing: a second copy of the program must not write into the first one's log.
+        file_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_)
+            return false;
+    }
+    const std::string line = FormatLogLine(now, source, text);
+    LARGE_INTEGER end{};
+    DWORD written = 0;
+    if (SetFilePointerEx(file_.get(), LARGE_INTEGER{}, &end, FILE_END) &&
+        WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+        FlushFileBuffers(file_.get());
+    return true;
+}
+
+std::string FormatLogLine(const SYSTEMTIME& t, std::string_view source, std::wstring_view text)
+{
+    const std::wstring head = Format(L"%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour,
+                                     t.wMinute, t.wSecond);
+    std::string line = ToGbk(head);
+    line.append(source);
+    line += "() ";
+    line += ToGbk(text);
+    line += "\r\n";
+    return line;
+}
+
+std::wstring LogFileName(const SYSTEMTIME& t)
+{
+    return Format(L"VaultwrenLog%04u%02u%02u.txt", t.wYear, t.wMonth, t.wDay);
+}
+
+std::wstring DesktopFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return {};
+    return path;
+}
+
+}  // namespace vw

@@ -1,0 +1,171 @@
+#include "run/LogWriter.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/TestDrives.h"
+#include "win/Format.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using vwtest::ReadFileBytes;
+using vwtest::ScratchFolder;
+
+SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME t{};
+    t.wYear = year;
+    t.wMonth = month;
+    t.wDay = day;
+    t.wHour = hour;
+    t.wMinute = minute;
+    t.wSecond = second;
+    return t;
+}
+
+struct LineCase {
+    const char* what;
+    SYSTEMTIME time;
+    const char* source;
+    const wchar_t* text;
+    std::string bytes;
+};
+
+TEST(LogWriterTest, LineIsTimeSourceAndTextInGbk)
+{
+    const LineCase cases[] = {
+        {"end of the window set-up", At(2024, 3, 5, 8, 7, 0), "CVaultwrenDlg::OnInitDialog", L"Vaultwren完成窗口初始化",
+         "2024-03-05 08:07:00 CVaultwrenDlg::OnInitDialog() Vaultwren"
+         "\xcd\xea\xb3\xc9\xb4\xb0\xbf\xda\xb3\xf5\xca\xbc\xbb\xaf\r\n"},
+        {"tray change, late at night", At(2023, 12, 31, 23, 59, 59), "CVaultwrenDlg::OnBackupFinishMsg",
+         L"Vaultwren修改托盘信息",
+         "2023-12-31 23:59:59 CVaultwrenDlg::OnBackupFinishMsg() Vaultwren"
+         "\xd0\xde\xb8\xc4\xcd\xd0\xc5\xcc\xd0\xc5\xcf\xa2\r\n"},
+        {"empty text", At(2024, 1, 2, 3, 4, 5), "CVaultwrenApp::InitInstance", L"",
+         "2024-01-02 03:04:05 CVaultwrenApp::InitInstance() \r\n"},
+        {"a character GBK lacks", At(2024, 1, 2, 3, 4, 5), "X", L"a한b", "2024-01-02 03:04:05 X() a?b\r\n"},
+    };
+    for (const LineCase& c : cases)
+        EXPECT_EQ(vw::FormatLogLine(c.time, c.source, c.text), c.bytes) << c.what;
+}
+
+TEST(LogWriterTest, FileIsNamedAfterTheDay)
+{
+    EXPECT_EQ(vw::WideToUtf8(vw::LogFileName(At(2024, 3, 5, 8, 7, 0))), "VaultwrenLog20240305.txt");
+    EXPECT_EQ(vw::WideToUtf8(vw::LogFileName(At(2023, 12, 31, 23, 59, 59))), "VaultwrenLog20231231.txt");
+}
+
+TEST(LogWriterTest, DesktopFolderIsKnown)
+{
+    EXPECT_FALSE(vw::DesktopFolder().empty());
+}
+
+// Today's log file in `folder`.
+std::wstring TodaysLog(const ScratchFolder& folder)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return folder / vw::LogFileName(now);
+}
+
+size_t FilesIn(const ScratchFolder& folder)
+{
+    WIN32_FIND_DATAW data;
+    vw::UniqueFindHandle find(FindFirstFileW((folder / L"*").c_str(), &data));
+    size_t count = 0;
+    if (find) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                ++count;
+        } while (FindNextFileW(find.get(), &data));
+    }
+    return count;
+}
+
+TEST(LogWriterTest, WithoutTheSwitchNoFileIsMade)
+{
+    ScratchFolder folder;
+    vw::LogWriter log(false, folder.path());
+    EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动"));
+    EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出"));
+    EXPECT_EQ(FilesIn(folder), 0u);
+}
+
+TEST(LogWriterTest, LinesAreAppendedToTheFileOfTheDay)
+{
+    ScratchFolder folder;
+    const std::wstring path = TodaysLog(folder);
+    ASSERT_TRUE(vwtest::WriteFileBytes(path, "earlier run\r\n"));
+    {
+        vw::LogWriter log(true, folder.path());
+        EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动"));
+        EXPECT_TRUE(log.WriteLine("CVaultwrenDlg::OnCancel", L"Vaultwren消除托盘图标"));
+    }
+    if (TodaysLog(folder) != path)
+        GTEST_SKIP() << "midnight passed during the test";
+    const std::string bytes = ReadFileBytes(path);
+    const std::string start = "earlier run\r\n";
+    ASSERT_EQ(bytes.compare(0, start.size(), start), 0) << "an existing log is extended, never truncated";
+    const std::string first = bytes.substr(start.size(), bytes.find("\r\n", start.size()) + 2 - start.size());
+    const std::string second = bytes.substr(start.size() + first.size());
+    // Time stamps are checked for their shape; the bytes after them must match exactly.
+    ASSERT_GT(first.size(), 20u);
+    EXPECT_EQ(first[4], '-');
+    EXPECT_EQ(first[13], ':');
+    EXPECT_EQ(first[19], ' ');
+    EXPECT_EQ(first.substr(20), "CVaultwrenApp::InitInstance() Vaultwren\xd7\xbc\xb1\xb8\xd5\xfd\xb3\xa3\xc6\xf4\xb6\xaf\r\n");
+    ASSERT_GT(second.size(), 20u);
+    EXPECT_EQ(second.substr(20), "CVaultwrenDlg::OnCancel() Vaultwren\xcf\xfb\xb3\xfd\xcd\xd0\xc5\xcc\xcd\xbc\xb1\xea\r\n");
+    EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+TEST(LogWriterTest, FileIsHeldWithoutSharingForTheWholeRun)
+{
+    ScratchFolder folder;
+    vw::LogWriter first(true, folder.path());
+    ASSERT_TRUE(first.WriteLine("First", L"a"));
+
+    // A second copy of the program loses its lines while the first one holds the file.
+    vw::LogWriter second(true, folder.path());
+    EXPECT_FALSE(second.WriteLine("Second", L"b"));
+    vw::UniqueFile reader(CreateFileW(TodaysLog(folder).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(reader.valid());
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+
+    EXPECT_TRUE(first.WriteLine("First", L"c"));
+}
+
+TEST(LogWriterTest, LockedFileLosesTheLineAndTheNextLineTriesAgain)
+{
+    ScratchFolder folder;
+    const std::wstring path = TodaysLog(folder);
+    {
+        vw::LogWriter log(true, folder.path());
+        {
+            vw::UniqueFile lock(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(lock.valid());
+            EXPECT_FALSE(log.WriteLine("Locked", L"lost"));
+        }
+        EXPECT_TRUE(log.WriteLine("Free", L"kept"));
+    }
+    if (TodaysLog(folder) != path)
+        GTEST_SKIP() << "midnight passed during the test";
+    const std::string bytes = ReadFileBytes(path);
+    EXPECT_EQ(bytes.find("lost"), std::string::npos);
+    EXPECT_NE(bytes.find("Free() kept\r\n"), std::string::npos);
+}
+
+TEST(LogWriterTest, MissingFolderLosesTheLine)
+{
+    ScratchFolder folder;
+    vw::LogWriter log(true, folder / L"missing");
+    EXPECT_FALSE(log.WriteLine("X", L"y"));
+}
+
+}  // namespace
