@@ -14,7 +14,7 @@ RunView ReadRunView(const RunController& controller, const RunContext& context)
     view.batchActive = context.batchActive.load() != 0;
     if (const CBackupItem* task = context.currentTask.load()) {
         view.hasCurrentTask = true;
-        view.currentTaskName = task->Name;
+        view.currentTaskName = task->Snapshot().Name;
     }
     view.history = context.StatusHistory();
     view.filesDone = context.filesDone.load();

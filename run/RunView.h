@@ -30,7 +30,8 @@ struct RunView {
     bool workerRunning = false;
 };
 
-// UI thread only: the current task's name is read from the task, which only this thread edits.
+// UI thread only: the current task is forgotten and deleted on that thread alone, so it stays
+// valid while it is read.
 RunView ReadRunView(const RunController& controller, const RunContext& context);
 
 }  // namespace vw
