@@ -40,7 +40,8 @@ private:
     std::wstring path_;
 };
 
-// Removes a folder tree (read-only and hidden entries included); true when it is gone.
+// Removes a folder tree (read-only and hidden entries included); true when it is gone. An empty
+// path is refused (false).
 bool RemoveTree(const std::wstring& folder);
 
 // Writes a file with the given bytes, creating missing folders. Returns false on failure.
