@@ -51,8 +51,13 @@ TrayLook TrayLookFor(int runState, const std::wstring* currentTaskName, bool cle
 
 Balloon DiskSpaceBalloon(wchar_t driveLetter)
 {
+    // The letter comes from the destination as the user typed it ("d:\备份"); a destination on a
+    // network share has none, and a control character would cut the balloon's text short.
+    const wchar_t upper =
+        (driveLetter >= L'a' && driveLetter <= L'z') ? static_cast<wchar_t>(driveLetter - L'a' + L'A') : driveLetter;
+    const std::wstring letter = (upper >= L'A' && upper <= L'Z') ? std::wstring(1, upper) : std::wstring();
     return MakeBalloon(kProgramName,
-                       Format(L"%c盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！", driveLetter),
+                       Format(L"%s盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！", letter.c_str()),
                        kBalloonInfo);
 }
 

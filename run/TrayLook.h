@@ -38,7 +38,8 @@ struct Balloon {
     BalloonIcon icon;
 };
 
-// The warning that the destination's drive has little space left.
+// The warning that the destination's drive has little space left. A letter is shown in upper
+// case; anything but a letter (a network share's destination) is left out.
 Balloon DiskSpaceBalloon(wchar_t driveLetter);
 
 // The end of a batch, from its counters as they stood before the batch was closed; none for a

@@ -134,12 +134,26 @@ TEST(TrayLookTest, BatchEndBalloon)
     }
 }
 
+struct DiskCase {
+    wchar_t letter;
+    const wchar_t* text;
+};
+
 TEST(TrayLookTest, DiskSpaceBalloonNamesTheDrive)
 {
-    const vw::Balloon balloon = vw::DiskSpaceBalloon(L'D');
-    EXPECT_EQ(WideToUtf8(balloon.title), "Vaultwren");
-    EXPECT_EQ(WideToUtf8(balloon.text), WideToUtf8(L"D盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"));
-    EXPECT_EQ(balloon.icon, vw::kBalloonInfo);
+    const DiskCase cases[] = {
+        {L'D', L"D盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"},
+        {L'd', L"D盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"},
+        {L'Z', L"Z盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"},
+        {L'\\', L"盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"},
+        {L'\0', L"盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！"},
+    };
+    for (const DiskCase& c : cases) {
+        const vw::Balloon balloon = vw::DiskSpaceBalloon(c.letter);
+        EXPECT_EQ(WideToUtf8(balloon.title), "Vaultwren");
+        EXPECT_EQ(WideToUtf8(balloon.text), WideToUtf8(c.text)) << int{c.letter};
+        EXPECT_EQ(balloon.icon, vw::kBalloonInfo);
+    }
 }
 
 }  // namespace
