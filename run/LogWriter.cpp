@@ -27,14 +27,20 @@ std::string ToGbk(std::wstring_view text)
 
 }  // namespace
 
-LogWriter::LogWriter(bool enabled, std::wstring folder) : enabled_(enabled), folder_(std::move(folder)) {}
+LogWriter::LogWriter(bool enabled, std::wstring folder, Clock clock)
+    : enabled_(enabled), folder_(std::move(folder)), clock_(std::move(clock))
+{
+}
 
 bool LogWriter::WriteLine(std::string_view source, std::wstring_view text)
 {
     if (!enabled_)
         return true;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
+    SYSTEMTIME now{};
+    if (clock_)
+        now = clock_();
+    else
+        GetLocalTime(&now);
     if (!file_) {
         const std::wstring folder = folder_.empty() ? DesktopFolder() : folder_;
         if (folder.empty())

@@ -6,6 +6,7 @@
 // of its first day. Bytes are GBK (code page 936) without a byte-order mark.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +16,13 @@ namespace vw {
 
 class LogWriter {
 public:
+    // The local time of a line.
+    using Clock = std::function<SYSTEMTIME()>;
+
     // `enabled` is the log switch; with it false every line is discarded. `folder` holds the
-    // files; empty: the user's desktop folder at the time of the first line.
-    explicit LogWriter(bool enabled, std::wstring folder = {});
+    // files; empty: the user's desktop folder at the time of the first line. `clock`: empty for
+    // the system's local time.
+    explicit LogWriter(bool enabled, std::wstring folder = {}, Clock clock = {});
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
 
@@ -31,6 +36,7 @@ public:
 private:
     bool enabled_;
     std::wstring folder_;
+    Clock clock_;
     UniqueFile file_;
 };
 

@@ -64,14 +64,6 @@ TEST(LogWriterTest, DesktopFolderIsKnown)
     EXPECT_FALSE(vw::DesktopFolder().empty());
 }
 
-// Today's log file in `folder`.
-std::wstring TodaysLog(const ScratchFolder& folder)
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return folder / vw::LogFileName(now);
-}
-
 size_t FilesIn(const ScratchFolder& folder)
 {
     WIN32_FIND_DATAW data;
@@ -98,42 +90,72 @@ TEST(LogWriterTest, WithoutTheSwitchNoFileIsMade)
 TEST(LogWriterTest, LinesAreAppendedToTheFileOfTheDay)
 {
     ScratchFolder folder;
-    const std::wstring path = TodaysLog(folder);
+    const std::wstring path = folder / L"VaultwrenLog20240305.txt";
     ASSERT_TRUE(vwtest::WriteFileBytes(path, "earlier run\r\n"));
     {
-        vw::LogWriter log(true, folder.path());
+        vw::LogWriter log(true, folder.path(), [] { return At(2024, 3, 5, 8, 7, 0); });
         EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动"));
         EXPECT_TRUE(log.WriteLine("CVaultwrenDlg::OnCancel", L"Vaultwren消除托盘图标"));
     }
-    if (TodaysLog(folder) != path)
-        GTEST_SKIP() << "midnight passed during the test";
-    const std::string bytes = ReadFileBytes(path);
-    const std::string start = "earlier run\r\n";
-    ASSERT_EQ(bytes.compare(0, start.size(), start), 0) << "an existing log is extended, never truncated";
-    const std::string first = bytes.substr(start.size(), bytes.find("\r\n", start.size()) + 2 - start.size());
-    const std::string second = bytes.substr(start.size() + first.size());
-    // Time stamps are checked for their shape; the bytes after them must match exactly.
-    ASSERT_GT(first.size(), 20u);
-    EXPECT_EQ(first[4], '-');
-    EXPECT_EQ(first[13], ':');
-    EXPECT_EQ(first[19], ' ');
-    EXPECT_EQ(first.substr(20), "CVaultwrenApp::InitInstance() Vaultwren\xd7\xbc\xb1\xb8\xd5\xfd\xb3\xa3\xc6\xf4\xb6\xaf\r\n");
-    ASSERT_GT(second.size(), 20u);
-    EXPECT_EQ(second.substr(20), "CVaultwrenDlg::OnCancel() Vaultwren\xcf\xfb\xb3\xfd\xcd\xd0\xc5\xcc\xcd\xbc\xb1\xea\r\n");
+    EXPECT_EQ(ReadFileBytes(path),
+              "earlier run\r\n"
+              "2024-03-05 08:07:00 CVaultwrenApp::InitInstance() Vaultwren\xd7\xbc\xb1\xb8\xd5\xfd\xb3\xa3\xc6\xf4\xb6\xaf\r\n"
+              "2024-03-05 08:07:00 CVaultwrenDlg::OnCancel() Vaultwren\xcf\xfb\xb3\xfd\xcd\xd0\xc5\xcc\xcd\xbc\xb1\xea\r\n")
+        << "an existing log is extended, never truncated; GBK without a byte-order mark";
     EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+TEST(LogWriterTest, SystemClockNamesTheFileAfterToday)
+{
+    ScratchFolder folder;
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    {
+        vw::LogWriter log(true, folder.path());
+        EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动"));
+    }
+    GetLocalTime(&after);
+    EXPECT_TRUE(vwtest::FileExists(folder / vw::LogFileName(before)) ||
+                vwtest::FileExists(folder / vw::LogFileName(after)));
+    EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+TEST(LogWriterTest, RunAcrossMidnightKeepsWritingTheFileOfItsFirstDay)
+{
+    ScratchFolder folder;
+    SYSTEMTIME now = At(2024, 3, 5, 23, 59, 30);
+    const auto clock = [&now] { return now; };
+    {
+        vw::LogWriter log(true, folder.path(), clock);
+        EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"start"));
+        now = At(2024, 3, 6, 0, 1, 0);
+        EXPECT_TRUE(log.WriteLine("CVaultwrenApp::InitInstance", L"exit"));
+    }
+    EXPECT_EQ(ReadFileBytes(folder / L"VaultwrenLog20240305.txt"),
+              "2024-03-05 23:59:30 CVaultwrenApp::InitInstance() start\r\n"
+              "2024-03-06 00:01:00 CVaultwrenApp::InitInstance() exit\r\n");
+    EXPECT_FALSE(vwtest::FileExists(folder / L"VaultwrenLog20240306.txt"));
+
+    // The next run appends to the file of its own first day.
+    {
+        vw::LogWriter log(true, folder.path(), clock);
+        EXPECT_TRUE(log.WriteLine("Next", L"run"));
+    }
+    EXPECT_EQ(ReadFileBytes(folder / L"VaultwrenLog20240306.txt"), "2024-03-06 00:01:00 Next() run\r\n");
 }
 
 TEST(LogWriterTest, FileIsHeldWithoutSharingForTheWholeRun)
 {
     ScratchFolder folder;
-    vw::LogWriter first(true, folder.path());
+    const auto clock = [] { return At(2024, 3, 5, 8, 7, 0); };
+    vw::LogWriter first(true, folder.path(), clock);
     ASSERT_TRUE(first.WriteLine("First", L"a"));
 
     // A second copy of the program loses its lines while the first one holds the file.
-    vw::LogWriter second(true, folder.path());
+    vw::LogWriter second(true, folder.path(), clock);
     EXPECT_FALSE(second.WriteLine("Second", L"b"));
-    vw::UniqueFile reader(CreateFileW(TodaysLog(folder).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    vw::UniqueFile reader(CreateFileW((folder / L"VaultwrenLog20240305.txt").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(reader.valid());
     EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
 
@@ -143,9 +165,9 @@ TEST(LogWriterTest, FileIsHeldWithoutSharingForTheWholeRun)
 TEST(LogWriterTest, LockedFileLosesTheLineAndTheNextLineTriesAgain)
 {
     ScratchFolder folder;
-    const std::wstring path = TodaysLog(folder);
+    const std::wstring path = folder / L"VaultwrenLog20240305.txt";
     {
-        vw::LogWriter log(true, folder.path());
+        vw::LogWriter log(true, folder.path(), [] { return At(2024, 3, 5, 8, 7, 0); });
         {
             vw::UniqueFile lock(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -154,11 +176,7 @@ TEST(LogWriterTest, LockedFileLosesTheLineAndTheNextLineTriesAgain)
         }
         EXPECT_TRUE(log.WriteLine("Free", L"kept"));
     }
-    if (TodaysLog(folder) != path)
-        GTEST_SKIP() << "midnight passed during the test";
-    const std::string bytes = ReadFileBytes(path);
-    EXPECT_EQ(bytes.find("lost"), std::string::npos);
-    EXPECT_NE(bytes.find("Free() kept\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path), "2024-03-05 08:07:00 Free() kept\r\n");
 }
 
 TEST(LogWriterTest, MissingFolderLosesTheLine)
