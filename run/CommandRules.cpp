@@ -64,10 +64,6 @@ std::vector<UINT> DisabledContextCommands(const ContextMenuInputs& in)
     // While a cleaning run goes, only its own task may be started (that is, resumed).
     const bool startable =
         (in.taskState == kTaskIdle || in.taskState == kTaskPaused) && (!in.cleaning || in.isCurrent);
-    const bool pausable = in.runState == kRunRunning && in.taskState == kTaskRunning;
-    const bool stoppable =
-        (in.runState == kRunRunning && (in.taskState == kTaskRunning || in.taskState == kTaskWaiting)) ||
-        (in.runState == kRunPaused && in.taskState == kTaskPaused);
     const std::pair<UINT, bool> rules[] = {
         {ID_EDIT_TASK, busy},
         {ID_DELETE_TASK, busy},
@@ -75,8 +71,8 @@ std::vector<UINT> DisabledContextCommands(const ContextMenuInputs& in)
         {ID_MOVE_DOWN, busy || in.selectionMark >= in.taskCount - 1},
         {ID_RESET_TASK, busy},
         {ID_START_TASK, !startable},
-        {ID_PAUSE_TASK, !pausable},
-        {ID_STOP_TASK, !stoppable},
+        {ID_PAUSE_TASK, !TaskPausable(in.runState, in.taskState)},
+        {ID_STOP_TASK, !TaskStoppable(in.runState, in.taskState)},
         {ID_OPEN_HISTORY_FOLDER, !in.keepsHistory},
     };
     std::vector<UINT> disabled;
@@ -84,6 +80,17 @@ std::vector<UINT> DisabledContextCommands(const ContextMenuInputs& in)
         if (off)
             disabled.push_back(command);
     return disabled;
+}
+
+bool TaskPausable(int runState, int taskState)
+{
+    return runState == kRunRunning && taskState == kTaskRunning;
+}
+
+bool TaskStoppable(int runState, int taskState)
+{
+    return (runState == kRunRunning && (taskState == kTaskRunning || taskState == kTaskWaiting)) ||
+           (runState == kRunPaused && taskState == kTaskPaused);
 }
 
 bool TrayCommandEnabled(UINT command, int runState)

@@ -27,6 +27,11 @@ struct ContextMenuInputs {
 // The commands of the task context menu to grey and disable, in ascending order of id.
 std::vector<UINT> DisabledContextCommands(const ContextMenuInputs& inputs);
 
+// Whether the selected task's pause and stop commands act: their menu rule and their effect's
+// condition are the same.
+bool TaskPausable(int runState, int taskState);
+bool TaskStoppable(int runState, int taskState);
+
 // The tray menu's run commands: where each sits in the menu and the bitmap it shows.
 struct TrayRunItem {
     int position;
