@@ -1,5 +1,20 @@
 // The backup pass: scan the source and copy what is new or changed, retry what failed once,
 // then move out of the destination what the source no longer has.
+//
+// What the pass keeps while it runs, and where each thing is decided:
+//   - each destination folder is compared with its source folder from one listing of each;
+//     CopyIfChanged decides and counts a copy, for the scan and the retries alike; an entry has no
+//     source when its name is missing from the source folder's listing (collected by the scan for
+//     the move into history, met by SyncDest's walk when cleaning);
+//   - a folder that cannot be listed on either side is a failure: nothing under its destination is
+//     moved or deleted, since half a listing would pass the missing half for removed entries;
+//   - an entry that changed kind (a file where the source now has a folder, or the reverse) is a
+//     removal followed by an addition: the old entry goes where a removed one would go;
+//   - orphans_: what the scan found without a source, moved into history after the retries;
+//   - the retry list (in the run context): files whose copy failed, tried once more;
+//   - the work folder: the state of the one replace in progress (engine/FileReplace.cpp), emptied
+//     when the pass ends unless it holds a previous version that could be put nowhere else
+//     (workFolderHoldsKept_).
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -11,6 +26,7 @@
 #include "engine/FolderListing.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/Text.h"
@@ -62,11 +78,15 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
 
     FolderSnapshot destEntries;
     if (destExists) {
-        destEntries.Read(d);
-    } else {
-        // The parent exists by construction: a single folder, not a tree.
-        if (!CreateDirectoryW(d.c_str(), nullptr) || !IsFolder(d))
-            return false;
+        if (DWORD error = 0; !destEntries.Read(d, &error)) {
+            ReportUnreadableFolder(d, error);
+            return true;
+        }
+    } else if (!CreateDirectoryW(d.c_str(), nullptr) || !IsFolder(d)) {
+        // The parent exists by construction: a single folder, not a tree. Its files cannot be
+        // backed up, and say so in the batch's count.
+        context_.filesFailed += CountFiles(s);
+        return false;
     }
 
     bool stopped = false;
@@ -74,28 +94,82 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     FolderListing listing(s);
     while (NextWalkEntry(listing, stopped)) {
         const std::wstring name = listing.Name();
-        if (task_.History)
-            sourceNames.insert(FoldCase(name));
+        sourceNames.insert(FoldCase(name));
         if (listing.IsFolder()) {
+            if (destEntries.FindFile(name))
+                RemoveReplacedEntry(name, s, d, h, false);
             // A sub-tree that fails does not fail its parent.
-            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destEntries.ContainsFolder(name));
+            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), IsFolder(JoinFolder(d, name)));
             continue;
         }
-        // The same decision as NeedsCopy, taken from the two listings instead of two look-ups.
-        if (StampsDiffer(StampOf(listing.Entry()), destEntries.FindFile(name), DestinationIsFat()))
-            CopyCounted(CBackupFileInfo{0, name, s, d, h}, true, destEntries.Contains(name));
+        bool destExistsHere = destEntries.Contains(name);
+        if (destEntries.ContainsFolder(name))
+            destExistsHere = !RemoveReplacedEntry(name, s, d, h, true);
+        CopyIfChanged(CBackupFileInfo{0, name, s, d, h}, StampOf(listing.Entry()), destEntries.FindFile(name),
+                      true, destExistsHere);
     }
-    // What this folder of the destination holds without a source: moved into history once the
-    // scan and the retries are over. Only the differences are kept, never the tree.
-    if (!stopped && task_.History)
+    if (listing.Failed()) {
+        ReportUnreadableFolder(s, listing.Error());
+    } else if (!stopped && task_.History) {
+        // Moved into history once the scan and the retries are over. Only the differences are
+        // kept, never the tree.
         destEntries.ForEachMissingFrom(sourceNames, [&](const std::wstring& name, bool folder) {
             if (!IsSkippedName(name))
                 orphans_.push_back({name, s, d, h, folder});
         });
+    }
     // Files were just written into the new folder: give it the source folder's times last.
     if (!destExists)
         CopyFileTimes(d, s);
     return !stopped;
+}
+
+void CBackupEngine::ReportUnreadableFolder(const std::wstring& folder, DWORD error)
+{
+    // Counted with the files a backup could not back up; cleaning has no such count.
+    if (!context_.cleaningRun.load())
+        ++context_.filesFailed;
+    context_.AppendStatusLine(Format(L"无法读取文件夹“%s”：%s其中的备份未作任何改动", folder.c_str(),
+                                     SystemErrorText(error).c_str()));
+}
+
+int CBackupEngine::CountFiles(const std::wstring& folder)
+{
+    int count = 0;
+    for (FolderListing listing(folder); listing.Next();) {
+        if (IsSkippedName(listing.Name()))
+            continue;
+        count += listing.IsFolder() ? CountFiles(folder + listing.Name() + L"\\") : 1;
+    }
+    return count;
+}
+
+bool CBackupEngine::RemoveReplacedEntry(const std::wstring& name, const std::wstring& s, const std::wstring& d,
+                                        const std::wstring& h, bool folder)
+{
+    const std::wstring path = d + name;
+    if (folder) {
+        if (task_.History) {
+            MoveFolderToHistory(name, s, d, h);
+        } else {
+            EmptyFolder(path + L"\\");
+            RemoveDirectoryW(path.c_str());
+        }
+        return !IsFolder(path);
+    }
+    if (!task_.History)
+        return DeleteOwnedFile(path);
+    LiftReadOnly(path);
+    return MoveFileKeepTimes(name, d, h, d);
+}
+
+void CBackupEngine::MoveFolderToHistory(const std::wstring& name, const std::wstring& s, const std::wstring& d,
+                                        const std::wstring& h)
+{
+    const std::wstring sub = d + name + L"\\";
+    SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), false);
+    if (FolderIsEmpty(sub))
+        RemoveDirectoryW(sub.c_str());
 }
 
 bool CBackupEngine::MoveOrphans()
@@ -109,30 +183,33 @@ bool CBackupEngine::MoveOrphans()
         if (context_.stopFlag.load())
             return false;
         PauseCheckpoint();
-        if (!orphan.folder) {
+        if (orphan.folder)
+            MoveFolderToHistory(orphan.name, orphan.sourceFolder, orphan.destFolder, orphan.historyFolder);
+        else
             MoveFileKeepTimes(orphan.name, orphan.destFolder, orphan.historyFolder, L"");
-            continue;
-        }
-        const std::wstring sub = orphan.destFolder + orphan.name + L"\\";
-        SyncWalk(JoinFolder(orphan.sourceFolder, orphan.name), sub, JoinFolder(orphan.historyFolder, orphan.name),
-                 false);
-        if (FolderIsEmpty(sub))
-            RemoveDirectoryW(sub.c_str());
     }
     return true;
 }
 
 bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
 {
+    FileStamp source;
+    FileStamp dest;
     const std::wstring destFile = JoinName(entry.destFolder, entry.name);
-    if (NeedsCopy(JoinName(entry.sourceFolder, entry.name), destFile, DestinationIsFat()))
-        CopyCounted(entry, IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder),
-                    PathFileExistsW(destFile.c_str()) != FALSE);
+    const bool destExists = PathFileExistsW(destFile.c_str()) != FALSE;
+    if (!ReadStamp(JoinName(entry.sourceFolder, entry.name), source))
+        source = FileStamp{~0ull, ~0ull};  // a source that is gone never matches: the copy then fails and says why
+    const bool destIsFile = destExists && ReadStamp(destFile, dest) && !IsFolder(destFile);
+    CopyIfChanged(entry, source, destIsFile ? &dest : nullptr,
+                  IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder), destExists);
     return true;
 }
 
-void CBackupEngine::CopyCounted(const CBackupFileInfo& entry, bool folderReady, bool destExists)
+void CBackupEngine::CopyIfChanged(const CBackupFileInfo& entry, const FileStamp& source, const FileStamp* dest,
+                                  bool folderReady, bool destExists)
 {
+    if (!StampsDiffer(source, dest, DestinationIsFat()))
+        return;
     if (folderReady && ReplaceFile(entry, destExists)) {
         ++context_.filesDone;
         ++context_.filesCopied;
@@ -188,7 +265,10 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
         return true;
 
     FolderSnapshot sourceEntries;
-    sourceEntries.Read(s);
+    if (DWORD error = 0; !sourceEntries.Read(s, &error)) {
+        ReportUnreadableFolder(s, error);
+        return true;
+    }
     bool stopped = false;
     FolderListing listing(d);
     while (NextWalkEntry(listing, stopped)) {
@@ -203,7 +283,7 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
         if (sourceEntries.Contains(name))
             continue;
         if (cleanMode)
-            DeleteCounted(d + name, StampOf(listing.Entry()).size);
+            DeleteCounted(d + name, StampOf(listing.Entry()).size, false);
         else
             MoveFileKeepTimes(name, d, h, L"");
     }
@@ -224,7 +304,7 @@ bool CBackupEngine::EmptyFolder(const std::wstring& folder)
             if (FolderIsEmpty(path))
                 RemoveDirectoryW(path.c_str());
         } else {
-            DeleteCounted(path, StampOf(listing.Entry()).size);
+            DeleteCounted(path, StampOf(listing.Entry()).size, true);
         }
     }
     return !stopped;
@@ -244,9 +324,10 @@ bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped)
     return false;
 }
 
-void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size)
+void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size, bool owned)
 {
-    if (DeleteFileW(path.c_str()) && context_.cleaningRun.load()) {
+    const bool deleted = owned ? DeleteOwnedFile(path) : DeleteFileW(path.c_str()) != FALSE;
+    if (deleted && context_.cleaningRun.load()) {
         ++context_.filesDone;
         context_.freedBytes += size;
     }

@@ -13,6 +13,7 @@ namespace vw {
 
 class CBackupItem;
 class FolderListing;
+struct FileStamp;
 class RunContext;
 
 // Names every walk passes over, at every level, on both sides (compared case-insensitively).
@@ -85,8 +86,22 @@ private:
                     bool destExists);
     // The backup-mode work of SyncDest on what the scan found without a source.
     bool MoveOrphans();
-    // Copies one file that needs it and counts the outcome (copied, or failed and listed for retry).
-    void CopyCounted(const CBackupFileInfo& entry, bool folderReady, bool destExists);
+    // A destination folder whose source is gone (or is now a file): its files into history, and
+    // the folder away once empty.
+    void MoveFolderToHistory(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
+                             const std::wstring& history);
+    // The destination entry `name` is of the other kind than its source: it goes where a removed
+    // entry goes (history, or away without history). True when it is gone.
+    bool RemoveReplacedEntry(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
+                             const std::wstring& history, bool folder);
+    // The copy decision (last-write time and size) and the counting of its outcome: copied, or
+    // failed and listed for the retry.
+    void CopyIfChanged(const CBackupFileInfo& entry, const FileStamp& source, const FileStamp* dest,
+                       bool folderReady, bool destExists);
+    // A folder that could not be listed: counted as a failure and named in a status line.
+    void ReportUnreadableFolder(const std::wstring& folder, DWORD error);
+    // Files below a folder (skip list aside): those a folder that cannot be created leaves unbacked.
+    int CountFiles(const std::wstring& folder);
 
     // The replace of one file (engine/FileReplace.cpp tells its steps); false when it failed and
     // the real name still holds what it held before.
@@ -113,8 +128,9 @@ private:
     bool WorkFolderReady();
     // A destination folder's path below the destination root ("a\b\", or empty for the root).
     std::wstring RelativeFolder(const std::wstring& destFolder) const;
-    // Deletes a file for good; a cleaning run counts it with the size its listing gave.
-    void DeleteCounted(const std::wstring& path, uint64_t size);
+    // Deletes a file for good; a cleaning run counts it with the size its listing gave. `owned`:
+    // a file of the engine's own folders, whose read-only attribute does not keep it.
+    void DeleteCounted(const std::wstring& path, uint64_t size, bool owned);
 
     CBackupItem& task_;
     RunContext& context_;

@@ -124,6 +124,27 @@ DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size)
     return ERROR_SUCCESS;
 }
 
+// The source's times and attributes, in one call on the open file. A volume that refuses some of
+// them (a network share, some NAS) still gets the others; the content is whole either way and the
+// copy stands.
+void TakeTimesAndAttributes(HANDLE out, const FILE_BASIC_INFO& source)
+{
+    FILE_BASIC_INFO target = source;
+    target.ChangeTime.QuadPart = 0;
+    // A new file is created "archive", so attributes that say no more than that are left as they are (0).
+    const DWORD attributes = source.FileAttributes & kKeptAttributes;
+    target.FileAttributes = (attributes & ~FILE_ATTRIBUTE_ARCHIVE) != 0 ? attributes : 0;
+    if (SetFileInformationByHandle(out, FileBasicInfo, &target, sizeof target))
+        return;
+    FILE_BASIC_INFO timesOnly = target;
+    timesOnly.FileAttributes = 0;
+    SetFileInformationByHandle(out, FileBasicInfo, &timesOnly, sizeof timesOnly);
+    FILE_BASIC_INFO attributesOnly{};
+    attributesOnly.FileAttributes = target.FileAttributes;
+    if (attributesOnly.FileAttributes != 0)
+        SetFileInformationByHandle(out, FileBasicInfo, &attributesOnly, sizeof attributesOnly);
+}
+
 // The whole copy of one file; the system error code, or ERROR_SUCCESS.
 DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination)
 {
@@ -145,17 +166,9 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
     if (!out)
         return GetLastError();  // not ours: an existing file there stays untouched
 
-    DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart));
-    if (error == ERROR_SUCCESS) {
-        // The source's times and attributes in one call on the open file. A new file is created
-        // "archive", so attributes that say no more than that are left as they are (0).
-        FILE_BASIC_INFO target = basic;
-        target.ChangeTime.QuadPart = 0;
-        const DWORD attributes = basic.FileAttributes & kKeptAttributes;
-        target.FileAttributes = (attributes & ~FILE_ATTRIBUTE_ARCHIVE) != 0 ? attributes : 0;
-        if (!SetFileInformationByHandle(out.get(), FileBasicInfo, &target, sizeof target))
-            error = GetLastError();
-    }
+    const DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart));
+    if (error == ERROR_SUCCESS)
+        TakeTimesAndAttributes(out.get(), basic);
     out.reset();
     in.reset();
 

@@ -146,7 +146,8 @@ bool PutFileKeepTimes(const std::wstring& name, const std::wstring& from, const 
 
     const std::wstring targetFolder = AppendBackslash(to);
     const std::wstring target = targetFolder + name;
-    if (PathFileExistsW(target.c_str()) && !DeleteFileW(target.c_str()))
+    // The target is always one of the engine's own (history, work folder, a version it replaces).
+    if (PathFileExistsW(target.c_str()) && !DeleteOwnedFile(target))
         return false;
 
     bool createdFolder = false;
@@ -207,6 +208,20 @@ bool DeleteOwnedFile(const std::wstring& path)
         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     return SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) && DeleteFileW(path.c_str());
+}
+
+unsigned long LiftReadOnly(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return attributes;
+}
+
+void RestoreReadOnly(const std::wstring& path, unsigned long attributes)
+{
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes);
 }
 
 bool CopyFileTimes(const std::wstring& target, const std::wstring& source)

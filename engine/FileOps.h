@@ -33,6 +33,11 @@ bool SameFile(const std::wstring& a, const std::wstring& b);
 // Deletes a file of the engine's own folders (work folder, history) or a previous version it
 // replaces: a read-only attribute does not keep it. A user's file is never passed here.
 bool DeleteOwnedFile(const std::wstring& path);
+// Clears the read-only attribute of a file the engine is about to move or replace as its own;
+// gives the attributes it had (INVALID_FILE_ATTRIBUTES when they cannot be read).
+unsigned long LiftReadOnly(const std::wstring& path);
+// Sets the attributes LiftReadOnly gave back, when they held read-only.
+void RestoreReadOnly(const std::wstring& path, unsigned long attributes);
 // Copies creation, last-access and last-write time from source to target (files or folders).
 bool CopyFileTimes(const std::wstring& target, const std::wstring& source);
 

@@ -35,26 +35,6 @@
 
 namespace vw {
 
-namespace {
-
-// Files the engine moves or deletes as its own lose their read-only attribute first: an
-// attribute the copy carried over from the source must not make them unmovable.
-DWORD LiftReadOnly(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return attributes;
-}
-
-void RestoreReadOnly(const std::wstring& path, DWORD attributes)
-{
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        SetFileAttributesW(path.c_str(), attributes);
-}
-
-}  // namespace
-
 bool CBackupEngine::WorkFolderReady()
 {
     if (!workFolderReady_)

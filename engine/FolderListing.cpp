@@ -47,6 +47,16 @@ bool StampsDiffer(const FileStamp& source, const FileStamp* dest, bool fatDestin
 FolderListing::FolderListing(const std::wstring& folder)
 {
     find_.reset(FindFirstFileW((folder + L"*.*").c_str(), &data_));
+    if (!find_) {
+        const DWORD error = GetLastError();
+        // Nothing to list: an empty drive root, a folder that is gone, a name that is a file
+        // (whose error code differs between systems, hence the look at what the name is).
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return;
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            error_ = error;
+    }
 }
 
 bool FolderListing::Next()
@@ -54,21 +64,31 @@ bool FolderListing::Next()
     if (!find_)
         return false;
     for (;;) {
-        if (first_)
+        if (first_) {
             first_ = false;
-        else if (!FindNextFileW(find_.get(), &data_))
+        } else if (!FindNextFileW(find_.get(), &data_)) {
+            if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES)
+                error_ = error;
             return false;
+        }
         if (!IsDotEntry(data_.cFileName))
             return true;
     }
 }
 
-void FolderSnapshot::Read(const std::wstring& folder)
+bool FolderSnapshot::Read(const std::wstring& folder, DWORD* error)
 {
     entries_.clear();
     FolderListing listing(folder);
     while (listing.Next())
         entries_.emplace(FoldCase(listing.Name()), Entry{StampOf(listing.Entry()), listing.IsFolder(), listing.Name()});
+    if (error)
+        *error = listing.Error();
+    if (!listing.Failed())
+        return true;
+    // Half a listing would pass the missing half for removed entries.
+    entries_.clear();
+    return false;
 }
 
 const FolderSnapshot::Entry* FolderSnapshot::Find(const std::wstring& name) const

@@ -32,6 +32,10 @@ public:
     // `folder` ends with "\".
     explicit FolderListing(const std::wstring& folder);
     bool Next();
+    // Once Next() has given false: the listing ended on an error (access denied, a sharing
+    // violation, an I/O error), not at its end. A folder that does not exist lists as empty.
+    bool Failed() const { return error_ != ERROR_SUCCESS; }
+    DWORD Error() const { return error_; }
     const WIN32_FIND_DATAW& Entry() const { return data_; }
     std::wstring Name() const { return data_.cFileName; }
     bool IsFolder() const { return (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -40,6 +44,7 @@ private:
     UniqueFindHandle find_;
     WIN32_FIND_DATAW data_{};
     bool first_ = true;
+    DWORD error_ = ERROR_SUCCESS;
 };
 
 // The entries of one folder by upper-cased name: one listing answers every question the walk
@@ -48,7 +53,8 @@ class FolderSnapshot {
 public:
     using Names = std::unordered_set<std::wstring>;  // upper-cased (FoldCase)
 
-    void Read(const std::wstring& folder);
+    // False when the folder could not be listed (FolderListing::Failed); the snapshot is then empty.
+    bool Read(const std::wstring& folder, DWORD* error = nullptr);
     // The file of that name, or null (also when the name is a folder).
     const FileStamp* FindFile(const std::wstring& name) const;
     // A file or a folder of that name.

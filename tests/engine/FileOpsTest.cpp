@@ -223,16 +223,24 @@ TEST(MoveFileKeepTimes, ReplacesAnExistingTarget)
     EXPECT_EQ("new", vwtest::ReadFileBytes(scratch / L"to\\f.txt"));
 }
 
-TEST(MoveFileKeepTimes, ReadOnlyTargetStopsTheMove)
+TEST(MoveFileKeepTimes, ReadOnlyTargetIsReplacedATargetInUseStopsTheMove)
 {
+    // Targets are the engine's own (history, work folder): read-only does not keep them, but a
+    // program that holds one open without delete sharing does.
     ScratchFolder scratch;
     ASSERT_TRUE(vwtest::WriteFileBytes(scratch / L"from\\f.txt", "new"));
     ASSERT_TRUE(vwtest::WriteFileBytes(scratch / L"to\\f.txt", "old"));
     ASSERT_TRUE(SetFileAttributesW((scratch / L"to\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(MoveFileKeepTimes(L"f.txt", scratch / L"from\\", scratch / L"to\\", L""));
+    EXPECT_EQ("new", vwtest::ReadFileBytes(scratch / L"to\\f.txt"));
 
-    EXPECT_FALSE(MoveFileKeepTimes(L"f.txt", scratch / L"from\\", scratch / L"to\\", L""));
-    EXPECT_EQ("new", vwtest::ReadFileBytes(scratch / L"from\\f.txt"));
-    EXPECT_EQ("old", vwtest::ReadFileBytes(scratch / L"to\\f.txt"));
+    ASSERT_TRUE(vwtest::WriteFileBytes(scratch / L"from\\g.txt", "new"));
+    ASSERT_TRUE(vwtest::WriteFileBytes(scratch / L"to\\g.txt", "old"));
+    const vw::UniqueFile held(CreateFileW((scratch / L"to\\g.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(MoveFileKeepTimes(L"g.txt", scratch / L"from\\", scratch / L"to\\", L""));
+    EXPECT_EQ("new", vwtest::ReadFileBytes(scratch / L"from\\g.txt"));
 }
 
 TEST(MoveFileKeepTimes, NewTreeTakesTheModelFolderTimes)

@@ -1,0 +1,165 @@
+// The backup and cleaning passes where the destination or the source is not as the last backup
+// left it: an entry that changed kind, read-only copies, a folder that cannot be listed.
+#include <gtest/gtest.h>
+
+#include "engine/FileOps.h"
+#include "engine/FolderListing.h"
+#include "support/EngineFixture.h"
+#include "support/TreeSnapshot.h"
+#include "win/Format.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using namespace vwtest;
+
+const FILETIME kOld = FileTimeFromLocal(2021, 3, 4, 10, 20, 30);
+
+class HardenedPass : public EngineFixture {
+protected:
+    void Put(const std::wstring& path, const std::string& bytes, int version = 0)
+    {
+        ASSERT_TRUE(WriteFileBytes(path, bytes)) << vw::WideToUtf8(path);
+        FILETIME time = kOld;
+        time.dwLowDateTime += static_cast<DWORD>(version) * 10'000'000u;
+        ASSERT_TRUE(SetLastWriteTime(path, time));
+    }
+    bool BackupCounted()
+    {
+        context.filesCopied = 0;
+        context.filesFailed = 0;
+        return Backup();
+    }
+    bool Clean()
+    {
+        context.cleaningRun = 1;
+        vw::CBackupEngine engine(task, context);
+        const bool cleaned = engine.Init() && engine.CleanPass();
+        context.cleaningRun = 0;
+        return cleaned;
+    }
+    bool Mirrors()
+    {
+        std::wstring difference;
+        const bool same = SameFiles(ReadTree(Src()), ReadTree(Dst()), &difference);
+        EXPECT_TRUE(same) << vw::WideToUtf8(difference);
+        return same;
+    }
+};
+
+// Opens a folder the way another program may hold it: no sharing, so it cannot be listed.
+vw::UniqueFile HoldFolder(const std::wstring& folder)
+{
+    return vw::UniqueFile(CreateFileW(folder.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+TEST_F(HardenedPass, AnEntryThatChangedKindIsARemovalAndAnAddition)
+{
+    for (const int history : {1, 0}) {
+        SCOPED_TRACE(history ? "with history" : "without history");
+        task.History = history;
+        const std::wstring file = vw::Format(L"was-file-%d", history);
+        const std::wstring folder = vw::Format(L"was-folder-%d", history);
+        Put(Src(file), "a file");
+        Put(Src(folder + L"\\a.txt"), "a");
+        Put(Src(folder + L"\\sub\\b.txt"), "b");
+        ASSERT_TRUE(BackupCounted());
+
+        ASSERT_TRUE(DeleteFileW(Src(file).c_str()));
+        Put(Src(file + L"\\inside.txt"), "now a folder");
+        ASSERT_TRUE(RemoveTree(Src(folder)));
+        Put(Src(folder), "now a file", 1);
+        EXPECT_TRUE(BackupCounted());
+
+        EXPECT_EQ(context.filesFailed.load(), 0);
+        EXPECT_EQ(context.filesCopied.load(), 2) << vw::WideToUtf8(context.StatusHistory());
+        Mirrors();
+        if (history) {
+            EXPECT_EQ(ReadFileBytes(Hist(file)), "a file");
+            EXPECT_EQ(ReadFileBytes(Hist(folder + L"\\a.txt")), "a");
+            EXPECT_EQ(ReadFileBytes(Hist(folder + L"\\sub\\b.txt")), "b");
+        } else {
+            EXPECT_FALSE(FileExists(Hist(file)));
+            EXPECT_FALSE(FileExists(Hist(folder + L"\\a.txt")));
+        }
+    }
+}
+
+TEST_F(HardenedPass, AChangeOfKindThatCannotBeDoneFailsItsFiles)
+{
+    Put(Src(L"x"), "a file");
+    ASSERT_TRUE(BackupCounted());
+    ASSERT_TRUE(DeleteFileW(Src(L"x").c_str()));
+    Put(Src(L"x\\one.txt"), "1");
+    Put(Src(L"x\\deeper\\two.txt"), "2");
+    // Another program holds the old file open: it can go neither into history nor away.
+    const vw::UniqueFile held(
+        CreateFileW(Dst(L"x").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+
+    BackupCounted();
+
+    EXPECT_EQ(context.filesFailed.load(), 2) << "never a silent success";
+    EXPECT_EQ(ReadFileBytes(Dst(L"x")), "a file");
+}
+
+TEST_F(HardenedPass, ReadOnlyFilesAreBackedUpOnEveryChange)
+{
+    for (const int history : {1, 0}) {
+        SCOPED_TRACE(history ? "with history" : "without history");
+        task.History = history;
+        const std::wstring name = vw::Format(L"ro-%d.txt", history);
+        for (int version = 1; version <= 3; ++version) {
+            SetFileAttributesW(Src(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            Put(Src(name), vw::WideToUtf8(vw::Format(L"version %d", version)), version);
+            ASSERT_TRUE(SetFileAttributesW(Src(name).c_str(), FILE_ATTRIBUTE_READONLY));
+            ASSERT_TRUE(BackupCounted());
+            EXPECT_EQ(context.filesFailed.load(), 0) << version;
+            EXPECT_EQ(context.filesCopied.load(), 1) << version;
+            EXPECT_EQ(ReadFileBytes(Dst(name)), vw::WideToUtf8(vw::Format(L"version %d", version)));
+            EXPECT_TRUE(GetFileAttributesW(Dst(name).c_str()) & FILE_ATTRIBUTE_READONLY) << "the copy keeps it";
+            if (history && version > 1) {
+                EXPECT_EQ(ReadFileBytes(Hist(name)), vw::WideToUtf8(vw::Format(L"version %d", version - 1)));
+            }
+            EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP"))) << version;
+        }
+        EXPECT_TRUE(GetFileAttributesW(Src(name).c_str()) & FILE_ATTRIBUTE_READONLY) << "the source is never touched";
+    }
+    EXPECT_EQ(context.StatusHistory().find(L"无法移入历史文件夹"), std::wstring::npos);
+
+    // Cleaning empties the history folder, read-only previous versions included.
+    ASSERT_TRUE(GetFileAttributesW(Hist(L"ro-1.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    task.History = 1;
+    ASSERT_TRUE(Clean());
+    EXPECT_TRUE(vw::FolderIsEmpty(Hist()));
+}
+
+TEST_F(HardenedPass, AFolderThatCannotBeListedKeepsItsBackupAsItIs)
+{
+    Put(Src(L"top.txt"), "top");
+    Put(Src(L"locked\\a.txt"), "a");
+    Put(Src(L"locked\\inner\\b.txt"), "b");
+    ASSERT_TRUE(BackupCounted());
+    {
+        const vw::UniqueFile held = HoldFolder(Src(L"locked"));
+        ASSERT_TRUE(held);
+        vw::FolderListing probe(Src(L"locked\\"));
+        ASSERT_FALSE(probe.Next() || !probe.Failed()) << "the folder cannot be listed while held";
+
+        EXPECT_TRUE(BackupCounted());
+        EXPECT_EQ(context.filesFailed.load(), 1) << "the folder counts as a failure";
+        EXPECT_NE(context.StatusHistory().find(L"无法读取文件夹“" + Src(L"locked\\") + L"”"), std::wstring::npos)
+            << vw::WideToUtf8(context.StatusHistory());
+        EXPECT_FALSE(vw::FolderExists(Hist(L"locked"))) << "nothing moved into history";
+
+        ASSERT_TRUE(Clean());
+        EXPECT_TRUE(FileExists(Dst(L"locked\\a.txt"))) << "nothing deleted by cleaning";
+        EXPECT_TRUE(FileExists(Dst(L"locked\\inner\\b.txt")));
+    }
+    ASSERT_TRUE(BackupCounted());
+    EXPECT_EQ(context.filesFailed.load(), 0);
+    Mirrors();
+}
+
+}  // namespace
