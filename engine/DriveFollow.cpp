@@ -8,10 +8,6 @@
 
 namespace vw {
 
-namespace {
-
-}  // namespace
-
 bool CBackupEngine::FollowDriveLetter()
 {
     if (!PathsReady())

@@ -6,10 +6,6 @@
 
 namespace vw {
 
-namespace {
-
-}  // namespace
-
 bool DriveIsUsable(const std::wstring& path, bool allowOptical)
 {
     if (path.size() < 2 || path[1] != L':')
