@@ -44,6 +44,8 @@ public:
     // Destination binding and its marker file.
     bool Init();
     bool CheckDest();
+    // False, with ERR_FOLDERS_OVERLAP, when the source and the destination lead into each other.
+    bool FoldersApart();
     bool InitDest();
     bool WriteCreateTime();
     bool VerifyMarker();

@@ -9,6 +9,7 @@
 #include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "task/DateTime.h"
+#include "task/FolderLocation.h"
 #include "win/IniFile.h"
 
 namespace vw {
@@ -71,6 +72,10 @@ bool CBackupEngine::CheckDest()
         context_.lastError = ERR_SOURCE_FOLDER_MISSING;
         return false;
     }
+    // The profile can be edited and links can change after the task was made: a destination that
+    // leads into the source (or the reverse) would move the source's own files into history.
+    if (!FoldersApart())
+        return false;
 
     bool destReady = false;
     if (task_.LastTime.IsNever())
@@ -80,12 +85,22 @@ bool CBackupEngine::CheckDest()
     else
         destReady = FollowDriveLetter();
     destReady = destReady && IsFolder(destFolder_);
+    if (destReady && !FoldersApart())  // a followed letter is a new destination
+        return false;
 
     if (!destReady) {
         context_.lastError = ERR_DEST_FOLDER_MISSING;
         return false;
     }
     return true;
+}
+
+bool CBackupEngine::FoldersApart()
+{
+    if (FindFolderOverlap(sourceFolder_, destFolder_) == FolderOverlap::None)
+        return true;
+    context_.lastError = ERR_FOLDERS_OVERLAP;
+    return false;
 }
 
 bool CBackupEngine::InitDest()

@@ -13,6 +13,7 @@ enum EngineError : uint32_t {
     ERR_SOURCE_FOLDER_MISSING = 100004,
     ERR_DEST_FOLDER_MISSING = 100005,
     ERR_TASK_CONFIG = 100006,
+    ERR_FOLDERS_OVERLAP = 100007,
 };
 
 // "未知错误" for a code without a row.

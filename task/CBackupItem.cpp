@@ -283,6 +283,7 @@ std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning)
         case 15:
         case 100004:
         case 100005:
+        case 100007:
             return L"路径错误";
         case 8:
         case 14:

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "resources/resource.h"
+#include "task/FolderLocation.h"
 #include "win/Format.h"
 #include "win/Text.h"
 #include "win/UniqueHandle.h"
@@ -43,14 +44,6 @@ bool IsExistingFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW((path + L"\\").c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// True when `inner` lies somewhere below the folder `outer`. A name that merely begins with the
-// other one ("D:\DataBackup" and "D:\Data") is a sibling, not a sub-folder.
-bool IsBelow(const std::wstring& inner, const std::wstring& outer)
-{
-    return inner.size() > outer.size() && inner[outer.size()] == L'\\' &&
-           EqualsIgnoringCase(inner.substr(0, outer.size()), outer);
 }
 
 std::wstring WithOneBackslash(const std::wstring& path)
@@ -124,14 +117,19 @@ TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDe
         return Fail(check, IDC_ITEM_DEST, L"无法识别的文件夹路径", L"请输入完整且合法的文件夹路径");
     if (HasForbiddenCharacter(dest))
         return Fail(check, IDC_ITEM_DEST, L"文件夹名称不能包含下列字符", kForbiddenCharacterList);
-    if (EqualsIgnoringCase(source, dest))
+    // Compared where they really lead, however they are written. A source inside its own destination
+    // would be taken for a removed folder by the first run and moved into the history folder, or
+    // deleted by cleaning.
+    switch (FindFolderOverlap(source, dest)) {
+    case FolderOverlap::Same:
         return Fail(check, IDC_ITEM_DEST, L"目标文件夹不能与源文件夹相同", L"请输入其他的目标文件夹路径");
-    if (IsBelow(dest, source))
+    case FolderOverlap::DestInsideSource:
         return Fail(check, IDC_ITEM_DEST, L"错误的目标文件夹位置", L"目标文件夹不能存放在源文件夹中");
-    // A source inside its own destination would be taken for a removed folder by the first run and
-    // moved into the history folder, or deleted by cleaning.
-    if (IsBelow(source, dest))
+    case FolderOverlap::SourceInsideDest:
         return Fail(check, IDC_ITEM_DEST, L"错误的目标文件夹位置", L"源文件夹不能存放在目标文件夹中");
+    case FolderOverlap::None:
+        break;
+    }
     if (NeedsNonEmptyDestinationQuestion(dest, input.StoredDest) && confirm && !confirm())
         return Fail(check, IDC_ITEM_DEST, L"目标文件夹不为空", L"建议创建新的备份目标文件夹");
 

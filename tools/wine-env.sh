@@ -8,6 +8,7 @@
 #   K:          a folder the prefix reports as a CD-ROM drive
 #   Q:          a letter whose folder is missing (a drive with no root)
 #   F:          a 4 MiB tmpfs: a disk that fills up for real (only where mounting is allowed)
+#   N:\linked   a directory link to M:\link-target
 
 vw_wine_up() {
   local build fresh=0
@@ -58,6 +59,10 @@ _vw_make_drives() {
   ln -sfn "$VW_TEST_DRIVES/o" "$d/o:"
   ln -sfn "$VW_TEST_DRIVES/k" "$d/k:"
   ln -sfn "$VW_TEST_DRIVES/missing" "$d/q:"
+  # A folder reached through a directory link: N:\linked leads to M:\link-target. Wine makes neither
+  # junctions nor Windows symbolic links, but follows (and reports) links of the host's file system.
+  mkdir -p "$VW_TEST_DRIVES/m/link-target"
+  ln -sfn "$VW_TEST_DRIVES/m/link-target" "$VW_TEST_DRIVES/n/linked"
   rm -f "$d/f:"
   if mountpoint -q "$VW_TEST_DRIVES/full" ||
      mount -t tmpfs -o size=4m,mode=0777 vaultwren-full "$VW_TEST_DRIVES/full" 2>/dev/null; then

@@ -334,6 +334,45 @@ TEST_F(Batch, StartFailureWritesItsLinesAndTheBatchGoesOn)
     EXPECT_EQ(ends, 2) << "one end message per run";
 }
 
+// A stored task whose destination leads into its source (or the reverse), however it is written:
+// the run refuses to start and says why, and nothing is written into either folder.
+TEST_F(Batch, ARunRefusesFoldersThatLeadIntoEachOther)
+{
+    struct Case {
+        const char* what;
+        std::wstring source;
+        std::wstring dest;
+    };
+    const std::wstring data = folder.path() + L"Data";
+    const Case cases[] = {
+        {"the source through \"..\"", data, folder.path() + L"X\\..\\Data"},
+        {"inside the source through \"..\"", data, folder.path() + L"Data\\Sub\\..\\Backup"},
+        {"the source's parent", data + L"\\Sub", folder.path() + L"Y\\..\\Data"},
+        {"inside the source through a directory link", kLinkTarget, std::wstring(kLinkedFolder) + L"\\Backup"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFileBytes(c.source + L"\\keep.txt", "mine"));
+        vw::CBackupItem& task = AddTask(L"overlap", 0);
+        task.Source = c.source;
+        task.Dest = c.dest;
+        window.ClearLog();
+        controller.StartAll();
+        ASSERT_TRUE(RunToEnd());
+
+        EXPECT_TRUE(HistoryHas(L"任务“overlap”启动失败，请检查任务设置是否正确！"));
+        EXPECT_TRUE(HistoryHas(L"任务“overlap”发生错误，备份已终止，错误原因为：目标文件夹与源文件夹是同一个文件夹，"
+                               L"或其中一个位于另一个之中，请修改此任务的目标文件夹。"));
+        EXPECT_EQ(task.GetStatusText(false), L"路径错误");
+        EXPECT_TRUE(task.LastTime.IsNever());
+        EXPECT_EQ(ReadFileBytes(c.source + L"\\keep.txt"), "mine");
+        for (const std::wstring made : {L"\\_历史文件", L"\\_TEMP", L"\\Backup", L"\\_Vaultwren.ini"})
+            EXPECT_EQ(GetFileAttributesW((c.source + made).c_str()), INVALID_FILE_ATTRIBUTES) << vw::WideToUtf8(made);
+        ASSERT_TRUE(tasks.Remove(task));
+        DeleteFileW((c.source + L"\\keep.txt").c_str());
+    }
+}
+
 TEST_F(Batch, BatchLineCountsFilesThatCouldNotBeBackedUp)
 {
     vw::CBackupItem& task = AddTask(L"locked", 2);

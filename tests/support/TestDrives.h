@@ -19,6 +19,10 @@ inline constexpr wchar_t kNoRoot = L'Q';
 // A 4 MiB tmpfs: writes fail with ERROR_DISK_FULL. Missing where mounting was refused.
 inline constexpr wchar_t kFullDisk = L'F';
 
+// A directory link and the folder it leads to (made by the set-up script: Wine itself makes no links).
+inline constexpr wchar_t kLinkedFolder[] = L"N:\\linked";
+inline constexpr wchar_t kLinkTarget[] = L"M:\\link-target";
+
 bool DriveAvailable(wchar_t letter);
 
 // The Windows path (Z:\...) of the folder behind a test drive, so a test can move a "disk".

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cwctype>
 #include <functional>
 #include <vector>
@@ -216,6 +218,89 @@ TEST(TaskInput, FirstFailingCheckNamesControlTitleAndText)
         EXPECT_EQ(check.Title, row.title) << row.what;
         EXPECT_EQ(check.Text, row.text) << row.what;
     }
+}
+
+TEST(TaskInput, FoldersAreComparedWhereTheyReallyLead)
+{
+    Folders f;
+    const std::wstring sub = f.data + L"\\Sub";
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    const std::wstring longNamed = f.root + L"\\Documents of the office";
+    ASSERT_TRUE(CreateDirectoryW(longNamed.c_str(), nullptr));
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(longNamed.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortName), longNamed) << "the volume gives no short names";
+
+    const std::wstring same = L"目标文件夹不能与源文件夹相同";
+    const std::wstring place = L"错误的目标文件夹位置";
+    const std::wstring destInSource = L"目标文件夹不能存放在源文件夹中";
+    const std::wstring sourceInDest = L"源文件夹不能存放在目标文件夹中";
+    const std::vector<Row> rows = {
+        {"the source through a \"..\" part", [&](TaskInput& in) { in.Dest = f.root + L"\\X\\..\\Data"; },
+         IDC_ITEM_DEST, same, L"请输入其他的目标文件夹路径"},
+        {"the source's parent through \"..\" and \".\"",
+         [&](TaskInput& in) {
+             in.Source = sub;
+             in.Dest = f.root + L"\\X\\..\\.\\Data";
+         },
+         IDC_ITEM_DEST, place, sourceInDest},
+        {"inside the source by its short name",
+         [&](TaskInput& in) {
+             in.Source = longNamed;
+             in.Dest = std::wstring(shortName) + L"\\Backup";
+         },
+         IDC_ITEM_DEST, place, destInSource},
+        {"the source by its short name",
+         [&](TaskInput& in) {
+             in.Source = shortName;
+             in.Dest = longNamed;
+         },
+         IDC_ITEM_DEST, same, L"请输入其他的目标文件夹路径"},
+        {"a sibling written with \"..\" stays allowed", [&](TaskInput& in) { in.Dest = f.data + L"\\..\\Backup"; },
+         0, L"", L""},
+    };
+    for (const Row& row : rows) {
+        TaskInput input = ValidInput(f);
+        row.change(input);
+        const TaskInputCheck check = Validate(input);
+        EXPECT_EQ(check.ControlId, row.control) << row.what;
+        EXPECT_EQ(check.Title, row.title) << row.what;
+        EXPECT_EQ(check.Text, row.text) << row.what;
+    }
+}
+
+TEST(TaskInput, FoldersAreComparedThroughDirectoryLinks)
+{
+    const std::wstring target = vwtest::kLinkTarget;
+    const std::wstring linked = vwtest::kLinkedFolder;
+    ASSERT_NE(GetFileAttributesW(linked.c_str()), INVALID_FILE_ATTRIBUTES) << "the set-up script makes the link";
+    const std::wstring sub = target + L"\\Sub";
+    CreateDirectoryW(sub.c_str(), nullptr);
+    struct Case {
+        const char* what;
+        std::wstring source;
+        std::wstring dest;
+        std::wstring title;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"the source through the link", target, linked, L"目标文件夹不能与源文件夹相同", L"请输入其他的目标文件夹路径"},
+        {"inside the source through the link", target, linked + L"\\Backup", L"错误的目标文件夹位置",
+         L"目标文件夹不能存放在源文件夹中"},
+        {"the source's parent through the link", linked + L"\\Sub", target, L"错误的目标文件夹位置",
+         L"源文件夹不能存放在目标文件夹中"},
+        {"beside the linked folder", target, L"N:\\linked-not\\Backup", L"", L""},
+    };
+    for (const Case& c : cases) {
+        TaskInput input;
+        input.Name = L"链接";
+        input.Source = c.source;
+        input.Dest = c.dest;
+        const TaskInputCheck check = Validate(input);
+        EXPECT_EQ(check.Title, c.title) << c.what;
+        EXPECT_EQ(check.Text, c.text) << c.what;
+    }
+    RemoveDirectoryW(sub.c_str());
 }
 
 TEST(TaskInput, FoldersAreTrimmedOfBlanksAndTrailingBackslashes)
