@@ -82,7 +82,7 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
             ReportUnreadableFolder(d, error);
             return true;
         }
-    } else if (!CreateDirectoryW(d.c_str(), nullptr) || !IsFolder(d)) {
+    } else if (!CreateDirectoryW(LongPath(d).c_str(), nullptr) || !IsFolder(d)) {
         // The parent exists by construction: a single folder, not a tree. Its files cannot be
         // backed up, and say so in the batch's count.
         context_.filesFailed += CountFiles(s);
@@ -153,7 +153,7 @@ bool CBackupEngine::RemoveReplacedEntry(const std::wstring& name, const std::wst
             MoveFolderToHistory(name, s, d, h);
         } else {
             EmptyFolder(path + L"\\");
-            RemoveDirectoryW(path.c_str());
+            RemoveDirectoryW(LongPath(path).c_str());
         }
         return !IsFolder(path);
     }
@@ -169,7 +169,7 @@ void CBackupEngine::MoveFolderToHistory(const std::wstring& name, const std::wst
     const std::wstring sub = d + name + L"\\";
     SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), false);
     if (FolderIsEmpty(sub))
-        RemoveDirectoryW(sub.c_str());
+        RemoveDirectoryW(LongPath(sub).c_str());
 }
 
 bool CBackupEngine::MoveOrphans()
@@ -196,7 +196,7 @@ bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
     FileStamp source;
     FileStamp dest;
     const std::wstring destFile = JoinName(entry.destFolder, entry.name);
-    const bool destExists = PathFileExistsW(destFile.c_str()) != FALSE;
+    const bool destExists = PathExists(destFile);
     if (!ReadStamp(JoinName(entry.sourceFolder, entry.name), source))
         source = FileStamp{~0ull, ~0ull};  // a source that is gone never matches: the copy then fails and says why
     const bool destIsFile = destExists && ReadStamp(destFile, dest) && !IsFolder(destFile);
@@ -277,7 +277,7 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
             const std::wstring sub = d + name + L"\\";
             SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), cleanMode);
             if (!sourceEntries.ContainsFolder(name) && FolderIsEmpty(sub))
-                RemoveDirectoryW(sub.c_str());
+                RemoveDirectoryW(LongPath(sub).c_str());
             continue;
         }
         if (sourceEntries.Contains(name))
@@ -302,7 +302,7 @@ bool CBackupEngine::EmptyFolder(const std::wstring& folder)
         if (listing.IsFolder()) {
             EmptyFolder(path + L"\\");
             if (FolderIsEmpty(path))
-                RemoveDirectoryW(path.c_str());
+                RemoveDirectoryW(LongPath(path).c_str());
         } else {
             DeleteCounted(path, StampOf(listing.Entry()).size, true);
         }
@@ -326,7 +326,7 @@ bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped)
 
 void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size, bool owned)
 {
-    const bool deleted = owned ? DeleteOwnedFile(path) : DeleteFileW(path.c_str()) != FALSE;
+    const bool deleted = owned ? DeleteOwnedFile(path) : DeleteFileW(LongPath(path).c_str()) != FALSE;
     if (deleted && context_.cleaningRun.load()) {
         ++context_.filesDone;
         context_.freedBytes += size;

@@ -149,7 +149,7 @@ void TakeTimesAndAttributes(HANDLE out, const FILE_BASIC_INFO& source)
 DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination)
 {
     // A symbolic link is opened through to its target, so its content is what gets copied.
-    UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    UniqueFile in(CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in)
         return GetLastError();
@@ -161,7 +161,7 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
         !GetFileSizeEx(in.get(), &size))
         return GetLastError();
 
-    UniqueFile out(CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    UniqueFile out(CreateFileW(LongPath(destination).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!out)
         return GetLastError();  // not ours: an existing file there stays untouched
@@ -174,7 +174,7 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
 
     if (error != ERROR_SUCCESS) {
         // The file did not exist before this copy: a partial one must not pass for a backup.
-        DeleteFileW(destination.c_str());
+        DeleteFileW(LongPath(destination).c_str());
         return error;
     }
     return ERROR_SUCCESS;

@@ -23,7 +23,7 @@ struct FileTimes {
 // Backup semantics so that folders open as well as files.
 UniqueFile OpenForTimes(const std::wstring& path, DWORD access)
 {
-    return UniqueFile(CreateFileW(path.c_str(), access, kShareReadDelete, nullptr, OPEN_EXISTING,
+    return UniqueFile(CreateFileW(LongPath(path).c_str(), access, kShareReadDelete, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
@@ -64,9 +64,40 @@ std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name)
     return AppendBackslash(JoinName(folder, name));
 }
 
+std::wstring LongPath(const std::wstring& path)
+{
+    // Below the folder limit (MAX_PATH less room for an 8.3 name) every call takes the path as it is.
+    constexpr size_t kShortLimit = MAX_PATH - 12;
+    if (path.size() < kShortLimit || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    // The long form is taken literally, so "." and ".." parts and "/" are resolved first.
+    std::wstring full(path.size() + 1, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return path;
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+bool PathExists(const std::wstring& path)
+{
+    return !path.empty() && GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool IsFolder(const std::wstring& path)
 {
-    return PathIsDirectoryW(path.c_str()) != FALSE;
+    if (path.empty())
+        return false;
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool FolderExists(const std::wstring& path)
@@ -81,7 +112,7 @@ bool FolderExists(const std::wstring& path)
         query += L"\\*.*";
 
     WIN32_FIND_DATAW data;
-    const UniqueFindHandle find(FindFirstFileW(query.c_str(), &data));
+    const UniqueFindHandle find(FindFirstFileW(LongPath(query).c_str(), &data));
     if (driveRoot) {
         // A root is a folder whenever it can be listed, whatever its first entry is: an empty
         // stick or one whose first entry is a file is still a usable root.
@@ -94,7 +125,7 @@ bool FolderIsEmpty(const std::wstring& folder)
 {
     const std::wstring pattern = JoinName(folder, L"*.*");
     WIN32_FIND_DATAW data;
-    const UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    const UniqueFindHandle find(FindFirstFileW(LongPath(pattern).c_str(), &data));
     if (!find)
         return true;
     do {
@@ -125,7 +156,7 @@ bool CreateFolderTree(const std::wstring& path)
         const std::wstring probe = IsDriveSpec(prefix) ? prefix + L'\\' : prefix;
         if (IsFolder(probe))
             continue;
-        if (!CreateDirectoryW(prefix.c_str(), nullptr))
+        if (!CreateDirectoryW(LongPath(prefix).c_str(), nullptr))
             return false;
     }
     return true;
@@ -141,13 +172,13 @@ bool PutFileKeepTimes(const std::wstring& name, const std::wstring& from, const 
     if (name.empty() || from.empty() || to.empty() || !IsFolder(from))
         return false;
     const std::wstring file = JoinName(from, name);
-    if (!PathFileExistsW(file.c_str()))
+    if (!PathExists(file))
         return false;
 
     const std::wstring targetFolder = AppendBackslash(to);
     const std::wstring target = targetFolder + name;
     // The target is always one of the engine's own (history, work folder, a version it replaces).
-    if (PathFileExistsW(target.c_str()) && !DeleteOwnedFile(target))
+    if (PathExists(target) && !DeleteOwnedFile(target))
         return false;
 
     bool createdFolder = false;
@@ -163,7 +194,7 @@ bool PutFileKeepTimes(const std::wstring& name, const std::wstring& from, const 
 
     // MoveFileW only renames within one volume (no copy is allowed), and a rename or a second
     // name keeps the file's own times: they need no reading and setting around it.
-    const BOOL done = link ? CreateHardLinkW(target.c_str(), file.c_str(), nullptr) : MoveFileW(file.c_str(), target.c_str());
+    const BOOL done = link ? CreateHardLinkW(LongPath(target).c_str(), LongPath(file).c_str(), nullptr) : MoveFileW(LongPath(file).c_str(), LongPath(target).c_str());
     if (!done)
         return false;
     // After the move: putting the file in changed the new folder's last-write time.
@@ -200,33 +231,33 @@ bool SameFile(const std::wstring& a, const std::wstring& b)
 
 bool DeleteOwnedFile(const std::wstring& path)
 {
-    if (DeleteFileW(path.c_str()))
+    if (DeleteFileW(LongPath(path).c_str()))
         return true;
     // Only the read-only attribute is ours to lift; anything else (in use, access) stays a failure.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
-    return SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) && DeleteFileW(path.c_str());
+    return SetFileAttributesW(LongPath(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) && DeleteFileW(LongPath(path).c_str());
 }
 
 unsigned long LiftReadOnly(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(LongPath(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     return attributes;
 }
 
 void RestoreReadOnly(const std::wstring& path, unsigned long attributes)
 {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        SetFileAttributesW(path.c_str(), attributes);
+        SetFileAttributesW(LongPath(path).c_str(), attributes);
 }
 
 bool CopyFileTimes(const std::wstring& target, const std::wstring& source)
 {
-    if (!PathFileExistsW(source.c_str()) || !PathFileExistsW(target.c_str()))
+    if (!PathExists(source) || !PathExists(target))
         return false;
     const UniqueFile from = OpenForTimes(source, GENERIC_READ);
     const UniqueFile to = OpenForTimes(target, GENERIC_READ | FILE_WRITE_ATTRIBUTES);

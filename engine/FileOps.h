@@ -12,8 +12,16 @@ std::wstring JoinName(const std::wstring& folder, const std::wstring& name);
 // JoinName, then AppendBackslash: the path of a sub-folder; empty for an empty folder.
 std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name);
 
+// The form of a path every file call of the engine takes: a path too long for the plain form gets
+// the long form ("\\?\C:\…", "\\?\UNC\server\share\…"), its "." and ".." parts resolved;
+// shorter paths and paths already in a long or device form stay as they are. What the user types
+// and sees is always the plain form.
+std::wstring LongPath(const std::wstring& path);
+
 // The path names a folder (an existing one; files and missing paths are not).
 bool IsFolder(const std::wstring& path);
+// Something (file or folder) exists under the path.
+bool PathExists(const std::wstring& path);
 
 // By the first entry a search finds (a drive root "X:" is looked at as "X:\*.*").
 bool FolderExists(const std::wstring& path);

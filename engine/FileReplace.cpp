@@ -38,7 +38,7 @@ namespace vw {
 bool CBackupEngine::WorkFolderReady()
 {
     if (!workFolderReady_)
-        workFolderReady_ = IsFolder(workFolder_) || CreateDirectoryW(workFolder_.c_str(), nullptr);
+        workFolderReady_ = IsFolder(workFolder_) || CreateDirectoryW(LongPath(workFolder_).c_str(), nullptr);
     return workFolderReady_;
 }
 
@@ -62,7 +62,7 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
     }
     HaltPoint(L"set-aside");
 
-    if (!MoveFileExW(workCopy_.c_str(), destFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(LongPath(workCopy_).c_str(), LongPath(destFile).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         context_.lastError = GetLastError();
         if (destExists)
             PutBack(entry, previous);
@@ -125,7 +125,7 @@ void CBackupEngine::DisposeOfPrevious(const std::wstring& name, const std::wstri
 void CBackupEngine::FinishInterruptedReplaces()
 {
     const std::wstring workCopy = workCopy_;
-    if (PathFileExistsW(workCopy.c_str()))
+    if (PathExists(workCopy))
         DeleteOwnedFile(workCopy);
     if (FolderExists(setAsideFolder_))
         FinishSetAside(setAsideFolder_, destFolder_, historyFolder_);
@@ -142,12 +142,12 @@ void CBackupEngine::FinishSetAside(const std::wstring& aside, const std::wstring
             const std::wstring sub = aside + name + L"\\";
             FinishSetAside(sub, JoinFolder(dest, name), JoinFolder(history, name));
             if (FolderIsEmpty(sub))
-                RemoveDirectoryW(sub.c_str());
+                RemoveDirectoryW(LongPath(sub).c_str());
             continue;
         }
         const std::wstring destFile = dest + name;
         const std::wstring asideFile = aside + name;
-        if (!PathFileExistsW(destFile.c_str())) {
+        if (!PathExists(destFile)) {
             if (!MoveFileKeepTimes(name, aside, dest, L""))
                 KeepDisplacedVersion(name, aside, dest);
         } else if (SameFile(asideFile, destFile)) {

@@ -1,5 +1,7 @@
 #include "engine/FolderListing.h"
 
+#include "engine/FileOps.h"
+
 namespace vw {
 
 namespace {
@@ -25,7 +27,7 @@ FileStamp StampOf(const WIN32_FIND_DATAW& data)
 bool ReadStamp(const std::wstring& path, FileStamp& stamp)
 {
     WIN32_FIND_DATAW data;
-    UniqueFindHandle find(FindFirstFileW(path.c_str(), &data));
+    UniqueFindHandle find(FindFirstFileW(LongPath(path).c_str(), &data));
     if (!find)
         return false;
     stamp = StampOf(data);
@@ -46,14 +48,14 @@ bool StampsDiffer(const FileStamp& source, const FileStamp* dest, bool fatDestin
 
 FolderListing::FolderListing(const std::wstring& folder)
 {
-    find_.reset(FindFirstFileW((folder + L"*.*").c_str(), &data_));
+    find_.reset(FindFirstFileW(LongPath(folder + L"*.*").c_str(), &data_));
     if (!find_) {
         const DWORD error = GetLastError();
         // Nothing to list: an empty drive root, a folder that is gone, a name that is a file
         // (whose error code differs between systems, hence the look at what the name is).
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return;
-        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        const DWORD attributes = GetFileAttributesW(LongPath(folder).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
             error_ = error;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/TestDrives.h"
+#include "win/Format.h"
 #include "win/UniqueHandle.h"
 
 using namespace vw;
@@ -297,4 +298,26 @@ TEST(IsFatalCopyError, Table)
         EXPECT_TRUE(IsFatalCopyError(code)) << code;
     for (unsigned long code : {0ul, 2ul, 3ul, 5ul, 32ul, 80ul, 206ul, 1235ul})
         EXPECT_FALSE(IsFatalCopyError(code)) << code;
+}
+
+TEST(LongPath, OnlyPathsTooLongForThePlainFormChange)
+{
+    const std::wstring deep(300, L'd');  // one name: whatever joins it is too long for the plain form
+    const struct {
+        std::wstring path;
+        std::wstring expected;
+    } cases[] = {
+        {L"C:\\short\\file.txt", L"C:\\short\\file.txt"},
+        {L"C:\\short\\..\\kept\\.\\as-is", L"C:\\short\\..\\kept\\.\\as-is"},
+        {L"\\\\server\\share\\short", L"\\\\server\\share\\short"},
+        {L"C:\\a\\" + deep, L"\\\\?\\C:\\a\\" + deep},
+        {L"C:\\a\\b\\..\\.\\" + deep + L"\\f", L"\\\\?\\C:\\a\\" + deep + L"\\f"},
+        {L"C:\\a\\" + deep + L"\\", L"\\\\?\\C:\\a\\" + deep + L"\\"},
+        {L"\\\\server\\share\\" + deep, L"\\\\?\\UNC\\server\\share\\" + deep},
+        {L"\\\\server\\share\\x\\..\\" + deep, L"\\\\?\\UNC\\server\\share\\" + deep},
+        {L"\\\\?\\C:\\a\\..\\" + deep, L"\\\\?\\C:\\a\\..\\" + deep},
+        {L"\\\\?\\UNC\\server\\share\\" + deep, L"\\\\?\\UNC\\server\\share\\" + deep},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vw::LongPath(c.path), c.expected) << vw::WideToUtf8(c.path.substr(0, 40));
 }

@@ -162,4 +162,31 @@ TEST_F(HardenedPass, AFolderThatCannotBeListedKeepsItsBackupAsItIs)
     Mirrors();
 }
 
+TEST_F(HardenedPass, PathsLongerThanThePlainLimitAreBackedUpChangedAndCleaned)
+{
+    std::wstring relative;
+    for (const wchar_t letter : {L'a', L'b', L'c', L'd'})
+        relative += std::wstring(90, letter) + L"\\";
+    relative += L"a-file-at-the-bottom-of-it.txt";
+    ASSERT_GT(Hist(relative).size(), 400u);
+    Put(Src(relative), "v1");
+    ASSERT_TRUE(BackupCounted());
+    EXPECT_EQ(context.filesCopied.load(), 1);
+    Mirrors();
+
+    Put(Src(relative), "v2!", 1);
+    ASSERT_TRUE(BackupCounted());
+    EXPECT_EQ(context.filesFailed.load(), 0);
+    EXPECT_EQ(ReadFileBytes(Dst(relative)), "v2!");
+    EXPECT_EQ(ReadFileBytes(Hist(relative)), "v1") << "the previous version at its long path in history";
+
+    task.History = 0;
+    ASSERT_TRUE(DeleteFileW(Src(relative).c_str()));
+    ASSERT_TRUE(Clean());
+    EXPECT_FALSE(FileExists(Dst(relative))) << "cleaning deletes the orphan at its long path";
+    task.History = 1;
+    ASSERT_TRUE(Clean());
+    EXPECT_TRUE(vw::FolderIsEmpty(Hist())) << "and empties history through long paths";
+}
+
 }  // namespace
