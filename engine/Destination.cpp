@@ -10,6 +10,7 @@
 #include "task/CBackupItem.h"
 #include "task/DateTime.h"
 #include "task/FolderLocation.h"
+#include "task/FolderPathRules.h"
 #include "win/IniFile.h"
 
 namespace vw {
@@ -74,6 +75,11 @@ bool CBackupEngine::CheckDest()
     }
     // The profile can be edited and links can change after the task was made: a destination that
     // leads into the source (or the reverse) would move the source's own files into history.
+    // Windows would open another folder than the one written ("backup." as "backup"), or none (CON).
+    if (FindUnusableName(destFolder_).fault != FolderPathFault::None) {
+        context_.lastError = ERR_DEST_NAME_UNUSABLE;
+        return false;
+    }
     if (!FoldersApart())
         return false;
 
@@ -89,7 +95,9 @@ bool CBackupEngine::CheckDest()
         return false;
 
     if (!destReady) {
-        context_.lastError = ERR_DEST_FOLDER_MISSING;
+        // A file in the folder's place is not mended by a reset: say what is in the way.
+        const bool fileInTheWay = FindFileInTheWay(destFolder_).fault != FolderPathFault::None;
+        context_.lastError = fileInTheWay ? ERR_DEST_IS_FILE : ERR_DEST_FOLDER_MISSING;
         return false;
     }
     return true;

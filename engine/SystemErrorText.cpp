@@ -17,6 +17,9 @@ const SystemErrorRow kEngineRows[] = {
     {ERR_DEST_FOLDER_MISSING, L"目标文件夹不存在,如果你删除了目标文件夹，请重置此任务。"},
     {ERR_TASK_CONFIG, L"任务配置错误，请检查任务设置是否正确。"},
     {ERR_FOLDERS_OVERLAP, L"目标文件夹与源文件夹是同一个文件夹，或其中一个位于另一个之中，请修改此任务的目标文件夹。"},
+    {ERR_DEST_IS_FILE, L"目标文件夹的位置上是一个文件，或其路径中有一个文件，请修改此任务的目标文件夹。"},
+    {ERR_DEST_NAME_UNUSABLE,
+     L"目标文件夹路径中有 Windows 不能使用的名称（系统保留的设备名，或以点或空格结尾的名称），请修改此任务的目标文件夹。"},
 };
 
 const wchar_t* Find(const SystemErrorRow* first, const SystemErrorRow* last, uint32_t code)

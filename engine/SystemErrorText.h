@@ -14,6 +14,8 @@ enum EngineError : uint32_t {
     ERR_DEST_FOLDER_MISSING = 100005,
     ERR_TASK_CONFIG = 100006,
     ERR_FOLDERS_OVERLAP = 100007,
+    ERR_DEST_IS_FILE = 100008,
+    ERR_DEST_NAME_UNUSABLE = 100009,
 };
 
 // "未知错误" for a code without a row.

@@ -284,6 +284,8 @@ std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning)
         case 100004:
         case 100005:
         case 100007:
+        case 100008:
+        case 100009:
             return L"路径错误";
         case 8:
         case 14:

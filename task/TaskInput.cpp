@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "task/FolderLocation.h"
+#include "task/FolderPathRules.h"
 #include "win/Format.h"
 #include "win/Text.h"
 #include "win/UniqueHandle.h"
@@ -62,6 +63,26 @@ TaskInputCheck Fail(TaskInputCheck check, int controlId, std::wstring title, std
     return check;
 }
 
+// A folder entry Windows could not hold as written: the name it would open is not the one typed,
+// or a file stands where a folder must be. Empty title: the entry passes.
+std::pair<std::wstring, std::wstring> FolderRuleFailure(const std::wstring& folder)
+{
+    const FolderPathProblem name = FindUnusableName(folder);
+    if (name.fault == FolderPathFault::ReservedName)
+        return {L"文件夹名称不能使用系统保留的名称",
+                Format(L"“%s”是 Windows 保留的设备名（CON、PRN、AUX、NUL、COM1-9、LPT1-9），带扩展名也不能使用",
+                       name.part.c_str())};
+    if (name.fault == FolderPathFault::EndsInDotOrSpace)
+        return {L"文件夹名称不能以点或空格结尾",
+                Format(L"Windows 会去掉“%s”末尾的点或空格，请修改此名称", name.part.c_str())};
+    const FolderPathProblem file = FindFileInTheWay(folder);
+    if (file.fault == FolderPathFault::IsFile)
+        return {L"这是一个文件，不是文件夹", Format(L"“%s”是一个文件，请输入文件夹路径", file.part.c_str())};
+    if (file.fault == FolderPathFault::UnderFile)
+        return {L"路径中有一个文件", Format(L"“%s”是一个文件，其中不能存放文件夹", file.part.c_str())};
+    return {};
+}
+
 }  // namespace
 
 bool DestinationHasEntries(const std::wstring& dest)
@@ -95,6 +116,9 @@ TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDe
         return Fail(check, IDC_ITEM_NAME, L"请输入任务名称", L"任务名称不能为空");
     if (input.Name.size() > kMaxEntryLength)
         return Fail(check, IDC_ITEM_NAME, L"任务名称太长", L"任务名称不能超过255个字符");
+    // A line break would split the task's line in the list and in every script that reads it.
+    if (HasControlCharacter(input.Name))
+        return Fail(check, IDC_ITEM_NAME, L"任务名称不能包含控制字符", L"请删除名称中的换行符、制表符等控制字符");
 
     if (source.empty())
         return Fail(check, IDC_ITEM_SOURCE, L"请输入要备份的文件夹路径", L"文件夹路径不能为空");
@@ -104,6 +128,8 @@ TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDe
         return Fail(check, IDC_ITEM_SOURCE, L"无法识别的文件夹路径", L"请输入完整且存在的文件夹路径");
     if (HasForbiddenCharacter(source))
         return Fail(check, IDC_ITEM_SOURCE, L"文件夹名称不能包含下列字符", kForbiddenCharacterList);
+    if (auto [title, text] = FolderRuleFailure(source); !title.empty())
+        return Fail(check, IDC_ITEM_SOURCE, title, text);
     if (!IsExistingFolder(source))
         return Fail(check, IDC_ITEM_SOURCE, L"文件夹不存在", L"要备份的文件夹不存在");
 
@@ -117,6 +143,8 @@ TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDe
         return Fail(check, IDC_ITEM_DEST, L"无法识别的文件夹路径", L"请输入完整且合法的文件夹路径");
     if (HasForbiddenCharacter(dest))
         return Fail(check, IDC_ITEM_DEST, L"文件夹名称不能包含下列字符", kForbiddenCharacterList);
+    if (auto [title, text] = FolderRuleFailure(dest); !title.empty())
+        return Fail(check, IDC_ITEM_DEST, title, text);
     // Compared where they really lead, however they are written. A source inside its own destination
     // would be taken for a removed folder by the first run and moved into the history folder, or
     // deleted by cleaning.

@@ -117,7 +117,7 @@ TEST(TaskInput, FirstFailingCheckNamesControlTitleAndText)
         {"missing source", [&](TaskInput& in) { in.Source = f.root + L"\\Nothing"; }, IDC_ITEM_SOURCE,
          L"文件夹不存在", L"要备份的文件夹不存在"},
         {"source that is a file", [&](TaskInput& in) { in.Source = f.data + L"\\a.txt"; }, IDC_ITEM_SOURCE,
-         L"文件夹不存在", L"要备份的文件夹不存在"},
+         L"这是一个文件，不是文件夹", L"“" + f.data + L"\\a.txt”是一个文件，请输入文件夹路径"},
 
         {"empty destination", [](TaskInput& in) { in.Dest = L"  "; }, IDC_ITEM_DEST, L"请输入备份目标文件夹路径",
          L"文件夹路径不能为空"},
@@ -214,6 +214,67 @@ TEST(TaskInput, FirstFailingCheckNamesControlTitleAndText)
         row.change(input);
         const TaskInputCheck check = Validate(input);
         EXPECT_EQ(check.Ok, row.control == 0) << row.what;
+        EXPECT_EQ(check.ControlId, row.control) << row.what;
+        EXPECT_EQ(check.Title, row.title) << row.what;
+        EXPECT_EQ(check.Text, row.text) << row.what;
+    }
+}
+
+// What Windows cannot hold as typed is refused on its field, saying what to change; ordinary
+// unusual names keep working.
+TEST(TaskInput, NamesAndPathsWindowsCannotHoldAreRefused)
+{
+    Folders f;
+    const std::wstring file = f.root + L"\\a_file";
+    ASSERT_TRUE(vwtest::WriteFileBytes(file, "x"));
+    const std::wstring control = L"任务名称不能包含控制字符";
+    const std::wstring reserved = L"文件夹名称不能使用系统保留的名称";
+    const std::wstring dotOrSpace = L"文件夹名称不能以点或空格结尾";
+    auto reservedText = [](const wchar_t* part) {
+        return vw::Format(L"“%s”是 Windows 保留的设备名（CON、PRN、AUX、NUL、COM1-9、LPT1-9），带扩展名也不能使用", part);
+    };
+    auto dotText = [](const wchar_t* part) { return vw::Format(L"Windows 会去掉“%s”末尾的点或空格，请修改此名称", part); };
+    auto dest = [](std::wstring path) { return [path](TaskInput& in) { in.Dest = path; }; };
+
+    const std::vector<Row> rows = {
+        {"name with a line break", [](TaskInput& in) { in.Name = L"文档\r\n备份"; }, IDC_ITEM_NAME, control,
+         L"请删除名称中的换行符、制表符等控制字符"},
+        {"name with a tab", [](TaskInput& in) { in.Name = L"a\tb"; }, IDC_ITEM_NAME, control,
+         L"请删除名称中的换行符、制表符等控制字符"},
+        {"name with a C1 control", [](TaskInput& in) { in.Name = L"a\u0085b"; }, IDC_ITEM_NAME, control,
+         L"请删除名称中的换行符、制表符等控制字符"},
+        {"destination that is a file", dest(file), IDC_ITEM_DEST, L"这是一个文件，不是文件夹",
+         L"“" + file + L"”是一个文件，请输入文件夹路径"},
+        {"destination under a file", dest(file + L"\\sub"), IDC_ITEM_DEST, L"路径中有一个文件",
+         L"“" + file + L"”是一个文件，其中不能存放文件夹"},
+        {"source under a file", [&](TaskInput& in) { in.Source = file + L"\\sub"; }, IDC_ITEM_SOURCE,
+         L"路径中有一个文件", L"“" + file + L"”是一个文件，其中不能存放文件夹"},
+        {"destination part CON", dest(L"N:\\CON\\x"), IDC_ITEM_DEST, reserved, reservedText(L"CON")},
+        {"destination part lpt1.txt", dest(L"N:\\backup\\lpt1.txt"), IDC_ITEM_DEST, reserved,
+         reservedText(L"lpt1.txt")},
+        {"destination part Nul", dest(L"N:\\Nul"), IDC_ITEM_DEST, reserved, reservedText(L"Nul")},
+        {"destination part com9.tar.gz", dest(L"N:\\x\\com9.tar.gz"), IDC_ITEM_DEST, reserved,
+         reservedText(L"com9.tar.gz")},
+        {"destination part Aux .log", dest(L"N:\\Aux .log"), IDC_ITEM_DEST, reserved, reservedText(L"Aux .log")},
+        {"source part prn", [](TaskInput& in) { in.Source = L"M:\\prn"; }, IDC_ITEM_SOURCE, reserved,
+         reservedText(L"prn")},
+        {"destination ending in a dot", dest(L"N:\\backup."), IDC_ITEM_DEST, dotOrSpace, dotText(L"backup.")},
+        {"destination part ending in a space", dest(L"N:\\backup \\x"), IDC_ITEM_DEST, dotOrSpace,
+         dotText(L"backup ")},
+        {"destination part of three dots", dest(L"N:\\...\\x"), IDC_ITEM_DEST, dotOrSpace, dotText(L"...")},
+        {"source ending in a dot", [&](TaskInput& in) { in.Source = f.data + L"."; }, IDC_ITEM_SOURCE, dotOrSpace,
+         dotText(L"Data.")},
+        {"spaces inside", dest(L"N:\\my backup\\old files"), 0, L"", L""},
+        {"several dots", dest(L"N:\\v1.2.3..final.bak"), 0, L"", L""},
+        {"brackets", dest(L"N:\\[2024] (old) {x}"), 0, L"", L""},
+        {"full-width punctuation and CJK", dest(L"N:\\备份：文档（旧）、资料。"), 0, L"", L""},
+        {"names that only begin like devices", dest(L"N:\\CONSOLE\\com10\\lpt\\nul-x\\auxiliary"), 0, L"", L""},
+        {"a \"..\" step is not a name", dest(L"N:\\a\\..\\b"), 0, L"", L""},
+    };
+    for (const Row& row : rows) {
+        TaskInput input = ValidInput(f);
+        row.change(input);
+        const TaskInputCheck check = Validate(input);
         EXPECT_EQ(check.ControlId, row.control) << row.what;
         EXPECT_EQ(check.Title, row.title) << row.what;
         EXPECT_EQ(check.Text, row.text) << row.what;
