@@ -90,6 +90,35 @@ TEST_F(ConsoleRunner, RefusesBadInputWithExitCode2)
               0u);
 }
 
+TEST_F(ConsoleRunner, RefusesWhatWindowsCannotHoldWithExitCode2)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    ASSERT_TRUE(WriteFileBytes(backups / L"a_file", "f"));
+    const std::wstring source = sources / L"s";
+    const struct {
+        const char* what;
+        std::wstring name;
+        std::wstring dest;
+        std::wstring says;
+    } cases[] = {
+        {"line break in the name", L"two\r\nlines", backups / L"b", L"任务名称不能包含控制字符："},
+        {"tab in the name", L"a\tb", backups / L"b", L"任务名称不能包含控制字符："},
+        {"destination is a file", L"x", backups / L"a_file", L"这是一个文件，不是文件夹："},
+        {"destination under a file", L"x", backups / L"a_file\\sub", L"路径中有一个文件："},
+        {"reserved name", L"x", L"N:\\CON\\x", L"文件夹名称不能使用系统保留的名称：“CON”"},
+        {"reserved name with an extension", L"x", backups / L"lpt1.txt", L"“lpt1.txt”是 Windows 保留的设备名"},
+        {"part ending in a dot", L"x", backups / L"backup.", L"文件夹名称不能以点或空格结尾："},
+        {"part ending in a space", L"x", backups / L"backup \\x", L"Windows 会去掉“backup ”末尾的点或空格"},
+    };
+    for (const auto& c : cases) {
+        const Result result = Add(c.name, source, c.dest);
+        EXPECT_EQ(result.exitCode, 2u) << c.what;
+        EXPECT_TRUE(result.Has(c.says)) << c.what << "\n" << vw::WideToUtf8(result.output);
+    }
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 0) << "nothing was added";
+    EXPECT_EQ(Add(L"[旧] 备份 v1.2", source, backups / L"备份（旧） v1.2").exitCode, 0u);
+}
+
 TEST_F(ConsoleRunner, MissingDestinationDiskFailsWithExitCode1)
 {
     ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));

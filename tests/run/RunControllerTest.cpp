@@ -350,6 +350,7 @@ TEST_F(Batch, ARunRefusesFoldersThatLeadIntoEachOther)
         {"the source's parent", data + L"\\Sub", folder.path() + L"Y\\..\\Data"},
         {"inside the source through a directory link", kLinkTarget, std::wstring(kLinkedFolder) + L"\\Backup"},
     };
+    ASSERT_NE(GetFileAttributesW(kLinkedFolder), INVALID_FILE_ATTRIBUTES) << "the set-up script makes the link";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteFileBytes(c.source + L"\\keep.txt", "mine"));
@@ -371,6 +372,57 @@ TEST_F(Batch, ARunRefusesFoldersThatLeadIntoEachOther)
         ASSERT_TRUE(tasks.Remove(task));
         DeleteFileW((c.source + L"\\keep.txt").c_str());
     }
+}
+
+// A stored destination Windows cannot use as written: the run says what is wrong with it, not
+// that the folder is missing and the task should be reset.
+TEST_F(Batch, ARunNamesWhatIsWrongWithItsDestination)
+{
+    const std::wstring isFile = L"目标文件夹的位置上是一个文件，或其路径中有一个文件，请修改此任务的目标文件夹。";
+    const std::wstring badName =
+        L"目标文件夹路径中有 Windows 不能使用的名称（系统保留的设备名，或以点或空格结尾的名称），请修改此任务的目标文件夹。";
+    const std::wstring file = folder.path() + L"a_file";
+    ASSERT_TRUE(WriteFileBytes(file, "f"));
+    struct Case {
+        const char* what;
+        std::wstring dest;
+        bool ranBefore;  // the destination was bound by an earlier run, then a file took its place
+        std::wstring reason;
+    };
+    const Case cases[] = {
+        {"a file, edited in by hand", file, false, isFile},
+        {"under a file, edited in by hand", file + L"\\sub", false, isFile},
+        {"a file where the bound folder was", folder.path() + L"was-a-folder", true, isFile},
+        {"a reserved name", folder.path() + L"aux\\x", false, badName},
+        {"a name ending in a dot", folder.path() + L"backup.", false, badName},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vw::CBackupItem& task = AddTask(L"dest", 1);
+        task.RemoveFollow = 0;
+        if (c.ranBefore) {
+            task.Dest = c.dest;
+            controller.StartAll();
+            ASSERT_TRUE(RunToEnd());
+            ASSERT_TRUE(RemoveTree(c.dest));
+            ASSERT_TRUE(WriteFileBytes(c.dest, "now a file"));
+        }
+        task.Dest = c.dest;
+        const size_t before = History().size();
+        controller.StartAll();
+        ASSERT_TRUE(RunToEnd());
+        const std::wstring added = History().substr(before);
+        EXPECT_NE(added.find(L"任务“dest”发生错误，备份已终止，错误原因为：" + c.reason), std::wstring::npos)
+            << vw::WideToUtf8(added);
+        EXPECT_EQ(added.find(L"请重置此任务"), std::wstring::npos);
+        EXPECT_EQ(task.GetStatusText(false), L"路径错误");
+        const std::wstring source = task.Source;
+        ASSERT_TRUE(tasks.Remove(task));
+        RemoveTree(source);
+    }
+    EXPECT_EQ(ReadFileBytes(file), "f");
+    EXPECT_EQ(GetFileAttributesW((folder.path() + L"backup").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "\"backup.\" must not have been made as \"backup\"";
 }
 
 TEST_F(Batch, BatchLineCountsFilesThatCouldNotBeBackedUp)
