@@ -97,7 +97,7 @@ std::wstring FinalLocation(const std::wstring& existing)
 std::wstring WithoutClosingBackslash(std::wstring path)
 {
     const size_t root = RootLength(path);
-    while (path.size() > root && !path.empty() && path.back() == L'\\')
+    while (path.size() > root && path.back() == L'\\')
         path.pop_back();
     return path;
 }
@@ -132,7 +132,7 @@ std::wstring RealFolderLocation(const std::wstring& folder)
     if (real.empty())
         real = existing;
     real = WithoutClosingBackslash(real);
-    if (!rest.empty() && !real.empty() && real.back() == L'\\')
+    if (!rest.empty() && !real.empty() && real.back() == L'\\')  // a root
         rest.erase(0, 1);
     return real + rest;
 }
