@@ -5,6 +5,7 @@
 #include <string>
 
 #include "task/AppSettings.h"
+#include "updater/UpdaterKeys.h"
 
 namespace vw {
 
@@ -14,10 +15,6 @@ inline constexpr wchar_t kSysInfoSection[] = L"SysInfo";
 inline constexpr wchar_t kMinStartEntry[] = L"MinStart";
 inline constexpr wchar_t kMinTimeEntry[] = L"MinTime";
 inline constexpr wchar_t kSpeedEntry[] = L"Speed";
-
-inline constexpr wchar_t kUpdaterSection[] = L"UPDATER";
-inline constexpr wchar_t kIniUrlEntry[] = L"IniURL";
-inline constexpr wchar_t kVersionEntry[] = L"Version";
 
 inline constexpr wchar_t kUrlSection[] = L"URL";
 inline constexpr wchar_t kReportUrlEntry[] = L"ReportURL";

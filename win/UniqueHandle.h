@@ -2,6 +2,8 @@
 // Move-only owners of Win32 handles: one small template in the shape of wil's unique_any,
 // with an alias for every kind of handle the program holds.
 #include <windows.h>
+#include <wininet.h>
+#include <bcrypt.h>
 
 namespace vw {
 
@@ -72,6 +74,9 @@ inline void DestroyMenuNoThrow(HMENU m) noexcept { ::DestroyMenu(m); }
 inline void DeleteObjectNoThrow(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void DestroyWindowNoThrow(HWND w) noexcept { ::DestroyWindow(w); }
 inline void DeleteDCNoThrow(HDC dc) noexcept { ::DeleteDC(dc); }
+inline void InternetCloseHandleNoThrow(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
+inline void CloseAlgorithmNoThrow(BCRYPT_ALG_HANDLE a) noexcept { ::BCryptCloseAlgorithmProvider(a, 0); }
+inline void DestroyHashNoThrow(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
 }  // namespace detail
 
 // Events, threads, mutexes: invalid is NULL.
@@ -86,5 +91,10 @@ using UniqueGdiObject = UniqueAny<detail::NullTraits<HGDIOBJ, detail::DeleteObje
 using UniqueWindow = UniqueAny<detail::NullTraits<HWND, detail::DestroyWindowNoThrow>>;
 // Device contexts made by CreateCompatibleDC / CreateDCW.
 using UniqueDC = UniqueAny<detail::NullTraits<HDC, detail::DeleteDCNoThrow>>;
+// WinINet session, connection and request handles.
+using UniqueInternet = UniqueAny<detail::NullTraits<HINTERNET, detail::InternetCloseHandleNoThrow>>;
+// BCrypt algorithm providers and hash objects.
+using UniqueAlgorithm = UniqueAny<detail::NullTraits<BCRYPT_ALG_HANDLE, detail::CloseAlgorithmNoThrow>>;
+using UniqueHash = UniqueAny<detail::NullTraits<BCRYPT_HASH_HANDLE, detail::DestroyHashNoThrow>>;
 
 }  // namespace vw

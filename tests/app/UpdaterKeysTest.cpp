@@ -2,7 +2,7 @@
 
 #include "RawRegistry.h"
 #include "app/Settings.h"
-#include "app/UpdaterKeys.h"
+#include "updater/UpdaterKeys.h"
 #include "support/TestRegistry.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"

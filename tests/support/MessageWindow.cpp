@@ -24,7 +24,9 @@ void RegisterOnce()
 
 }  // namespace
 
-MessageWindow::MessageWindow()
+MessageWindow::MessageWindow() : MessageWindow(vw::WM_DISK_SPACE_LOW_MSG, vw::WM_BACKUP_THREAD_PAUSE_MSG) {}
+
+MessageWindow::MessageWindow(UINT first, UINT last) : first_(first), last_(last)
 {
     RegisterOnce();
     window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
@@ -41,8 +43,7 @@ MessageWindow::~MessageWindow()
 LRESULT CALLBACK MessageWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && (message == WM_TIMER || (message >= vw::WM_DISK_SPACE_LOW_MSG &&
-                                         message <= vw::WM_BACKUP_THREAD_PAUSE_MSG))) {
+    if (self && (message == WM_TIMER || (message >= self->first_ && message <= self->last_))) {
         if (message != WM_TIMER)
             self->log_.push_back({message, wParam});
         if (self->handler_)

@@ -19,7 +19,9 @@ class MessageWindow {
 public:
     using Handler = std::function<void(UINT message, WPARAM wParam)>;
 
+    // Records the worker messages of the backup engine, or those from `first` to `last`.
     MessageWindow();
+    MessageWindow(UINT first, UINT last);
     ~MessageWindow();
     MessageWindow(const MessageWindow&) = delete;
     MessageWindow& operator=(const MessageWindow&) = delete;
@@ -32,13 +34,15 @@ public:
     // Pumps for a while, whatever arrives.
     void PumpFor(std::chrono::milliseconds duration);
 
-    // The worker messages (WM_USER+10100..10105) in the order they were handled.
+    // The recorded messages in the order they were handled.
     const std::vector<vwtest::Received>& Log() const { return log_; }
     bool Saw(UINT message, WPARAM wParam) const;
     void ClearLog() { log_.clear(); }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    UINT first_;
+    UINT last_;
     HWND window_ = nullptr;
     Handler handler_;
     std::vector<vwtest::Received> log_;

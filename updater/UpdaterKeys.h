@@ -11,6 +11,9 @@
 
 namespace vw {
 
+inline constexpr wchar_t kUpdaterSection[] = L"UPDATER";
+inline constexpr wchar_t kIniUrlEntry[] = L"IniURL";
+inline constexpr wchar_t kVersionEntry[] = L"Version";
 inline constexpr wchar_t kCheckDateEntry[] = L"CheckDate";
 inline constexpr wchar_t kCheckDaysEntry[] = L"CheckDays";
 inline constexpr wchar_t kDownloadVerEntry[] = L"DownloadVer";

@@ -1,8 +1,6 @@
-#include "app/UpdaterKeys.h"
+#include "updater/UpdaterKeys.h"
 
 #include <vector>
-
-#include "app/Settings.h"
 
 namespace vw {
 

@@ -1,0 +1,154 @@
+#include "updater/CUpdater.h"
+
+#include <cwchar>
+#include <system_error>
+
+#include "updater/CheckDate.h"
+#include "updater/ProgramFolders.h"
+#include "updater/UpdateManifest.h"
+#include "updater/UpdaterKeys.h"
+#include "updater/UpdaterMessages.h"
+#include "updater/VersionNumber.h"
+
+namespace vw {
+
+CUpdater::CUpdater(std::wstring registrySubPath) : subPath_(std::move(registrySubPath))
+{
+    profileRoot_ = subPath_;
+    while (!profileRoot_.empty() && profileRoot_.back() == L'\\')
+        profileRoot_.pop_back();
+    while (!profileRoot_.empty() && profileRoot_.front() == L'\\')
+        profileRoot_.erase(0, 1);
+}
+
+CUpdater::~CUpdater()
+{
+    Stop();
+}
+
+std::wstring CUpdater::WorkingFile(const std::wstring& name) const
+{
+    std::wstring path;
+    return TempFolderFile(path, subPath_, name) ? path : std::wstring();
+}
+
+bool CUpdater::StartCheck(HWND window)
+{
+    Stop();
+    if (!window)
+        return false;
+    return Start(window, &CUpdater::CheckThread);
+}
+
+bool CUpdater::StartDownload(HWND window)
+{
+    Stop();
+    return Start(window, &CUpdater::DownloadThread);
+}
+
+bool CUpdater::Start(HWND window, void (CUpdater::*body)())
+{
+    window_ = window;
+    resultCode = kUpdaterNoFailure;
+    idle = 0;
+    try {
+        thread_ = std::thread(body, this);
+    } catch (const std::system_error&) {
+        idle = 1;
+        return false;
+    }
+    return true;
+}
+
+void CUpdater::Stop()
+{
+    // Joined even when the thread has raised the idle flag itself: it may still be on its last
+    // lines, and the file list must outlive it.
+    if (thread_.joinable()) {
+        idle = 1;
+        thread_.join();
+    }
+    files.clear();
+}
+
+void CUpdater::Report(UINT message, WPARAM wParam, LPARAM lParam, DWORD pauseMs)
+{
+    if (automatic.load() != 0)
+        return;
+    Post(message, wParam, lParam, pauseMs);
+}
+
+void CUpdater::Post(UINT message, WPARAM wParam, LPARAM lParam, DWORD pauseMs)
+{
+    PostMessageW(window_, message, wParam, lParam);
+    if (pauseMs)
+        Sleep(pauseMs);
+}
+
+void CUpdater::CheckThread()
+{
+    if (!window_ || idle.load() == 1)
+        return;
+    const std::time_t today = LocalMidnight(std::time(nullptr));
+
+    double installed = 1.0;
+    std::wstring iniUrl;
+    {
+        UpdaterKey key(profileRoot_);
+        if (key.IsOpen()) {
+            std::wstring text;
+            const std::time_t lastCheck = ParseCheckDate(key.ReadString(kCheckDateEntry, text) ? text : L"");
+            long long checkDays = 0;
+            if (key.ReadString(kCheckDaysEntry, text) && !text.empty())
+                checkDays = std::wcstoll(text.c_str(), nullptr, 10);
+            if (automatic.load() == 1 && WithinCheckDays(today, lastCheck, checkDays)) {
+                key.Close();
+                Post(WM_UPDATER_CHECK_END_MSG, 0, 0, 0);
+                return;
+            }
+            if (key.ReadString(kVersionEntry, text) && !text.empty())
+                installed = LeadingNumber(text);
+            if (!key.ReadString(kIniUrlEntry, iniUrl, kIniUrlCapacity))
+                iniUrl.clear();
+        }
+    }
+    if (iniUrl.empty()) {
+        resultCode = kUpdaterNoSetup;
+        Post(WM_UPDATER_ERROR_MSG, 0, 0, 0);
+        return;
+    }
+
+    const std::wstring manifestPath = WorkingFile(kManifestName);
+    const bool fetched = !manifestPath.empty() && HttpFetch(iniUrl, manifestPath, idle).ok();
+    if (!fetched) {
+        resultCode = kUpdaterFetchFailed;
+        Post(WM_UPDATER_ERROR_MSG, 0, 0, 0);
+        return;
+    }
+
+    const UpdateManifest manifest(manifestPath);
+    const double offered = LeadingNumber(manifest.VersionText());
+    noticeUrl = manifest.NoticeUrl();
+    noticeTime = manifest.NoticeTime();
+    noticeType = manifest.NoticeType();
+    const bool newer = IsNewerVersion(installed, offered);
+
+    UpdaterKey key(profileRoot_);
+    if (key.IsOpen()) {
+        if (newer) {
+            std::wstring programFolder;
+            if (ProgramFolderFile(programFolder, L""))
+                key.WriteString(kPathEntry, programFolder);
+        } else {
+            const std::wstring checkDays = manifest.CheckDaysText();
+            if (!checkDays.empty())
+                key.WriteString(kCheckDaysEntry, checkDays);
+            DeleteFileW(manifestPath.c_str());
+            key.WriteString(kCheckDateEntry, FormatCheckDate(today));
+        }
+    }
+    key.Close();
+    Post(WM_UPDATER_CHECK_END_MSG, newer ? 1 : 0, 0, 0);
+}
+
+}  // namespace vw
