@@ -48,7 +48,7 @@ bool SplitAddress(const std::wstring& address, Address& out)
     return !out.server.empty();
 }
 
-void SetTimeouts(HINTERNET session)
+void SetTimeouts(HINTERNET handle)
 {
     struct Option {
         DWORD option;
@@ -61,7 +61,7 @@ void SetTimeouts(HINTERNET session)
     };
     for (const Option& option : kOptions) {
         DWORD value = option.value;
-        InternetSetOptionW(session, option.option, &value, sizeof value);
+        InternetSetOptionW(handle, option.option, &value, sizeof value);
     }
 }
 
@@ -110,7 +110,11 @@ FetchResult HttpFetch(const std::wstring& address, const std::wstring& target, c
     const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | (parts.secure ? INTERNET_FLAG_SECURE : 0);
     UniqueInternet request(
         HttpOpenRequestW(connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
-    if (!request || !HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
+    if (!request)
+        return result;
+    // Once more on the request itself: not every WinINet hands the session's receive timeouts on.
+    SetTimeouts(request.get());
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
         return result;
 
     if (!QueryStatus(request.get(), result.httpStatus))

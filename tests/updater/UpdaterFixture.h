@@ -1,0 +1,120 @@
+#pragma once
+// An updater on a profile and a working folder of the test's own, a local HTTP server that
+// offers the manifest and the files, and a message-only window that records what the threads post.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/HttpTestServer.h"
+#include "support/MessageWindow.h"
+#include "support/TestDrives.h"
+#include "support/TestRegistry.h"
+#include "updater/CUpdater.h"
+#include "updater/UpdaterMessages.h"
+#include "win/Format.h"
+#include "win/ProfileStore.h"
+
+namespace vwtest {
+
+struct OfferedFile {
+    std::string name;
+    std::string content;
+    HttpReply reply;             // body is taken from content
+    std::string sha256;          // written as FileSHA256%d when not empty
+};
+
+class UpdaterFixture : public ::testing::Test {
+protected:
+    UpdaterFixture()
+        : key_(L"updater"), profile(key_.path()),
+          window(vw::WM_UPDATER_DOWNLOAD_START_MSG, vw::WM_UPDATER_CHECK_END_MSG), updater(key_.path() + L"\\")
+    {
+        profile.SetString(L"UPDATER", L"Version", L"1.10");
+        work = updater.WorkingFile(L"");
+        RemoveTree(work);
+        window.SetHandler([this](UINT message, WPARAM) {
+            if (message == vw::WM_UPDATER_DOWNLOAD_START_MSG)
+                updater.goAhead = 1;
+        });
+    }
+    ~UpdaterFixture() override
+    {
+        updater.Stop();
+        RemoveTree(work);
+    }
+
+    std::wstring Stored(const wchar_t* entry) const { return profile.GetString(L"UPDATER", entry, L"<none>"); }
+
+    // The manifest text for version `version` with these files, each served by the test server.
+    std::string Manifest(const std::string& version, std::vector<OfferedFile> offered, const std::string& extra = "")
+    {
+        std::string names, urls;
+        for (size_t i = 0; i < offered.size(); ++i) {
+            const std::string d = std::to_string(i + 1);
+            const OfferedFile& file = offered[i];
+            names += "FileName" + d + "=" + file.name + "\r\nFileSize" + d + "=" + std::to_string(file.content.size()) + "\r\n";
+            const std::string path = "/v/" + d + "/" + file.name;
+            urls += "FileURL" + d + "=" + vw::WideToUtf8(server.Url(path)) + "\r\n";
+            if (!file.sha256.empty())
+                urls += "FileSHA256" + d + "=" + file.sha256 + "\r\n";
+            HttpReply reply = file.reply;
+            reply.body = file.content;
+            server.Serve(path, reply);
+            filePaths.push_back(path);
+        }
+        return "[UPDATER]\r\nVersion=" + version + "\r\nFileCount=" + std::to_string(offered.size()) + "\r\n" + extra +
+               "[UPDATER_NAME]\r\n" + names + "[UPDATER_URL]\r\n" + urls;
+    }
+
+    // Serves the manifest and points the profile at it.
+    void OfferManifest(const std::string& text, HttpReply reply = {})
+    {
+        reply.body = text;
+        server.Serve("/Updater.ini", reply);
+        profile.SetString(L"UPDATER", L"IniURL", server.Url("/Updater.ini"));
+    }
+
+    // As if the check had left the manifest behind.
+    void LeaveManifest(const std::string& text) { ASSERT_TRUE(WriteFileBytes(work + L"Updater.ini", text)); }
+
+    // Pumps until the thread's last message, then stops the updater as the window does.
+    Received RunCheck(int automatic = 1)
+    {
+        updater.automatic = automatic;
+        window.ClearLog();
+        EXPECT_TRUE(updater.StartCheck(window.get()));
+        const bool ended = window.PumpUntil([&] {
+            return !window.Log().empty() && (window.Log().back().message == vw::WM_UPDATER_CHECK_END_MSG ||
+                                             window.Log().back().message == vw::WM_UPDATER_ERROR_MSG);
+        });
+        EXPECT_TRUE(ended);
+        updater.Stop();
+        return ended ? window.Log().back() : Received{0, 0};
+    }
+
+    // The download's end message (wParam: complete), or nothing after a failed preparation.
+    std::vector<Received> RunDownload(int automatic = 1)
+    {
+        updater.automatic = automatic;
+        window.ClearLog();
+        EXPECT_TRUE(updater.StartDownload(window.get()));
+        EXPECT_TRUE(window.PumpUntil([&] { return updater.idle.load() == 1; }));
+        updater.Stop();
+        window.PumpFor(std::chrono::milliseconds(50));
+        return window.Log();
+    }
+
+private:
+    TestRegistryKey key_;
+
+protected:
+    vw::ProfileStore profile;
+    HttpTestServer server;
+    MessageWindow window;
+    vw::CUpdater updater;
+    std::wstring work;
+    std::vector<std::string> filePaths;
+};
+
+}  // namespace vwtest
