@@ -44,9 +44,12 @@ size_t TempFolderFile(std::wstring& out, const std::wstring& subPath, const std:
 bool MakeParentFolders(const std::wstring& path)
 {
     const size_t last = path.rfind(L'\\');
-    if (last == std::wstring::npos || last < 2)
+    if (last == std::wstring::npos)
         return false;
     const std::wstring folder = path.substr(0, last);
+    // "C:" alone names the drive's current folder, not its root; a root is there or nothing helps.
+    if (folder.size() <= 2)
+        return folder.size() == 2 && folder[1] == L':';
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES)
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

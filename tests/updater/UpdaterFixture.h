@@ -54,7 +54,8 @@ protected:
             const std::string d = std::to_string(i + 1);
             const OfferedFile& file = offered[i];
             names += "FileName" + d + "=" + file.name + "\r\nFileSize" + d + "=" + std::to_string(file.content.size()) + "\r\n";
-            const std::string path = "/v/" + d + "/" + file.name;
+            // By number: a name may hold anything, even what no address should.
+            const std::string path = "/v" + std::to_string(filePaths.size() + 1) + "/file";
             urls += "FileURL" + d + "=" + vw::WideToUtf8(server.Url(path)) + "\r\n";
             if (!file.sha256.empty())
                 urls += "FileSHA256" + d + "=" + file.sha256 + "\r\n";
