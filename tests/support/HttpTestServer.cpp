@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <sstream>
 #include <stdexcept>
@@ -63,6 +64,21 @@ const char* Reason(int status)
     }
 }
 
+std::string DecodePercents(const std::string& path)
+{
+    std::string decoded;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && isxdigit(static_cast<unsigned char>(path[i + 1])) &&
+            isxdigit(static_cast<unsigned char>(path[i + 2]))) {
+            decoded += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += path[i];
+        }
+    }
+    return decoded;
+}
+
 void ServeTree(HttpTestServer& server, const std::wstring& folder, const std::string& prefix)
 {
     WIN32_FIND_DATAW data;
@@ -87,7 +103,7 @@ void ServeTree(HttpTestServer& server, const std::wstring& folder, const std::st
 
 }  // namespace
 
-HttpTestServer::HttpTestServer()
+HttpTestServer::HttpTestServer(unsigned short port)
 {
     static WinsockStartup startup;
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -96,7 +112,7 @@ HttpTestServer::HttpTestServer()
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(port);
     int size = sizeof address;
     if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener_, 8) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
@@ -175,6 +191,7 @@ void HttpTestServer::Answer(uintptr_t client)
     std::istringstream line(request.substr(0, request.find("\r\n")));
     std::string method, path;
     line >> method >> path;
+    path = DecodePercents(path);
 
     HttpReply reply;
     bool known = false;

@@ -25,12 +25,13 @@ struct HttpReply {
 
 class HttpTestServer {
 public:
-    HttpTestServer();
+    // On 127.0.0.1 at `port`, or at a port the system picks.
+    explicit HttpTestServer(unsigned short port = 0);
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
     HttpTestServer& operator=(const HttpTestServer&) = delete;
 
-    // `path` starts with "/". Paths not given get 404.
+    // `path` starts with "/" and is compared after %XX decoding. Paths not given get 404.
     void Serve(const std::string& path, HttpReply reply);
     // Serves every file below `folder` under `prefix` + its relative path with "/" separators.
     void ServeFolder(const std::wstring& folder, const std::string& prefix);

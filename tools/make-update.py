@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""Turns a release folder into what the update server offers.
+
+    tools/make-update.py --version 1.20 --base-url http://update.example/vaultwren/1.20/ \
+        RELEASE_FOLDER OUT_FOLDER
+
+OUT_FOLDER then holds the manifest "Updater.ini" (FileCount, FileName/FileSize, FileURL and
+FileSHA256 of every file of the release, the version, and optionally CheckDays and a notice page)
+and files/<relative path>, a copy of each file. Any plain web server that serves OUT_FOLDER at
+--base-url offers the version; installed programs fetch the manifest from their profile's IniURL,
+so publish it under that address (--manifest-name adds a copy under another name).
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import sys
+import urllib.parse
+
+
+def release_files(folder):
+    """Relative paths ('/' separated) of every file below folder, in a stable order."""
+    found = []
+    for root, dirs, files in os.walk(folder):
+        dirs.sort()
+        for name in sorted(files):
+            full = os.path.join(root, name)
+            found.append(os.path.relpath(full, folder).replace(os.sep, "/"))
+    return found
+
+
+def sha256_of(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def manifest_text(args, entries):
+    lines = ["[UPDATER]", f"Version={args.version}"]
+    if args.check_days is not None:
+        lines.append(f"CheckDays={args.check_days}")
+    lines.append(f"FileCount={len(entries)}")
+    lines.append("[UPDATER_NAME]")
+    for d, (name, size, _, _) in enumerate(entries, 1):
+        lines += [f"FileName{d}={name}", f"FileSize{d}={size}"]
+    lines.append("[UPDATER_URL]")
+    for d, (_, _, url, sha) in enumerate(entries, 1):
+        lines += [f"FileURL{d}={url}", f"FileSHA256{d}={sha}"]
+    if args.notice_url:
+        lines += ["[UPDATER_MSG]", f"URL={args.notice_url}", f"Timer={args.notice_timer}",
+                  f"Type={args.notice_type}"]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def encode(text):
+    # The program reads the manifest with the profile-string calls: plain ASCII where it is, otherwise
+    # UTF-16 with its byte-order mark, which those calls recognise whatever the system's code page.
+    try:
+        return text.encode("ascii")
+    except UnicodeEncodeError:
+        return b"\xff\xfe" + text.encode("utf-16-le")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("release", help="folder with the files of the new version")
+    parser.add_argument("out", help="folder to write (emptied first)")
+    parser.add_argument("--version", required=True, help="the offered version, a decimal number such as 1.20")
+    parser.add_argument("--base-url", required=True, help="address under which OUT is served")
+    parser.add_argument("--check-days", type=int, help="days an installation waits after finding nothing newer")
+    parser.add_argument("--notice-url", help="a notice page to show after a check")
+    parser.add_argument("--notice-timer", type=int, default=0, help="seconds the notice stays open (0: until closed)")
+    parser.add_argument("--notice-type", type=int, default=0, help="0 or 1 show the notice, other values hide it")
+    parser.add_argument("--manifest-name", action="append", default=[],
+                        help="also write the manifest under this name (the last part of the installed IniURL)")
+    args = parser.parse_args()
+
+    try:
+        float(args.version)
+    except ValueError:
+        sys.exit(f"--version must be a decimal number, not {args.version!r}")
+    if not os.path.isdir(args.release):
+        sys.exit(f"no release folder {args.release}")
+    base = args.base_url if args.base_url.endswith("/") else args.base_url + "/"
+    if not base.startswith(("http://", "https://")):
+        sys.exit("--base-url must be an http:// or https:// address")
+
+    if os.path.exists(args.out):
+        shutil.rmtree(args.out)
+    os.makedirs(os.path.join(args.out, "files"))
+    entries = []
+    for relative in release_files(args.release):
+        source = os.path.join(args.release, relative)
+        target = os.path.join(args.out, "files", relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy2(source, target)
+        size = os.path.getsize(source)
+        if size > 0x7FFFFFFF:
+            sys.exit(f"{relative}: the manifest holds sizes below 2 GiB only")
+        url = base + "files/" + urllib.parse.quote(relative)
+        if len(url) > 259 or len(relative) > 259:
+            sys.exit(f"{relative}: name or address longer than the program reads (259 characters)")
+        entries.append((relative.replace("/", "\\"), size, url, sha256_of(source)))
+
+    data = encode(manifest_text(args, entries))
+    for name in ["Updater.ini"] + args.manifest_name:
+        with open(os.path.join(args.out, name), "wb") as f:
+            f.write(data)
+    print(f"{len(entries)} files of version {args.version} in {args.out}, manifest at {base}Updater.ini")
+
+
+if __name__ == "__main__":
+    main()
