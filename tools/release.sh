@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release: the shipped programs in the Release configuration, then under
-# build/release/dist/ the setup program, the portable zip and a SHA-256 list of both.
+# build/release/dist/ the setup program, the portable zip, a SHA-256 list of both and the folder
+# the update server offers (update/).
 # Installs what is missing first. Fails when any shipped program cannot be built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,13 @@ zip=Vaultwren-$version-portable.zip
 tools/make-installer.sh "$build" "$version" "$programs" "$dist/$setup"
 (cd "$build/stage" && zip -q -X -r "$root/$dist/$zip" Vaultwren)
 (cd "$dist" && sha256sum "$setup" "$zip" > "Vaultwren-$version-SHA256SUMS.txt")
+
+# What the update server offers for this version: the manifest (also as "Update.zip", the name at the
+# end of the address installed programs ask) and the files, for any web server that serves the folder
+# at the base address (VW_UPDATE_BASE_URL).
+update_base=${VW_UPDATE_BASE_URL:-http://update.vaultwren.example/Registry/Vaultwren/download/v$version/}
+tools/make-update.py --version "$version" --base-url "$update_base" --manifest-name Update.zip \
+  "$programs" "$dist/update" >/dev/null
 
 echo "Release $version in $dist:"
 ls -l "$dist"
