@@ -23,6 +23,8 @@
 
 namespace vw {
 
+class UpdateManifest;
+
 // One file of the new version.
 struct UpdaterFileInfo {
     int32_t number = 0;     // 1-based, as in the manifest
@@ -83,7 +85,7 @@ private:
     void CheckThread();
     void DownloadThread();
     bool PrepareDownload();
-    bool EarlierDownloadComplete(const class UpdateManifest& manifest, int fileCount) const;
+    bool EarlierDownloadComplete(const UpdateManifest& manifest, int fileCount) const;
     bool FetchFile(UpdaterFileInfo& file);
 
     // A report the user sees only after asking for the update; `pauseMs` lets the window show it.
