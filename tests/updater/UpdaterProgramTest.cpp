@@ -195,6 +195,19 @@ TEST_F(UpdaterProgram, WaitsUntilVaultwrenHasEnded)
     ExpectProgramFolderHolds(newVersion);
 }
 
+TEST_F(UpdaterProgram, AFileInUseForAMomentIsTriedAgain)
+{
+    vw::UniqueFile held(CreateFileW((program / L"data\\lang.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    const DWORD code = RunUpdater([&] {
+        Sleep(700);
+        held.reset();
+    });
+    EXPECT_EQ(code, 0u);
+    ExpectProgramFolderHolds(newVersion);
+}
+
 TEST_F(UpdaterProgram, NoProgramFolderInTheProfileTouchesNothing)
 {
     profile.RemoveEntry(L"UPDATER", L"Path");

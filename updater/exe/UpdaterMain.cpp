@@ -22,6 +22,17 @@ namespace {
 constexpr wchar_t kProgramMutex[] = L"CVaultwren";
 constexpr DWORD kProgramEndWaitMs = 60000;
 
+constexpr int kInstallAttempts = 5;
+constexpr DWORD kInstallRetryMs = 500;
+
+// A failure that may be gone a moment later.
+bool IsPassing(const vw::InstallResult& result)
+{
+    return result.end == vw::InstallEnd::CopyFailed &&
+           (result.error == ERROR_SHARING_VIOLATION || result.error == ERROR_LOCK_VIOLATION ||
+            result.error == ERROR_ACCESS_DENIED);
+}
+
 enum ExitCode : int { kInstalled = 0, kNotInstalled = 1, kNoProgramFolder = 2, kProgramStillRuns = 3 };
 
 std::wstring ProfileRoot(std::wstring subPath)
@@ -68,7 +79,14 @@ int Run(const std::wstring& subPath)
     if (!vw::TempFolderFile(manifest, subPath, vw::kManifestName) ||
         !vw::TempFolderFile(downloads, subPath, vw::kDownloadFolderName))
         return kNotInstalled;
-    const vw::InstallResult result = vw::InstallUpdate(manifest, downloads, programFolder);
+    // A file can stay in use for a moment after Vaultwren has ended (its last handles closing, a
+    // virus scanner reading the new file): every failed attempt is rolled back whole, so it is
+    // simply tried again a few times.
+    vw::InstallResult result = vw::InstallUpdate(manifest, downloads, programFolder);
+    for (int attempt = 1; attempt < kInstallAttempts && IsPassing(result); ++attempt) {
+        Sleep(kInstallRetryMs);
+        result = vw::InstallUpdate(manifest, downloads, programFolder);
+    }
     if (result.end == vw::InstallEnd::NotAProgramFolder)
         return kNoProgramFolder;
     if (result.end == vw::InstallEnd::Installed) {
