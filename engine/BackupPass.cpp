@@ -96,10 +96,11 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
         const std::wstring name = listing.Name();
         sourceNames.insert(FoldCase(name));
         if (listing.IsFolder()) {
+            // A file in the folder's place that cannot go leaves the folder uncreatable: its files fail.
             if (destEntries.FindFile(name))
                 RemoveReplacedEntry(name, s, d, h, false);
             // A sub-tree that fails does not fail its parent.
-            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), IsFolder(JoinFolder(d, name)));
+            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destEntries.ContainsFolder(name));
             continue;
         }
         bool destExistsHere = destEntries.Contains(name);

@@ -18,6 +18,9 @@ bool CBackupEngine::CleanPass()
             return false;
     if (!context_.cleaningRun.load())
         return false;
+    // A backup cut off in a replace may have left a version with no other copy in the work folder,
+    // which this pass empties: finish that replace first.
+    FinishInterruptedReplaces();
     // Once started, the pass reports success even when a stop cut it short.
     if (!SyncDest(sourceFolder_, destFolder_, historyFolder_, true))
         return true;

@@ -189,4 +189,20 @@ TEST_F(HardenedPass, PathsLongerThanThePlainLimitAreBackedUpChangedAndCleaned)
     EXPECT_TRUE(vw::FolderIsEmpty(Hist())) << "and empties history through long paths";
 }
 
+TEST_F(HardenedPass, CleaningFinishesAReplaceThatWasCutOff)
+{
+    Put(Src(L"a\\doc.txt"), "v1");
+    ASSERT_TRUE(BackupCounted());
+    // As a replace on a volume without hard links is left when cut off between its two renames:
+    // the previous version set aside, the new one not yet in place.
+    const std::wstring aside = Dst(L"_TEMP\\previous\\a\\");
+    ASSERT_TRUE(vw::CreateFolderTree(aside));
+    ASSERT_TRUE(MoveFileW(Dst(L"a\\doc.txt").c_str(), (aside + L"doc.txt").c_str()));
+
+    ASSERT_TRUE(Clean());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"a\\doc.txt")), "v1") << "back under its real name, not emptied away";
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+}
+
 }  // namespace
