@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <bcrypt.h>
+#include <commctrl.h>
 
 namespace vw {
 
@@ -77,6 +78,8 @@ inline void DeleteDCNoThrow(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void InternetCloseHandleNoThrow(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
 inline void CloseAlgorithmNoThrow(BCRYPT_ALG_HANDLE a) noexcept { ::BCryptCloseAlgorithmProvider(a, 0); }
 inline void DestroyHashNoThrow(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
+inline void UnhookNoThrow(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
+inline void ImageListDestroyNoThrow(HIMAGELIST list) noexcept { ::ImageList_Destroy(list); }
 }  // namespace detail
 
 // Events, threads, mutexes: invalid is NULL.
@@ -89,12 +92,14 @@ using UniqueIcon = UniqueAny<detail::NullTraits<HICON, detail::DestroyIconNoThro
 using UniqueMenu = UniqueAny<detail::NullTraits<HMENU, detail::DestroyMenuNoThrow>>;
 using UniqueGdiObject = UniqueAny<detail::NullTraits<HGDIOBJ, detail::DeleteObjectNoThrow>>;
 using UniqueWindow = UniqueAny<detail::NullTraits<HWND, detail::DestroyWindowNoThrow>>;
-// Device contexts made by CreateCompatibleDC / CreateDCW.
+// Device contexts made by CreateCompatibleDC / CreateDCW; window DCs are WindowDC of win/GdiScope.h.
 using UniqueDC = UniqueAny<detail::NullTraits<HDC, detail::DeleteDCNoThrow>>;
 // WinINet session, connection and request handles.
 using UniqueInternet = UniqueAny<detail::NullTraits<HINTERNET, detail::InternetCloseHandleNoThrow>>;
 // BCrypt algorithm providers and hash objects.
 using UniqueAlgorithm = UniqueAny<detail::NullTraits<BCRYPT_ALG_HANDLE, detail::CloseAlgorithmNoThrow>>;
 using UniqueHash = UniqueAny<detail::NullTraits<BCRYPT_HASH_HANDLE, detail::DestroyHashNoThrow>>;
+using UniqueHook = UniqueAny<detail::NullTraits<HHOOK, detail::UnhookNoThrow>>;
+using UniqueImageList = UniqueAny<detail::NullTraits<HIMAGELIST, detail::ImageListDestroyNoThrow>>;
 
 }  // namespace vw

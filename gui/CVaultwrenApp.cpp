@@ -1,0 +1,48 @@
+#include "gui/CVaultwrenApp.h"
+
+#include <commctrl.h>
+
+#include "app/CommandLine.h"
+#include "app/Settings.h"
+#include "app/SingleInstance.h"
+#include "run/LogWriter.h"
+#include "ui/CVaultwrenDlg.h"
+
+namespace vw {
+
+int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
+{
+    // A later instance goes on without the window class: its main window cannot be made, so it
+    // ends below without showing anything (after the settings' defaults are in place).
+    instanceMutex_ = ClaimSingleInstance(instance);
+
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&controls);
+    // After an update or a crash the restart manager starts the program again as it was started.
+    ::RegisterApplicationRestart(arguments.c_str(), 0);
+
+    LoadSettings(profile_, settings_);
+    bool startMinimised = settings_.MinStart.load() != 0;
+    const StartSwitches switches = ParseSwitches(arguments);
+    LogWriter log(switches.log);
+    if (switches.minimised) {
+        startMinimised = true;
+        log.WriteLogLine("CVaultwrenApp::InitInstance", L"Vaultwren准备最小化启动");
+    } else {
+        log.WriteLogLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动");
+    }
+
+    INT_PTR result = -1;
+    {
+        CVaultwrenDlg window(instance, profile_, settings_, log, startMinimised);
+        result = window.Run();
+    }
+    if (result == IDOK || result == IDCANCEL)
+        log.WriteLogLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出");
+    instanceMutex_.reset();
+    return 0;
+}
+
+}  // namespace vw

@@ -1,0 +1,322 @@
+// The real main window from its template, driven by command ids and standard control messages from
+// another thread, as a script would drive it: rows, toolbar, status panel and tray read back from
+// the controls, real runs into real folders on the test drives.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MainWindowDriver.h"
+#include "resources/resource.h"
+#include "run/LogWriter.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/TestDrives.h"
+#include "support/TestRegistry.h"
+#include "task/CBackupItemList.h"
+#include "ui/CTrayIcon.h"
+#include "win/Format.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vwtest::MainWindowDriver;
+using vwtest::Rows;
+
+constexpr wchar_t kIdleCaption[] = L"系统状态：空闲中";
+
+class MainWindow : public ::testing::Test {
+protected:
+    MainWindow() : key_(L"ui"), profile(key_.path()) {}
+
+    // A stored task with a source folder of `files` small files (and one big file when asked).
+    void AddTask(const std::wstring& name, int files = 0, uint64_t bigBytes = 0)
+    {
+        vw::CBackupItemList stored(profile, settings);
+        stored.LoadAll();
+        vw::CBackupItem* task = stored.AddNew();
+        ASSERT_NE(task, nullptr);
+        task->Name = name;
+        task->Source = folder.path() + name;
+        task->Dest = dest.path() + name + L"备份";
+        task->Start = 0;  // no automatic run in the middle of a test
+        ::CreateDirectoryW(task->Source.c_str(), nullptr);
+        for (int i = 0; i < files; ++i)
+            vwtest::WriteFileBytes(task->Source + vw::Format(L"\\f%02d.txt", i), "data");
+        if (bigBytes)
+            vwtest::WriteFileOfSize(task->Source + L"\\big.bin", bigBytes);
+        ASSERT_TRUE(task->Save());
+    }
+    std::wstring DestOf(const std::wstring& name) const { return dest.path() + name + L"备份"; }
+
+    std::unique_ptr<MainWindowDriver> Open(bool startMinimised = false)
+    {
+        auto driver = std::make_unique<MainWindowDriver>(profile, settings, log, startMinimised);
+        EXPECT_NE(driver->window(), nullptr);
+        return driver;
+    }
+
+    static std::vector<std::wstring> Names(const Rows& rows)
+    {
+        std::vector<std::wstring> names;
+        for (const auto& row : rows)
+            names.push_back(row.at(1));
+        return names;
+    }
+    static bool PanelHas(const MainWindowDriver& w, const std::wstring& text)
+    {
+        return w.Text(IDC_STATUS_PANEL).find(text) != std::wstring::npos;
+    }
+
+private:
+    vwtest::TestRegistryKey key_;
+
+protected:
+    vw::ProfileStore profile;
+    vw::AppSettings settings;
+    vw::LogWriter log{false};
+    vwtest::ScratchFolder folder{vwtest::kDiskM, L"ui"};
+    vwtest::ScratchFolder dest{vwtest::kDiskN, L"ui"};
+};
+
+TEST_F(MainWindow, ComesFromItsTemplateWithToolbarColumnsAndOneRowPerTask)
+{
+    AddTask(L"文档");
+    AddTask(L"照片");
+    AddTask(L"代码");
+    auto w = Open();
+
+    wchar_t className[64] = {};
+    ::GetClassNameW(w->window(), className, 64);
+    EXPECT_STREQ(className, L"CVaultwren");
+    EXPECT_EQ(vwtest::WindowText(w->window()), L"Vaultwren v1.10");
+    EXPECT_EQ(w->Text(IDC_TASK_LIST_LABEL), L"备份任务列表：");
+    EXPECT_EQ(w->Text(IDC_STATUS_GROUP), kIdleCaption);
+
+    const std::vector<std::wstring> headings{L"序号", L"名称", L"来源文件夹", L"目标文件夹", L"状态",
+                                             L"下次自动备份时间", L"上次成功备份时间"};
+    EXPECT_EQ(vwtest::ListViewHeadings(w->List()), headings);
+    const std::vector<std::wstring> labels{L"新增", L"修改", L"删除", L"启动", L"暂停",
+                                           L"停止", L"向上", L"向下", L"选项", L"关于"};
+    EXPECT_EQ(vwtest::ToolbarLabels(w->Toolbar()), labels);
+
+    const Rows rows = w->ListRows();
+    ASSERT_EQ(rows.size(), 3u);
+    const wchar_t* names[] = {L"文档", L"照片", L"代码"};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 7u);
+        EXPECT_EQ(rows[i][0], std::to_wstring(i + 1));
+        EXPECT_EQ(rows[i][1], names[i]);
+        EXPECT_EQ(rows[i][2], folder.path() + names[i]);
+        EXPECT_EQ(rows[i][3], DestOf(names[i]));
+        EXPECT_EQ(rows[i][6], L"") << "never backed up: an empty cell";
+    }
+}
+
+TEST_F(MainWindow, ToolbarFollowsTheSelectionWhileIdle)
+{
+    AddTask(L"甲");
+    AddTask(L"乙");
+    AddTask(L"丙");
+    auto w = Open();
+
+    struct Case {
+        int select;  // -1: none
+        bool edit, remove, up, down;
+    };
+    const Case cases[] = {
+        {-1, false, false, false, false},
+        {0, true, true, false, true},
+        {1, true, true, true, true},
+        {2, true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        if (c.select >= 0)
+            w->Select(c.select);
+        w->Command(0);  // a round trip: what the selection changed is done
+        SCOPED_TRACE(c.select);
+        EXPECT_TRUE(w->ButtonEnabled(ID_ADD_TASK));
+        EXPECT_EQ(w->ButtonEnabled(ID_EDIT_TASK), c.edit);
+        EXPECT_EQ(w->ButtonEnabled(ID_DELETE_TASK), c.remove);
+        EXPECT_EQ(w->ButtonEnabled(ID_MOVE_UP), c.up);
+        EXPECT_EQ(w->ButtonEnabled(ID_MOVE_DOWN), c.down);
+        EXPECT_TRUE(w->ButtonEnabled(ID_START));
+        EXPECT_FALSE(w->ButtonEnabled(ID_PAUSE));
+        EXPECT_FALSE(w->ButtonEnabled(ID_STOP));
+        EXPECT_TRUE(w->ButtonEnabled(ID_OPTIONS));
+        EXPECT_TRUE(w->ButtonEnabled(ID_ABOUT));
+    }
+}
+
+TEST_F(MainWindow, DeleteAsksFirstAndRemovesTheTaskOnlyOnOk)
+{
+    AddTask(L"甲");
+    AddTask(L"乙");
+    AddTask(L"丙");
+    auto w = Open();
+    w->Select(1);
+    {
+        vwtest::MessageBoxAnswerer cancel(IDCANCEL);
+        w->Command(ID_DELETE_TASK);
+        EXPECT_EQ(cancel.Texts(), std::vector<std::wstring>{L"真的要删除备份任务“乙”吗？"});
+    }
+    EXPECT_EQ(Names(w->ListRows()), (std::vector<std::wstring>{L"甲", L"乙", L"丙"}));
+    {
+        vwtest::MessageBoxAnswerer ok(IDOK);
+        w->Command(ID_DELETE_TASK);
+        EXPECT_EQ(ok.Texts().size(), 1u);
+    }
+    const Rows rows = w->ListRows();
+    EXPECT_EQ(Names(rows), (std::vector<std::wstring>{L"甲", L"丙"}));
+    EXPECT_EQ(rows.at(1).at(0), L"2");
+    // The profile lost the task as well: a fresh list reads two.
+    vw::CBackupItemList stored(profile, settings);
+    ASSERT_TRUE(stored.LoadAll());
+    EXPECT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[1].Name, L"丙");
+}
+
+TEST_F(MainWindow, UpAndDownSwapWithTheNeighbourAndSelectIt)
+{
+    AddTask(L"甲");
+    AddTask(L"乙");
+    AddTask(L"丙");
+    auto w = Open();
+    struct Case {
+        int select;
+        UINT command;
+        std::vector<std::wstring> names;
+        int selected;
+    };
+    const Case cases[] = {
+        {1, ID_MOVE_UP, {L"乙", L"甲", L"丙"}, 0},
+        {0, ID_MOVE_DOWN, {L"甲", L"乙", L"丙"}, 1},
+        {1, ID_MOVE_DOWN, {L"甲", L"丙", L"乙"}, 2},
+        {2, ID_MOVE_DOWN, {L"甲", L"丙", L"乙"}, 2},  // the last row goes nowhere
+        {0, ID_MOVE_UP, {L"甲", L"丙", L"乙"}, 0},    // nor the first
+    };
+    for (const Case& c : cases) {
+        w->Select(c.select);
+        w->Command(c.command);
+        EXPECT_EQ(Names(w->ListRows()), c.names) << c.select << " " << c.command;
+        EXPECT_EQ(w->SelectionMark(), c.selected);
+    }
+    vw::CBackupItemList stored(profile, settings);
+    ASSERT_TRUE(stored.LoadAll());
+    EXPECT_EQ(stored[1].Name, L"丙");
+}
+
+TEST_F(MainWindow, StartBacksUpIntoARealFolderAndTheWindowShowsTheRun)
+{
+    AddTask(L"甲", 5);
+    AddTask(L"乙", 3);
+    auto w = Open();
+
+    w->Command(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"备份任务完成！"); }));
+    ASSERT_TRUE(w->WaitUntil([&] { return w->Text(IDC_STATUS_GROUP) == kIdleCaption; }));
+
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(vwtest::FileExists(DestOf(L"甲") + vw::Format(L"\\f%02d.txt", i)));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(vwtest::FileExists(DestOf(L"乙") + vw::Format(L"\\f%02d.txt", i)));
+    EXPECT_TRUE(PanelHas(*w, L"共完成备份任务2个，成功备份8个文件"));
+    const Rows rows = w->ListRows();
+    ASSERT_EQ(rows.size(), 2u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.at(6).size(), 19u) << "the time of the successful run";
+    EXPECT_TRUE(w->ButtonEnabled(ID_START));
+    EXPECT_FALSE(w->ButtonEnabled(ID_STOP));
+}
+
+TEST_F(MainWindow, PauseResumeAndStopFromTheToolbar)
+{
+    settings.Speed = 30;  // 90 ms a chunk: the big file takes a few seconds
+    AddTask(L"大", 0, 40u << 20);
+    auto w = Open();
+
+    w->Command(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"正在备份：“"); })) << w->Text(IDC_STATUS_PANEL);
+    EXPECT_EQ(w->Text(IDC_STATUS_GROUP), L"系统状态：正在备份");
+    struct Buttons {
+        bool start, pause, stop, add;
+    };
+    const auto expectButtons = [&](const Buttons& b) {
+        EXPECT_EQ(w->ButtonEnabled(ID_START), b.start);
+        EXPECT_EQ(w->ButtonEnabled(ID_PAUSE), b.pause);
+        EXPECT_EQ(w->ButtonEnabled(ID_STOP), b.stop);
+        EXPECT_EQ(w->ButtonEnabled(ID_ADD_TASK), b.add);
+    };
+    expectButtons({false, true, true, false});
+
+    w->Command(ID_PAUSE);
+    ASSERT_TRUE(w->WaitUntil([&] { return w->Text(IDC_STATUS_GROUP) == L"系统状态：暂停"; }));
+    EXPECT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"任务“大”暂停运行"); })) << w->Text(IDC_STATUS_PANEL);
+    expectButtons({true, false, true, false});
+
+    w->Command(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return w->Text(IDC_STATUS_GROUP) == L"系统状态：正在备份"; }));
+    expectButtons({false, true, true, false});
+
+    w->Command(ID_STOP);
+    ASSERT_TRUE(w->WaitUntil([&] { return w->Text(IDC_STATUS_GROUP) == kIdleCaption; }));
+    EXPECT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"备份任务被强行终止！"); }));
+    expectButtons({true, false, false, true});
+    EXPECT_FALSE(vwtest::FileExists(DestOf(L"大") + L"\\big.bin")) << "a stopped copy leaves no partial file";
+}
+
+TEST_F(MainWindow, EscapeAndTheCloseBoxHideEnterDoesNothing)
+{
+    AddTask(L"甲");
+    auto w = Open();
+    w->Command(ID_SHOW_WINDOW);
+    ASSERT_TRUE(::IsWindowVisible(w->window()));
+
+    ::PostMessageW(w->List(), WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(w->List(), WM_KEYUP, VK_RETURN, 0);
+    w->Command(0);  // the posted keys are handled before this
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(w->Running());
+    EXPECT_TRUE(::IsWindowVisible(w->window()));
+
+    ::PostMessageW(w->List(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(w->WaitUntil([&] { return !::IsWindowVisible(w->window()); }, 5s));
+    EXPECT_TRUE(w->Running());
+
+    w->Command(ID_SHOW_WINDOW);
+    ASSERT_TRUE(::IsWindowVisible(w->window()));
+    ::SendMessageW(w->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(::IsWindowVisible(w->window()));
+    EXPECT_TRUE(w->Running());
+
+    ::PostMessageW(w->window(), vw::WM_TRAY_NOTIFY_MSG, vw::kTrayIconId, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(w->WaitUntil([&] { return ::IsWindowVisible(w->window()) != FALSE; }, 5s));
+}
+
+TEST_F(MainWindow, ExitDuringABackupStopsTheBatchLeavesNoPartialFileAndRemovesTheTrayIcon)
+{
+    settings.Speed = 30;
+    AddTask(L"大", 0, 40u << 20);
+    auto w = Open();
+    const HWND window = w->window();
+
+    w->Command(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"正在备份：“"); }));
+    NOTIFYICONDATAW probe{};
+    probe.cbSize = sizeof(probe);
+    probe.hWnd = window;
+    probe.uID = vw::kTrayIconId;
+    const bool iconShown = ::Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+
+    w->Exit();
+    EXPECT_FALSE(w->Running() && ::IsWindow(window));
+    EXPECT_EQ(w->Result(), IDCANCEL);
+    EXPECT_FALSE(vwtest::FileExists(DestOf(L"大") + L"\\big.bin"));
+    if (iconShown)
+        EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon went with the window";
+}
+
+}  // namespace

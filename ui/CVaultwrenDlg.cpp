@@ -1,0 +1,428 @@
+#include "ui/CVaultwrenDlg.h"
+
+#include <commctrl.h>
+
+#include "app/Settings.h"
+#include "engine/Notifications.h"
+#include "resources/resource.h"
+#include "run/LogWriter.h"
+#include "run/TrayLook.h"
+#include "ui/Dpi.h"
+#include "win/Format.h"
+#include "win/MessageBox.h"
+
+namespace vw {
+
+namespace {
+
+struct Column {
+    const wchar_t* heading;
+    int format;
+    int width;  // pixels at 96 DPI
+};
+constexpr Column kColumns[] = {
+    {L"序号", LVCFMT_CENTER, 40},           {L"名称", LVCFMT_LEFT, 100},
+    {L"来源文件夹", LVCFMT_LEFT, 180},       {L"目标文件夹", LVCFMT_LEFT, 180},
+    {L"状态", LVCFMT_LEFT, 70},             {L"下次自动备份时间", LVCFMT_LEFT, 160},
+    {L"上次成功备份时间", LVCFMT_LEFT, 160},
+};
+constexpr wchar_t kListHint[] = L"双击记录可查看备份任务的详细信息并对其修改";
+
+// The main window of this thread, for the dialog loop's key filter.
+thread_local HWND g_keyTarget = nullptr;
+
+// The dialog's own loop hands every message to this filter before the dialog manager sees it:
+// Escape hides the window (and goes no further), Home repaints it whole.
+LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept
+{
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    const HWND target = g_keyTarget;
+    if (code == MSGF_DIALOGBOX && msg && target && msg->message == WM_KEYDOWN &&
+        (msg->hwnd == target || ::IsChild(target, msg->hwnd))) {
+        if (msg->wParam == VK_ESCAPE) {
+            ::ShowWindow(target, SW_HIDE);
+            return 1;
+        }
+        if (msg->wParam == VK_HOME)
+            ::InvalidateRect(target, nullptr, FALSE);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+HICON LoadIconSized(HINSTANCE instance, UINT id, int size)
+{
+    return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+}
+
+}  // namespace
+
+CVaultwrenDlg::CVaultwrenDlg(HINSTANCE instance, ProfileStore& profile, AppSettings& settings, LogWriter& log,
+                             bool startMinimised)
+    : instance_(instance), profile_(profile), settings_(settings), log_(log), startMinimised_(startMinimised),
+      tasks_(profile, settings), context_(settings), controller_(tasks_, context_, settings)
+{
+}
+
+CVaultwrenDlg::~CVaultwrenDlg() = default;
+
+INT_PTR CVaultwrenDlg::Run()
+{
+    return DoModal(instance_, IDD_VAULTWREN_DIALOG, nullptr);
+}
+
+void CVaultwrenDlg::Log(const char* source, const wchar_t* text) const
+{
+    log_.WriteLogLine(source, text);
+}
+
+bool CVaultwrenDlg::OnInit()
+{
+    list_.Attach(Item(IDC_TASK_LIST));
+
+    if (const HMENU system = ::GetSystemMenu(Handle(), FALSE)) {
+        wchar_t about[128] = {};
+        if (::LoadStringW(instance_, IDS_ABOUTBOX, about, 128) > 0) {
+            ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+
+    const UINT dpi = WindowDpi(Handle());
+    appIcon_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXICON)));
+    appIconSmall_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXSMICON)));
+    trayIdleIcon_.reset(LoadIconSized(instance_, IDI_TRAY_IDLE, ::GetSystemMetrics(SM_CXSMICON)));
+    trayRunningIcon_.reset(LoadIconSized(instance_, IDI_TRAY_RUNNING, ::GetSystemMetrics(SM_CXSMICON)));
+    ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
+    ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIconSmall_.get()));
+
+    const std::wstring title = Format(L"%s v%4.2f", kProgramName, kProgramVersion);
+    InitTrayIcon();
+    ::SetWindowTextW(Handle(), title.c_str());
+    // Automatic update check: the updater is not part of this program yet.
+
+    if (startMinimised_) {
+        // No taskbar button while the window lives hidden in the tray.
+        const LONG_PTR style = ::GetWindowLongPtrW(Handle(), GWL_EXSTYLE);
+        ::SetWindowLongPtrW(Handle(), GWL_EXSTYLE, (style & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+        Log("CVaultwrenDlg::OnInitDialog", L"Vaultwren需要最小化启动");
+    }
+
+    toolbar_.Create(Handle(), instance_, dpi);
+    toolbar_.Place();
+    SetUpList();
+
+    controller_.ResetRun(Handle());
+    if (tasks_.LoadAll()) {
+        controller_.RescheduleAll(true);
+        RefreshList(-1);
+    }
+    UpdateCommandStates();
+
+    g_keyTarget = Handle();
+    keyFilter_.reset(::SetWindowsHookExW(WH_MSGFILTER, KeyFilter, nullptr, ::GetCurrentThreadId()));
+
+    Log("CVaultwrenDlg::OnInitDialog", L"Vaultwren完成窗口初始化");
+    return true;
+}
+
+void CVaultwrenDlg::SetUpList()
+{
+    const HWND list = list_.Handle();
+    list_.SetPathEllipsisColumns(2, 3, -1);
+    list_.SetUpTooltip(kListHint);
+
+    const UINT dpi = WindowDpi(Handle());
+    int index = 0;
+    for (const Column& column : kColumns) {
+        LVCOLUMNW lvColumn{};
+        lvColumn.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        lvColumn.fmt = column.format;
+        lvColumn.cx = ScaleForDpi(column.width, dpi);
+        lvColumn.pszText = const_cast<wchar_t*>(column.heading);
+        lvColumn.iSubItem = index;
+        ::SendMessageW(list, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvColumn));
+    }
+    constexpr DWORD extended = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT |
+                               LVS_EX_ONECLICKACTIVATE | LVS_EX_FLATSB | LVS_EX_DOUBLEBUFFER;
+    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    FitListHeight();
+}
+
+void CVaultwrenDlg::FitListHeight()
+{
+    // The rows area holds a whole number of rows: no half row peeks out at the bottom.
+    const HWND list = list_.Handle();
+    LVITEMW probe{};
+    probe.mask = LVIF_TEXT;
+    probe.pszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&probe));
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    ::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+    ::SendMessageW(list, LVM_DELETEITEM, 0, 0);
+    rowHeight_ = row.bottom - row.top;
+    if (rowHeight_ <= 0)
+        return;
+
+    RECT header{};
+    ::GetClientRect(reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
+    RECT client{};
+    ::GetClientRect(list, &client);
+    RECT frame{};
+    ::GetWindowRect(list, &frame);
+    ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&frame), 2);
+    const int extra = (client.bottom - header.bottom) % rowHeight_;
+    ::SetWindowPos(list, nullptr, frame.left, frame.top, frame.right - frame.left,
+                   frame.bottom - frame.top - extra, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+void CVaultwrenDlg::InitTrayIcon()
+{
+    const TrayLook look = TrayLookFor(kRunIdle, nullptr, false);
+    tray_.Create(Handle(), trayIdleIcon_.get(), look.tooltip);
+    Log("CVaultwrenDlg::InitTrayIcon", L"Vaultwren初始化托盘图标");
+}
+
+bool CVaultwrenDlg::OnCommand(int id, int code, HWND control)
+{
+    using Handler = void (CVaultwrenDlg::*)();
+    struct Entry {
+        int id;
+        Handler handler;
+    };
+    static constexpr Entry kCommands[] = {
+        {ID_ADD_TASK, &CVaultwrenDlg::AddTask},
+        {ID_EDIT_TASK, &CVaultwrenDlg::EditSelectedTask},
+        {ID_DELETE_TASK, &CVaultwrenDlg::DeleteSelectedTask},
+        {ID_START, &CVaultwrenDlg::StartAllOrResume},
+        {ID_PAUSE, &CVaultwrenDlg::Pause},
+        {ID_STOP, &CVaultwrenDlg::StopAll},
+        {ID_MOVE_UP, &CVaultwrenDlg::MoveSelectedUp},
+        {ID_MOVE_DOWN, &CVaultwrenDlg::MoveSelectedDown},
+        {ID_START_TASK, &CVaultwrenDlg::StartSelectedTask},
+        {ID_PAUSE_TASK, &CVaultwrenDlg::PauseSelectedTask},
+        {ID_STOP_TASK, &CVaultwrenDlg::StopSelectedTask},
+        {ID_OPEN_BACKUP_FOLDER, &CVaultwrenDlg::OpenBackupFolder},
+        {ID_OPEN_HISTORY_FOLDER, &CVaultwrenDlg::OpenHistoryFolder},
+        {ID_RESET_TASK, &CVaultwrenDlg::ResetSelectedTask},
+        {ID_CLEAN_HISTORY, &CVaultwrenDlg::CleanSelectedHistory},
+        {ID_SHOW_WINDOW, &CVaultwrenDlg::ShowMainWindow},
+        {ID_EXIT, &CVaultwrenDlg::PostExit},
+        {IDCANCEL, &CVaultwrenDlg::ExitSequence},
+    };
+    if (id == IDOK)
+        return true;  // Enter does nothing in this window
+    for (const Entry& entry : kCommands) {
+        if (entry.id == id) {
+            (this->*entry.handler)();
+            UpdateCommandStates();
+            return true;
+        }
+    }
+    return Dialog::OnCommand(id, code, control);
+}
+
+bool CVaultwrenDlg::OnNotify(NMHDR& header)
+{
+    if (firstRepaint_) {
+        firstRepaint_ = false;
+        ::InvalidateRect(Handle(), nullptr, FALSE);
+    }
+    if (header.code == TTN_GETDISPINFOW && toolbar_.Handle()) {
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        if (const wchar_t* label = MainToolbar::Label(static_cast<UINT>(header.idFrom)); *label) {
+            info.lpszText = const_cast<wchar_t*>(label);
+            return true;
+        }
+        return false;
+    }
+    if (header.idFrom != IDC_TASK_LIST)
+        return false;
+    switch (header.code) {
+    case NM_CLICK:
+    case NM_DBLCLK:
+    case NM_RCLICK:
+    case NM_RDBLCLK:
+        list_.OnClickNotify(reinterpret_cast<NMITEMACTIVATE&>(header));
+        break;
+    case LVN_ITEMCHANGED:
+        UpdateCommandStates();
+        return false;
+    default:
+        return false;
+    }
+    if (header.code == NM_DBLCLK && SelectedTask())
+        ::PostMessageW(Handle(), WM_COMMAND, ID_EDIT_TASK, 0);
+    if (header.code == NM_RCLICK) {
+        POINT point = reinterpret_cast<NMITEMACTIVATE&>(header).ptAction;
+        ::SendMessageW(Handle(), WM_TASK_MENU_MSG, 0, reinterpret_cast<LPARAM>(&point));
+    }
+    SetResult(0);
+    return true;
+}
+
+void CVaultwrenDlg::OnTimer(UINT_PTR id)
+{
+    if (id == kBalloonTimerId) {
+        ::KillTimer(Handle(), id);
+        tray_.ClearBalloon();
+    } else if (id == kStatusTimerId) {
+        if (context_.runState.load() == kRunRunning)
+            RefreshStatusPanel();
+    } else if (controller_.HandleTimer(id)) {
+        RefreshList(-1);
+    }
+}
+
+bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
+{
+    static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    if (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG) {
+        OnRunNotification(message, wParam);
+        SetResult(0);
+        return true;
+    }
+    if (message == taskbarCreated && taskbarCreated != 0) {
+        // A new taskbar knows no icons: add ours again, in the look the run has now.
+        InitTrayIcon();
+        SetTrayLook(context_.runState.load(), nullptr);
+        return true;
+    }
+    switch (message) {
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORMSGBOX:
+        result = reinterpret_cast<INT_PTR>(OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+        return result != 0;
+    case WM_DRAWITEM:
+        if (wParam != IDC_TASK_LIST)
+            return false;
+        list_.DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return true;
+    case WM_SYSCOMMAND:
+        return OnSysCommand(wParam);
+    case WM_CLOSE:
+        OnClose();
+        return true;
+    case WM_PAINT:
+        if (!::IsIconic(Handle()))
+            return false;
+        PaintIconic();
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<INT_PTR>(appIconSmall_.get());
+        return true;
+    case WM_NCPAINT:
+        return HideAtMinimisedStart();
+    case WM_SIZE:
+        LayOut();
+        return false;
+    case WM_TASK_MENU_MSG:
+        ShowTaskMenu(*reinterpret_cast<const POINT*>(lParam));
+        SetResult(0);
+        return true;
+    case WM_TRAY_NOTIFY_MSG:
+        OnTrayNotify(wParam, lParam);
+        SetResult(0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CVaultwrenDlg::OnDestroy()
+{
+    keyFilter_.reset();
+    if (g_keyTarget == Handle())
+        g_keyTarget = nullptr;
+}
+
+HBRUSH CVaultwrenDlg::OnCtlColor(HDC dc, HWND control)
+{
+    if (firstRepaint_) {
+        firstRepaint_ = false;
+        ::InvalidateRect(Handle(), nullptr, FALSE);
+        Log("CVaultwrenDlg::OnCtlColor", L"Vaultwren第一次刷新");
+    }
+    if (!whiteBrush_)
+        whiteBrush_.reset(::CreateSolidBrush(RGB(255, 255, 255)));
+    const auto white = static_cast<HBRUSH>(whiteBrush_.get());
+    const int id = control ? ::GetDlgCtrlID(control) : 0;
+    if (id == IDC_STATUS_PANEL || id == IDC_STATUS_GROUP || id == IDC_TASK_LIST_LABEL) {
+        ::SetBkColor(dc, RGB(255, 255, 255));
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        return white;
+    }
+    // The window itself and what stands on it without a colour of its own: the white background.
+    if (!control || control == Handle())
+        return white;
+    return nullptr;
+}
+
+bool CVaultwrenDlg::OnSysCommand(WPARAM command)
+{
+    if ((command & 0xFFF0) == IDM_ABOUTBOX)
+        return true;  // the About window is not part of this program yet
+    if ((command & 0xFFF0) == SC_CLOSE)
+        closeToTray_ = true;  // the default handling goes on to WM_CLOSE
+    return false;
+}
+
+void CVaultwrenDlg::OnClose()
+{
+    if (closeToTray_) {
+        closeToTray_ = false;
+        ::ShowWindow(Handle(), SW_HIDE);
+        return;
+    }
+    ExitSequence();
+}
+
+bool CVaultwrenDlg::HideAtMinimisedStart()
+{
+    if (!startMinimised_)
+        return false;
+    // The dialog loop shows its window when the queue first runs empty: take it away again
+    // until the user asks for it from the tray.
+    ::ShowWindow(Handle(), SW_HIDE);
+    Log("CVaultwrenDlg::DefWindowProcW", L"Vaultwren隐藏窗口");
+    SetResult(0);
+    return true;
+}
+
+void CVaultwrenDlg::PaintIconic()
+{
+    PAINTSTRUCT paint{};
+    const HDC dc = ::BeginPaint(Handle(), &paint);
+    ::SendMessageW(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    const int cx = ::GetSystemMetrics(SM_CXICON);
+    const int cy = ::GetSystemMetrics(SM_CYICON);
+    ::DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, appIcon_.get());
+    ::EndPaint(Handle(), &paint);
+}
+
+void CVaultwrenDlg::LayOut()
+{
+    toolbar_.Place();
+}
+
+void CVaultwrenDlg::ExitSequence()
+{
+    while (context_.runState.load() != kRunIdle) {
+        controller_.StopAll();
+        if (context_.runState.load() != kRunIdle)
+            ::Sleep(100);
+    }
+    tray_.ClearBalloon();
+    tray_.Delete();
+    Log("CVaultwrenDlg::OnCancel", L"Vaultwren消除托盘图标");
+    End(IDCANCEL);
+}
+
+}  // namespace vw

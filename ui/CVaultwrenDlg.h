@@ -1,0 +1,129 @@
+#pragma once
+// The program's main window (dialog 102): toolbar, task list and status panel, every command on
+// tasks, the tray icon, the task timers and the worker notifications. It owns the task list with
+// its run context and run controller for the life of the program. What a row, a caption, the status
+// panel or the tray says comes from plain functions of the core; this window only shows it.
+//
+// Visibility: shown, hidden to the tray (Escape, the close box, the system menu's close), or kept
+// hidden while the start-minimised flag is set (cleared by the tray's "show" command). Only the exit
+// sequence (the tray menu's exit, or a close that is not a close-to-tray) ends the window.
+#include <windows.h>
+
+#include <string>
+
+#include "engine/RunContext.h"
+#include "run/RunController.h"
+#include "task/CBackupItemList.h"
+#include "ui/CKoListCtrl.h"
+#include "ui/CTrayIcon.h"
+#include "ui/MainToolbar.h"
+#include "win/Dialog.h"
+#include "win/UniqueHandle.h"
+
+namespace vw {
+
+class LogWriter;
+class ProfileStore;
+struct AppSettings;
+
+// Sent by the window to itself for a right-click on a row: lParam points to the click point in the
+// list's client coordinates.
+inline constexpr UINT WM_TASK_MENU_MSG = WM_USER + 100;
+
+class CVaultwrenDlg : public Dialog {
+public:
+    CVaultwrenDlg(HINSTANCE instance, ProfileStore& profile, AppSettings& settings, LogWriter& log,
+                  bool startMinimised);
+    ~CVaultwrenDlg() override;
+
+    // The window's modal life; the end code (IDCANCEL after the exit sequence, -1 when the window
+    // could not be made: its class is registered by the first instance only).
+    INT_PTR Run();
+
+private:
+    bool OnInit() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(NMHDR& header) override;
+    void OnTimer(UINT_PTR id) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    void OnDestroy() override;
+
+    // Set-up (CVaultwrenDlg.cpp).
+    void SetUpList();
+    void FitListHeight();
+    void InitTrayIcon();
+    void LayOut();
+    HBRUSH OnCtlColor(HDC dc, HWND control);
+    bool OnSysCommand(WPARAM command);
+    void OnClose();
+    void PaintIconic();
+    bool HideAtMinimisedStart();
+    void ExitSequence();
+
+    // Task commands (TaskCommands.cpp).
+    void AddTask();
+    void EditSelectedTask();
+    void OpenEditor(int position, bool isNewTask);
+    void DeleteSelectedTask();
+    void StartAllOrResume();
+    void Pause();
+    void StopAll();
+    void MoveSelectedUp();
+    void MoveSelectedDown();
+    void MoveSelected(int step);
+    void StartSelectedTask();
+    void PauseSelectedTask();
+    void StopSelectedTask();
+    void OpenBackupFolder();
+    void OpenHistoryFolder();
+    void ResetSelectedTask();
+    void CleanSelectedHistory();
+    void ShowMainWindow();
+    void PostExit();
+    void ShowTaskMenu(POINT inList);
+    void ShowTrayMenu();
+    void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+
+    // Run notifications, status panel and list (RunNotifications.cpp).
+    void OnRunNotification(UINT message, WPARAM wParam);
+    void OnDiskSpaceLow(wchar_t driveLetter);
+    void OnBatchFinished(bool stopped);
+    void OnTaskStarted();
+    void OnTaskEnded(WPARAM how);
+    void OnPauseChanged(WPARAM what);
+    void SetTrayLook(int runState, const char* source);
+    void RefreshList(int select);
+    void RefreshStatusPanel();
+    void UpdateCommandStates();
+    void ScrollIntoView(int row);
+
+    int SelectionMark() const;
+    // The task at a valid selection mark, else null.
+    CBackupItem* SelectedTask() const;
+    void Log(const char* source, const wchar_t* text) const;
+
+    HINSTANCE instance_;
+    ProfileStore& profile_;
+    AppSettings& settings_;
+    LogWriter& log_;
+    bool startMinimised_;
+
+    CBackupItemList tasks_;
+    RunContext context_;
+    RunController controller_;  // after what it refers to: it goes first
+
+    CKoListCtrl list_;
+    CTrayIcon tray_;
+    MainToolbar toolbar_;
+    UniqueHook keyFilter_;
+    UniqueIcon appIcon_;
+    UniqueIcon appIconSmall_;
+    UniqueIcon trayIdleIcon_;
+    UniqueIcon trayRunningIcon_;
+    UniqueGdiObject whiteBrush_;
+    bool closeToTray_ = false;
+    bool firstRepaint_ = true;
+    int rowHeight_ = 0;
+};
+
+}  // namespace vw

@@ -1,0 +1,13 @@
+#pragma once
+// Sizes that follow a window's DPI: the layout's pixel values are given for 96 DPI.
+#include <windows.h>
+
+namespace vw {
+
+// The window's DPI (per monitor where the system knows it), 96 when nothing tells.
+UINT WindowDpi(HWND window);
+int ScaleForDpi(int pixelsAt96, UINT dpi);
+// A copy of the bitmap stretched to the given size (smoothly); null when it could not be made.
+HBITMAP ScaleBitmap(HBITMAP bitmap, int width, int height);
+
+}  // namespace vw

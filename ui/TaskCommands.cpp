@@ -1,0 +1,301 @@
+// The main window's commands on tasks, its menus and the tray icon's mouse events.
+#include <shellapi.h>
+
+#include "engine/RunContext.h"
+#include "resources/resource.h"
+#include "run/CommandRules.h"
+#include "task/TaskReset.h"
+#include "ui/CVaultwrenDlg.h"
+#include "ui/TaskEditor.h"
+#include "win/Format.h"
+#include "win/MessageBox.h"
+
+namespace vw {
+
+namespace {
+
+constexpr wchar_t kBusyText[] = L"备份任务正在运行中，请等待任务完成或终止后再试！";
+
+void OpenFolder(HWND owner, std::wstring folder)
+{
+    if (folder.empty() || folder.back() != L'\\')
+        folder += L'\\';
+    // A folder that is not there is the shell's to report.
+    ::ShellExecuteW(owner, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+int CVaultwrenDlg::SelectionMark() const
+{
+    return static_cast<int>(::SendMessageW(list_.Handle(), LVM_GETSELECTIONMARK, 0, 0));
+}
+
+CBackupItem* CVaultwrenDlg::SelectedTask() const
+{
+    const int mark = SelectionMark();
+    if (mark < 0 || static_cast<size_t>(mark) >= tasks_.size())
+        return nullptr;
+    return &tasks_[static_cast<size_t>(mark)];
+}
+
+void CVaultwrenDlg::AddTask()
+{
+    // Every change of the list is refused while a run holds tasks of it, whatever sent the command.
+    if (context_.runState.load() != kRunIdle)
+        return;
+    if (!tasks_.AddNew())
+        return;
+    const int position = static_cast<int>(tasks_.size()) - 1;
+    RefreshList(position);
+    OpenEditor(position, true);
+}
+
+void CVaultwrenDlg::EditSelectedTask()
+{
+    if (SelectedTask())
+        OpenEditor(SelectionMark(), false);
+}
+
+void CVaultwrenDlg::OpenEditor(int position, bool isNewTask)
+{
+    if (position < 0 || static_cast<size_t>(position) >= tasks_.size())
+        return;
+    ScrollIntoView(position);
+    CBackupItem& task = tasks_[static_cast<size_t>(position)];
+    if (RunTaskEditor(instance_, Handle(), task, isNewTask)) {
+        task.state = kTaskIdle;
+        task.Reschedule(Handle(), settings_.MinTime.load(), false);
+        RefreshList(position);
+    } else if (isNewTask) {
+        ::KillTimer(Handle(), static_cast<UINT_PTR>(task.timerId));
+        tasks_.Remove(task);
+        RefreshList(-1);
+    }
+}
+
+void CVaultwrenDlg::DeleteSelectedTask()
+{
+    CBackupItem* task = SelectedTask();
+    if (!task || context_.runState.load() != kRunIdle)
+        return;
+    ScrollIntoView(SelectionMark());
+    const std::wstring question = Format(L"真的要删除备份任务“%s”吗？", task->Name.c_str());
+    if (ShowMessage(Handle(), question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+        return;
+    // The question waited in a message loop: a run may have begun meanwhile.
+    if (context_.runState.load() != kRunIdle || task != SelectedTask())
+        return;
+    ::KillTimer(Handle(), static_cast<UINT_PTR>(task->timerId));
+    tasks_.Remove(*task);
+    RefreshList(-1);
+}
+
+void CVaultwrenDlg::StartAllOrResume()
+{
+    const int32_t state = context_.runState.load();
+    if (state == kRunPaused)
+        controller_.Resume();
+    else if (state == kRunIdle)
+        controller_.StartAll();
+    RefreshList(-1);
+}
+
+void CVaultwrenDlg::Pause()
+{
+    controller_.RequestPause();
+}
+
+void CVaultwrenDlg::StopAll()
+{
+    controller_.StopAll();
+    RefreshList(-1);
+}
+
+void CVaultwrenDlg::MoveSelectedUp()
+{
+    MoveSelected(-1);
+}
+
+void CVaultwrenDlg::MoveSelectedDown()
+{
+    MoveSelected(1);
+}
+
+void CVaultwrenDlg::MoveSelected(int step)
+{
+    const int mark = SelectionMark();
+    const int target = mark + step;
+    const int count = static_cast<int>(tasks_.size());
+    if (context_.runState.load() != kRunIdle || mark < 0 || mark >= count || target < 0 || target >= count)
+        return;
+    tasks_.Swap(mark, target);
+    RefreshList(target);
+    ScrollIntoView(target);
+}
+
+void CVaultwrenDlg::StartSelectedTask()
+{
+    CBackupItem* task = SelectedTask();
+    if (!task)
+        return;
+    if (context_.runState.load() == kRunPaused && task->state.load() == kTaskPaused) {
+        controller_.Resume();
+    } else if (task->state.load() == kTaskIdle) {
+        controller_.Enqueue(task, true, true);
+        RefreshList(-1);
+    }
+}
+
+void CVaultwrenDlg::PauseSelectedTask()
+{
+    const CBackupItem* task = SelectedTask();
+    if (task && context_.runState.load() == kRunRunning && task->state.load() == kTaskRunning)
+        controller_.RequestPause();
+}
+
+void CVaultwrenDlg::StopSelectedTask()
+{
+    CBackupItem* task = SelectedTask();
+    if (!task)
+        return;
+    const int32_t run = context_.runState.load();
+    const int32_t state = task->state.load();
+    if ((run == kRunRunning && (state == kTaskRunning || state == kTaskWaiting)) ||
+        (run == kRunPaused && state == kTaskPaused)) {
+        controller_.StopTask(task);
+        RefreshList(-1);
+    }
+}
+
+void CVaultwrenDlg::OpenBackupFolder()
+{
+    if (const CBackupItem* task = SelectedTask())
+        OpenFolder(Handle(), task->Snapshot().Dest);
+}
+
+void CVaultwrenDlg::OpenHistoryFolder()
+{
+    const CBackupItem* task = SelectedTask();
+    if (!task)
+        return;
+    const TaskSnapshot snapshot = task->Snapshot();
+    if (!snapshot.History)
+        return;
+    std::wstring folder = snapshot.Dest;
+    if (folder.empty() || folder.back() != L'\\')
+        folder += L'\\';
+    OpenFolder(Handle(), folder + L"_历史文件");
+}
+
+void CVaultwrenDlg::ResetSelectedTask()
+{
+    CBackupItem* task = SelectedTask();
+    if (!task)
+        return;
+    if (!ResetTask(*task)) {
+        ShowMessage(Handle(), kResetRefusedText);
+        return;
+    }
+    RefreshList(-1);
+    ShowMessage(Handle(), kResetDoneText);
+}
+
+void CVaultwrenDlg::CleanSelectedHistory()
+{
+    CBackupItem* task = SelectedTask();
+    if (!task)
+        return;
+    if (task->state.load() != kTaskIdle || context_.runState.load() != kRunIdle) {
+        ShowMessage(Handle(), kBusyText);
+        return;
+    }
+    const std::wstring question = Format(
+        L"您确定要清理任务“%s”备份中的过期历史文件吗？\r\n此操作可能导致你失去备份的已删除文件！", task->Name.c_str());
+    if (ShowMessage(Handle(), question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+        return;
+    if (context_.runState.load() == kRunIdle && task == SelectedTask())
+        controller_.StartCleaning(task);
+}
+
+void CVaultwrenDlg::ShowMainWindow()
+{
+    if (startMinimised_) {
+        // From now on an ordinary application window, with its taskbar button.
+        const LONG_PTR style = ::GetWindowLongPtrW(Handle(), GWL_EXSTYLE);
+        ::SetWindowLongPtrW(Handle(), GWL_EXSTYLE, (style & ~WS_EX_TOOLWINDOW) | WS_EX_APPWINDOW);
+        ::ShowWindow(Handle(), SW_HIDE);
+    }
+    startMinimised_ = false;
+    ::ShowWindow(Handle(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(Handle());
+}
+
+void CVaultwrenDlg::PostExit()
+{
+    ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void CVaultwrenDlg::ShowTaskMenu(POINT inList)
+{
+    if (toolbar_.Visible())
+        UpdateCommandStates();
+    const CBackupItem* task = SelectedTask();
+    if (!task)
+        return;
+    const UniqueMenu menu(::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TASK_MENU)));
+    const HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (!popup)
+        return;
+    ::ClientToScreen(list_.Handle(), &inList);
+
+    ContextMenuInputs inputs{};
+    inputs.runState = context_.runState.load();
+    inputs.taskState = task->state.load();
+    inputs.cleaning = context_.cleaningRun.load() != 0;
+    inputs.isCurrent = context_.currentTask.load() == task;
+    inputs.selectionMark = SelectionMark();
+    inputs.taskCount = static_cast<int>(tasks_.size());
+    inputs.keepsHistory = task->Snapshot().History != 0;
+    for (const UINT command : DisabledContextCommands(inputs))
+        ::EnableMenuItem(popup, command, MF_BYCOMMAND | MF_GRAYED);
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN, inList.x, inList.y, 0, Handle(), nullptr);
+}
+
+void CVaultwrenDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
+{
+    if (iconId != kTrayIconId)
+        return;
+    if (mouseMessage == WM_LBUTTONDBLCLK)
+        ShowMainWindow();
+    else if (mouseMessage == WM_RBUTTONDOWN)
+        ShowTrayMenu();
+}
+
+void CVaultwrenDlg::ShowTrayMenu()
+{
+    const UniqueMenu menu(::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
+    const HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (!popup)
+        return;
+    // The item images at the size the menu draws its check marks, which follows the DPI.
+    const int size = ::GetSystemMetrics(SM_CXMENUCHECK);
+    std::vector<UniqueGdiObject> bitmaps;
+    const int32_t runState = context_.runState.load();
+    for (const TrayRunItem& item : kTrayRunItems) {
+        bitmaps.emplace_back(::LoadImageW(instance_, MAKEINTRESOURCEW(item.bitmapId), IMAGE_BITMAP, size, size, 0));
+        const auto bitmap = static_cast<HBITMAP>(bitmaps.back().get());
+        ::SetMenuItemBitmaps(popup, item.position, MF_BYPOSITION, bitmap, bitmap);
+        ::EnableMenuItem(popup, item.command,
+                         MF_BYCOMMAND | (TrayCommandEnabled(item.command, runState) ? MF_ENABLED : MF_GRAYED));
+    }
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    ::SetMenuDefaultItem(popup, ID_SHOW_WINDOW, FALSE);
+    // In front, or the menu would not close when the user clicks elsewhere.
+    ::SetForegroundWindow(Handle());
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, Handle(), nullptr);
+    ::PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
+}  // namespace vw
