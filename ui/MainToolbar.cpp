@@ -19,7 +19,7 @@ struct ToolbarResource {
     WORD count;
     // followed by `count` command ids, 0 for a separator
 };
-constexpr LPCWSTR kToolbarResourceType = MAKEINTRESOURCEW(241);
+constexpr WORD kToolbarResourceType = 241;  // RT_TOOLBAR
 
 struct ButtonLabel {
     UINT command;
@@ -34,7 +34,7 @@ constexpr ButtonLabel kLabels[] = {
 // The button ids of the toolbar resource, 0 for a separator; empty when it is missing.
 std::vector<WORD> ToolbarCommands(HINSTANCE instance, UINT id, SIZE& imageSize)
 {
-    const HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(id), kToolbarResourceType);
+    const HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kToolbarResourceType));
     const HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
     const auto* data = loaded ? static_cast<const ToolbarResource*>(::LockResource(loaded)) : nullptr;
     if (!data || ::SizeofResource(instance, found) < sizeof(ToolbarResource) + data->count * sizeof(WORD))

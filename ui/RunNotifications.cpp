@@ -1,5 +1,6 @@
 // The main window's side of a run: the worker notifications, the tray looks they bring, the task
 // list and the status panel rebuilt from the run's live values.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "engine/Notifications.h"

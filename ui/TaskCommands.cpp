@@ -1,9 +1,13 @@
 // The main window's commands on tasks, its menus and the tray icon's mouse events.
+#include <windows.h>
 #include <shellapi.h>
+
+#include <vector>
 
 #include "engine/RunContext.h"
 #include "resources/resource.h"
 #include "run/CommandRules.h"
+#include "task/AppSettings.h"
 #include "task/TaskReset.h"
 #include "ui/CVaultwrenDlg.h"
 #include "ui/TaskEditor.h"

@@ -315,8 +315,9 @@ TEST_F(MainWindow, ExitDuringABackupStopsTheBatchLeavesNoPartialFileAndRemovesTh
     EXPECT_FALSE(w->Running() && ::IsWindow(window));
     EXPECT_EQ(w->Result(), IDCANCEL);
     EXPECT_FALSE(vwtest::FileExists(DestOf(L"大") + L"\\big.bin"));
-    if (iconShown)
+    if (iconShown) {
         EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon went with the window";
+    }
 }
 
 }  // namespace
