@@ -47,6 +47,7 @@ vw_wine_up() {
     wineserver -w
   fi
   _vw_make_drives
+  _vw_own_desktop
   wineserver -p >/dev/null 2>&1 </dev/null || true   # fails harmlessly when one already runs
   wine cmd /c exit >/dev/null 2>&1 </dev/null   # brings the services up before anything is captured
 }
@@ -71,6 +72,19 @@ _vw_make_drives() {
   else
     echo "note: cannot mount a tmpfs here; the full-disk tests will be skipped" >&2
   fi
+}
+
+# Wine links the prefix user's desktop to the home folder of this machine's user. The program writes
+# its log file to the desktop: keep that inside the build tree.
+_vw_own_desktop() {
+  local desktop
+  for desktop in "$WINEPREFIX"/drive_c/users/*/Desktop; do
+    case "$desktop" in */Public/Desktop) continue ;; esac
+    if [ -L "$desktop" ]; then
+      rm -f "$desktop"
+      mkdir -p "$desktop"
+    fi
+  done
 }
 
 _vw_unmount_full() {

@@ -1,0 +1,292 @@
+// The real Vaultwren.exe in processes of its own: one instance per user, the log switch, and the
+// window driven from this process by command ids and standard control messages, as a user's
+// script would drive it.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/resource.h"
+#include "support/RemoteControls.h"
+#include "support/TestDrives.h"
+#include "task/AppSettings.h"
+#include "task/CBackupItemList.h"
+#include "win/Format.h"
+#include "win/ProfileStore.h"
+#include "win/UniqueHandle.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::wstring ProgramPath()
+{
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.resize(path.rfind(L'\\'));
+    path.resize(path.rfind(L'\\'));
+    return path + L"\\gui\\Vaultwren.exe";
+}
+
+template <typename Predicate>
+bool WaitFor(Predicate done, std::chrono::milliseconds limit = 30s)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// The main windows (class "CVaultwren") of one process, or of every process for id 0.
+std::vector<HWND> MainWindows(DWORD processId = 0)
+{
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> found;
+    } search{processId, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (std::wstring(name) == L"CVaultwren" && (s.processId == 0 || owner == s.processId))
+                s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class Program {
+public:
+    explicit Program(const std::wstring& arguments)
+    {
+        std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process)) {
+            process_.reset(process.hProcess);
+            ::CloseHandle(process.hThread);
+            id_ = process.dwProcessId;
+        }
+    }
+    ~Program()
+    {
+        if (process_ && !Ended(0ms)) {
+            if (HWND w = Window())
+                ::PostMessageW(w, WM_COMMAND, ID_EXIT, 0);
+            if (!Ended(20s))
+                ::TerminateProcess(process_.get(), 1);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool Started() const { return process_.valid(); }
+    // The main window once it is through its initialisation (its title is set there).
+    HWND Window(std::chrono::milliseconds limit = 30s) const
+    {
+        HWND window = nullptr;
+        WaitFor(
+            [&] {
+                const auto windows = MainWindows(id_);
+                window = windows.empty() ? nullptr : windows.front();
+                return window && vwtest::WindowText(window).rfind(L"Vaultwren v", 0) == 0;
+            },
+            limit);
+        return window;
+    }
+    bool Ended(std::chrono::milliseconds limit) const
+    {
+        return ::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+    }
+    DWORD ExitCode() const
+    {
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
+    // The tray menu's exit command; true when the process ended.
+    bool Exit() const
+    {
+        const HWND window = Window(5s);
+        if (window)
+            ::PostMessageW(window, WM_COMMAND, ID_EXIT, 0);
+        return Ended(30s);
+    }
+
+private:
+    vw::UniqueHandle process_;
+    DWORD id_ = 0;
+};
+
+// The program's own profile (in this test prefix); emptied before and after each test.
+class ProgramProfile : public ::testing::Test {
+protected:
+    void SetUp() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, vw::kProgramProfileKey); }
+    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, vw::kProgramProfileKey); }
+};
+
+using SingleInstance = ProgramProfile;
+
+TEST_F(SingleInstance, ASecondStartEndsAtOnceAndBringsTheFirstWindowForward)
+{
+    Program first(L"");
+    ASSERT_TRUE(first.Started());
+    const HWND window = first.Window();
+    ASSERT_NE(window, nullptr);
+    ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box: hidden in the tray
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(window); }));
+
+    Program second(L"");
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.Ended(20s));
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
+    EXPECT_EQ(MainWindows().size(), 1u);
+    EXPECT_TRUE(first.Exit());
+}
+
+// The lines the program writes, in its own log format, read back as GBK bytes.
+class LogSwitch : public ProgramProfile {
+protected:
+    void SetUp() override
+    {
+        ProgramProfile::SetUp();
+        wchar_t desktop[MAX_PATH] = {};
+        ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop)));
+        SYSTEMTIME now{};
+        ::GetLocalTime(&now);
+        logFile_ = vw::Format(L"%s\\VaultwrenLog%04d%02d%02d.txt", desktop, now.wYear, now.wMonth, now.wDay);
+        ::DeleteFileW(logFile_.c_str());
+    }
+    void TearDown() override
+    {
+        ::DeleteFileW(logFile_.c_str());
+        ProgramProfile::TearDown();
+    }
+
+    // Starts, waits for the window, exits; the log's content (empty when there is no file).
+    std::string RunOnce(const std::wstring& arguments, bool& wasVisible)
+    {
+        Program program(arguments);
+        EXPECT_TRUE(program.Started());
+        const HWND window = program.Window();
+        EXPECT_NE(window, nullptr);
+        std::this_thread::sleep_for(500ms);  // the dialog shows itself once its queue runs empty
+        wasVisible = window && ::IsWindowVisible(window);
+        EXPECT_TRUE(program.Exit());
+        return vwtest::FileExists(logFile_) ? vwtest::ReadFileBytes(logFile_) : std::string("<no file>");
+    }
+
+    static std::string Gbk(const std::wstring& text)
+    {
+        const int size = ::WideCharToMultiByte(936, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<size_t>(size), '\0');
+        ::WideCharToMultiByte(936, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+        bytes.resize(static_cast<size_t>(size) - 1);
+        return bytes;
+    }
+
+    std::wstring logFile_;
+};
+
+TEST_F(LogSwitch, TheSwitchWritesTheProgramsLinesInGbkWithoutItNone)
+{
+    struct Case {
+        std::wstring arguments;
+        std::vector<std::wstring> lines;  // in this order, each "<source>() <text>"
+        bool visible;
+    };
+    const std::vector<Case> cases = {
+        {L"/Log",
+         {L"CVaultwrenApp::InitInstance() Vaultwren准备正常启动", L"CVaultwrenDlg::InitTrayIcon() Vaultwren初始化托盘图标",
+          L"CVaultwrenDlg::OnInitDialog() Vaultwren完成窗口初始化", L"CVaultwrenDlg::OnCancel() Vaultwren消除托盘图标",
+          L"CVaultwrenApp::InitInstance() Vaultwren正常退出"},
+         true},
+        {L"-Min - Log",
+         {L"CVaultwrenApp::InitInstance() Vaultwren准备最小化启动", L"CVaultwrenDlg::InitTrayIcon() Vaultwren初始化托盘图标",
+          L"CVaultwrenDlg::OnInitDialog() Vaultwren需要最小化启动", L"CVaultwrenDlg::OnInitDialog() Vaultwren完成窗口初始化",
+          L"CVaultwrenApp::InitInstance() Vaultwren正常退出"},
+         false},
+        {L"/log /min", {}, true},
+        {L"", {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(vw::WideToUtf8(c.arguments));
+        ::DeleteFileW(logFile_.c_str());
+        bool visible = false;
+        const std::string log = RunOnce(c.arguments, visible);
+        EXPECT_EQ(visible, c.visible);
+        if (c.lines.empty()) {
+            EXPECT_EQ(log, "<no file>");
+            continue;
+        }
+        size_t at = 0;
+        for (const std::wstring& line : c.lines) {
+            const size_t found = log.find(" " + Gbk(line) + "\r\n", at);
+            ASSERT_NE(found, std::string::npos) << vw::WideToUtf8(line);
+            // Each line starts with its local time "YYYY-MM-DD HH:MM:SS".
+            const size_t start = log.rfind("\r\n", found);
+            const size_t lineStart = start == std::string::npos ? 0 : start + 2;
+            EXPECT_EQ(found - lineStart, 19u);
+            at = found + 1;
+        }
+    }
+}
+
+TEST_F(ProgramProfile, AnotherProcessStartsABackupAndReadsTheRowsAndThePanel)
+{
+    vwtest::ScratchFolder source(vwtest::kDiskM, L"exe");
+    vwtest::ScratchFolder dest(vwtest::kDiskN, L"exe");
+    for (int i = 0; i < 4; ++i)
+        vwtest::WriteFileBytes(source / vw::Format(L"f%d.txt", i), "data");
+    {
+        vw::ProfileStore profile(vw::kProgramProfileKey);
+        vw::AppSettings settings;
+        vw::CBackupItemList stored(profile, settings);
+        stored.LoadAll();
+        vw::CBackupItem* task = stored.AddNew();
+        ASSERT_NE(task, nullptr);
+        task->Name = L"远程";
+        task->Source = source.path().substr(0, source.path().size() - 1);
+        task->Dest = dest.path() + L"备份";
+        task->Start = 0;
+        ASSERT_TRUE(task->Save());
+    }
+
+    Program program(L"");
+    const HWND window = program.Window();
+    ASSERT_NE(window, nullptr);
+    const HWND list = ::GetDlgItem(window, IDC_TASK_LIST);
+    vwtest::Rows rows = vwtest::ListViewRows(list);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], L"远程");
+
+    ::PostMessageW(window, WM_COMMAND, ID_START, 0);
+    const HWND panel = ::GetDlgItem(window, IDC_STATUS_PANEL);
+    ASSERT_TRUE(WaitFor([&] { return vwtest::WindowText(panel).find(L"备份任务完成！") != std::wstring::npos; }))
+        << vw::WideToUtf8(vwtest::WindowText(panel));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(vwtest::FileExists(dest.path() + vw::Format(L"备份\\f%d.txt", i)));
+    rows = vwtest::ListViewRows(list);
+    EXPECT_EQ(rows.at(0).at(6).size(), 19u);
+    EXPECT_EQ(vwtest::WindowText(::GetDlgItem(window, IDC_STATUS_GROUP)), L"系统状态：空闲中");
+    EXPECT_TRUE(program.Exit());
+    EXPECT_EQ(program.ExitCode(), 0u);
+    vwtest::RemoveTree(dest.path() + L"备份");
+}
+
+}  // namespace
