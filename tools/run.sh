@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Builds Vaultwren and shows its main job under Wine: a demo folder is backed up by the console
-# runner, with every status line printed. Each run changes one demo file, so the next run shows
-# an update and the previous version in the history folder "_历史文件".
+# Builds Vaultwren and starts it under Wine with a demo task that backs up the demo folder
+# M:\VaultwrenDemo to N:\VaultwrenDemo备份. Each start changes one demo file, so the next backup
+# shows an update and the previous version in the history folder "_历史文件".
+#   tools/run.sh             the program's window: on this machine's display; with no display, on a
+#                            virtual one, where the demo task is backed up and a screenshot is saved
+#   tools/run.sh --console   the console runner backs the demo folder up, printing every status line
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+mode=window
+case "${1:-}" in
+  --console) mode=console ;;
+  "") ;;
+  *) echo "usage: tools/run.sh [--console]" >&2; exit 2 ;;
+esac
 
+had_display=${DISPLAY:-}
 tools/install-deps.sh
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target VaultwrenCmd
+cmake --build --preset mingw --target VaultwrenCmd Vaultwren uiprobe
 
 source tools/wine-env.sh
 trap vw_wine_down EXIT
@@ -24,9 +34,38 @@ runner() { tools/wine-exec.sh build/mingw/cmd/VaultwrenCmd.exe "$@"; }
 if runner list | grep -q "没有备份任务"; then
   runner add --name 演示 --source 'M:\VaultwrenDemo' --dest 'N:\VaultwrenDemo备份'
 fi
-echo "--- 任务列表"
-runner list
-echo "--- 备份"
-runner run --all
-echo "--- 目标文件夹 N:\\VaultwrenDemo备份 ($VW_TEST_DRIVES/n/VaultwrenDemo备份)"
-find "$VW_TEST_DRIVES/n/VaultwrenDemo备份" -type f | sed "s|$VW_TEST_DRIVES/n/||" | sort
+show_destination() {
+  echo "--- 目标文件夹 N:\\VaultwrenDemo备份 ($VW_TEST_DRIVES/n/VaultwrenDemo备份)"
+  find "$VW_TEST_DRIVES/n/VaultwrenDemo备份" -type f 2>/dev/null | sed "s|$VW_TEST_DRIVES/n/||" | sort
+}
+
+if [ $mode = console ]; then
+  echo "--- 任务列表"
+  runner list
+  echo "--- 备份"
+  runner run --all
+  show_destination
+  exit 0
+fi
+
+if [ -n "$had_display" ]; then
+  echo "Vaultwren runs on display $had_display. The close box hides it in the tray; starting"
+  echo "tools/run.sh again brings it back. Exit with the tray menu's 退出, or Ctrl+C here."
+  tools/wine-exec.sh build/mingw/gui/Vaultwren.exe
+  show_destination
+  exit 0
+fi
+
+# No display here: the window runs on a virtual one, backs the demo task up, and is photographed.
+probe() { tools/wine-exec.sh build/mingw/tests/uiprobe.exe "$@" 2>/dev/null | tr -d '\r'; }
+tools/wine-exec.sh build/mingw/gui/Vaultwren.exe >/dev/null 2>&1 &
+read -r x y w h <<<"$(probe wait-window 60)"
+probe command 32795                                 # 启动
+probe wait-text 1024 '备份任务完成' 120 >/dev/null || echo "run.sh: the backup did not finish in time" >&2
+mkdir -p build/mingw/screenshots
+shot=build/mingw/screenshots/run.png
+import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
+echo "--- 状态"
+probe exit 60 || true
+show_destination
+echo "Screenshot of the window after the backup: $shot"

@@ -105,6 +105,18 @@ int ListViewSelectionMark(HWND list)
     return static_cast<int>(::SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0));
 }
 
+RECT ListViewRowRect(HWND list, int row)
+{
+    WindowProcessMemory memory(list, sizeof(RECT));
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    memory.Write(0, &bounds, sizeof(bounds));
+    if (!::SendMessageW(list, LVM_GETITEMRECT, row, memory.at()))
+        return RECT{};
+    memory.Read(0, &bounds, sizeof(bounds));
+    return bounds;
+}
+
 void ListViewSelect(HWND list, int row)
 {
     WindowProcessMemory memory(list, sizeof(LVITEMW));

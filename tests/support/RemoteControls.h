@@ -15,6 +15,8 @@ using Rows = std::vector<std::vector<std::wstring>>;
 Rows ListViewRows(HWND list);
 std::vector<std::wstring> ListViewHeadings(HWND list);
 int ListViewSelectionMark(HWND list);
+// The row's bounds in the list's client coordinates (empty when there is no such row).
+RECT ListViewRowRect(HWND list, int row);
 // Selects and focuses the row and makes it the selection mark, as a click would.
 void ListViewSelect(HWND list, int row);
 
