@@ -65,7 +65,6 @@ probe wait-text 1024 '备份任务完成' 120 >/dev/null || echo "run.sh: the ba
 mkdir -p build/mingw/screenshots
 shot=build/mingw/screenshots/run.png
 import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
-echo "--- 状态"
 probe exit 60 || true
 show_destination
 echo "Screenshot of the window after the backup: $shot"

@@ -12,3 +12,4 @@ source tools/wine-env.sh
 trap vw_wine_down EXIT
 vw_wine_up build/mingw --fresh
 ctest --preset mingw "$@"
+tools/screenshots.sh build/mingw
