@@ -6,6 +6,7 @@
 #include "engine/Notifications.h"
 #include "resources/resource.h"
 #include "run/LogWriter.h"
+#include "run/SleepCatchUp.h"
 #include "run/TrayLook.h"
 #include "ui/Dpi.h"
 #include "win/Format.h"
@@ -320,6 +321,12 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         return HideAtMinimisedStart();
     case WM_SIZE:
         LayOut();
+        return false;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC) {
+            CatchUpAfterSleep(controller_, tasks_, DateTime::Now());
+            RefreshList(-1);
+        }
         return false;
     case WM_TASK_MENU_MSG:
         ShowTaskMenu(*reinterpret_cast<const POINT*>(lParam));

@@ -1,0 +1,30 @@
+#include "run/SleepCatchUp.h"
+
+#include "run/RunController.h"
+#include "task/CBackupItem.h"
+#include "task/CBackupItemList.h"
+
+namespace vw {
+
+std::vector<CBackupItem*> TasksDueAt(const CBackupItemList& tasks, const DateTime& now)
+{
+    std::vector<CBackupItem*> due;
+    for (const auto& task : tasks) {
+        const DateTime next = task->Snapshot().NextTime;
+        if (next.IsValid() && !next.IsNever() && !(now < next))
+            due.push_back(task.get());
+    }
+    return due;
+}
+
+void CatchUpAfterSleep(RunController& controller, const CBackupItemList& tasks, const DateTime& now)
+{
+    // Decided before the schedules move on: re-arming gives every task a next time after `now`.
+    const std::vector<CBackupItem*> due = TasksDueAt(tasks, now);
+    controller.RescheduleAll(false);
+    // Each queued task asks for the start itself: with nothing queued no batch begins or ends.
+    for (CBackupItem* task : due)
+        controller.Enqueue(task, true, false);
+}
+
+}  // namespace vw
