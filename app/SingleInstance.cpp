@@ -36,6 +36,9 @@ void BringWindowForward(HWND window)
         placement.showCmd = SW_SHOWNORMAL;
         ::SetWindowPlacement(window, &placement);
     }
+    // Wine applies a placement's show command only to windows of the calling process: show it as
+    // well (asynchronously, so a busy first instance never holds this one up).
+    ::ShowWindowAsync(window, SW_SHOWNORMAL);
     // Topmost and back at once: in front of the others without staying above them.
     constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE;
     ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, keep);

@@ -282,12 +282,14 @@ void CVaultwrenDlg::ShowTrayMenu()
     const HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
     if (!popup)
         return;
-    // The item images at the size the menu draws its check marks, which follows the DPI.
+    // The item images at the size the menu draws its check marks, which follows the DPI; their grey
+    // background takes the menu's colour.
     const int size = ::GetSystemMetrics(SM_CXMENUCHECK);
     std::vector<UniqueGdiObject> bitmaps;
     const int32_t runState = context_.runState.load();
     for (const TrayRunItem& item : kTrayRunItems) {
-        bitmaps.emplace_back(::LoadImageW(instance_, MAKEINTRESOURCEW(item.bitmapId), IMAGE_BITMAP, size, size, 0));
+        bitmaps.emplace_back(::LoadImageW(instance_, MAKEINTRESOURCEW(item.bitmapId), IMAGE_BITMAP, size, size,
+                                           LR_LOADMAP3DCOLORS));
         const auto bitmap = static_cast<HBITMAP>(bitmaps.back().get());
         ::SetMenuItemBitmaps(popup, item.position, MF_BYPOSITION, bitmap, bitmap);
         ::EnableMenuItem(popup, item.command,

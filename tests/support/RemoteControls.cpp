@@ -124,8 +124,9 @@ void ListViewSelect(HWND list, int row)
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
     memory.Write(0, &state, sizeof(state));
-    ::SendMessageW(list, LVM_SETITEMSTATE, row, memory.at());
+    // The mark first: the window looks at it when the list reports the new selection.
     ::SendMessageW(list, LVM_SETSELECTIONMARK, 0, row);
+    ::SendMessageW(list, LVM_SETITEMSTATE, row, memory.at());
 }
 
 std::wstring WindowText(HWND window)

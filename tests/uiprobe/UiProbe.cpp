@@ -3,6 +3,7 @@
 // opens the tray menu, waits for texts and menus. Prints window rectangles as "X Y W H".
 //   uiprobe wait-window [seconds]         the main window, through its initialisation and shown
 //   uiprobe command ID                    a command by id (posted)
+//   uiprobe close-box | visible           the close box; exit code 0 when the window is visible
 //   uiprobe wait-text CONTROL TEXT [s]    until the control's text contains TEXT
 //   uiprobe select ROW | rclick-row ROW   a row of the task list
 //   uiprobe tray-menu                     the tray icon's right click, with the cursor near the window
@@ -85,6 +86,12 @@ int wmain(int argc, wchar_t** argv)
     const HWND window = MainWindow();
     if (!window)
         return 1;
+    if (verb == L"visible")
+        return ::IsWindowVisible(window) ? 0 : 1;
+    if (verb == L"close-box") {
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
+    }
     if (verb == L"command" && argc > 2) {
         ::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
         return 0;
