@@ -11,6 +11,9 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 constexpr int kCellMargin = 5;
+// Where the mouse is when it is over no row.
+constexpr int kBelowRows = -1;
+constexpr int kOverHeader = -2;
 
 }  // namespace
 
@@ -89,14 +92,21 @@ void CKoListCtrl::OnMouseMove(LPARAM position)
     LVHITTESTINFO hit{};
     hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     ::SendMessageW(list_, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.iItem == -1) {
+        // Over no row: the list may still name the column under the point, so tell the rows area
+        // (the hint) from the header (no text) by the point itself.
+        RECT header{};
+        ::GetWindowRect(reinterpret_cast<HWND>(::SendMessageW(list_, LVM_GETHEADER, 0, 0)), &header);
+        hit.iSubItem = hit.pt.y >= header.bottom - header.top ? kBelowRows : kOverHeader;
+    }
     if (hit.iItem == lastRow_ && hit.iSubItem == lastColumn_)
         return;
     lastRow_ = hit.iItem;
     lastColumn_ = hit.iSubItem;
 
-    if (hit.iItem != -1 && hit.iSubItem != -1)
+    if (hit.iItem != -1 && hit.iSubItem >= 0)
         tipText_ = CellText(hit.iItem, hit.iSubItem);
-    else if (hit.iItem == -1 && hit.iSubItem == -1)
+    else if (hit.iSubItem == kBelowRows)
         tipText_ = hint_;
     else
         tipText_.clear();

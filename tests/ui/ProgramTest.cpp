@@ -236,7 +236,9 @@ TEST_F(LogSwitch, TheSwitchWritesTheProgramsLinesInGbkWithoutItNone)
         }
         size_t at = 0;
         for (const std::wstring& line : c.lines) {
-            const size_t found = log.find(" " + Gbk(line) + "\r\n", at);
+            std::string needle(1, ' ');
+            needle.append(Gbk(line)).append("\r\n");
+            const size_t found = log.find(needle, at);
             ASSERT_NE(found, std::string::npos) << vw::WideToUtf8(line);
             // Each line starts with its local time "YYYY-MM-DD HH:MM:SS".
             const size_t start = log.rfind("\r\n", found);
