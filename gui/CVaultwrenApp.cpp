@@ -29,9 +29,9 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
     LogWriter log(switches.log);
     if (switches.minimised) {
         startMinimised = true;
-        log.WriteLogLine("CVaultwrenApp::InitInstance", L"Vaultwren准备最小化启动");
+        log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren准备最小化启动");
     } else {
-        log.WriteLogLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动");
+        log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren准备正常启动");
     }
 
     INT_PTR result = -1;
@@ -40,7 +40,7 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
         result = window.Run();
     }
     if (result == IDOK || result == IDCANCEL)
-        log.WriteLogLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出");
+        log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出");
     instanceMutex_.reset();
     return 0;
 }

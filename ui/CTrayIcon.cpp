@@ -54,12 +54,12 @@ bool CTrayIcon::SetLook(HICON icon, const std::wstring& tooltip)
     return ok_;
 }
 
-void CTrayIcon::ShowBalloon(const std::wstring& text, const std::wstring& title, BalloonIcon icon)
+void CTrayIcon::ShowBalloon(const std::wstring& text, const std::wstring& title, DWORD iconKind)
 {
     if (!Shown())
         return;
     NOTIFYICONDATAW record = Record(NIF_INFO);
-    record.dwInfoFlags = static_cast<DWORD>(icon);
+    record.dwInfoFlags = iconKind;
     record.uTimeout = 0;
     CopyText(record.szInfoTitle, title);
     CopyText(record.szInfo, text);

@@ -15,8 +15,6 @@ inline constexpr UINT kTrayIconId = 128;
 inline constexpr UINT_PTR kBalloonTimerId = 999;
 inline constexpr UINT kBalloonTimeoutMs = 10000;
 
-enum class BalloonIcon : DWORD { None = NIIF_NONE, Information = NIIF_INFO, Warning = NIIF_WARNING };
-
 class CTrayIcon {
 public:
     CTrayIcon() = default;
@@ -29,8 +27,9 @@ public:
     bool Create(HWND owner, HICON icon, const std::wstring& tooltip);
     // Icon and tooltip; a balloon on show stays as it is.
     bool SetLook(HICON icon, const std::wstring& tooltip);
-    // Replaces any balloon on show and (re)arms the owner's 10-second balloon timer.
-    void ShowBalloon(const std::wstring& text, const std::wstring& title, BalloonIcon icon);
+    // Replaces any balloon on show and (re)arms the owner's 10-second balloon timer; `iconKind`
+    // is the record's NIIF_NONE, NIIF_INFO or NIIF_WARNING.
+    void ShowBalloon(const std::wstring& text, const std::wstring& title, DWORD iconKind);
     void ClearBalloon();
     // A second delete does nothing.
     void Delete();

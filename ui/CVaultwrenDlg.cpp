@@ -6,6 +6,7 @@
 #include "engine/Notifications.h"
 #include "resources/resource.h"
 #include "run/LogWriter.h"
+#include "run/RunView.h"
 #include "run/SleepCatchUp.h"
 #include "run/TrayLook.h"
 #include "ui/Dpi.h"
@@ -71,9 +72,9 @@ INT_PTR CVaultwrenDlg::Run()
     return DoModal(instance_, IDD_VAULTWREN_DIALOG, nullptr);
 }
 
-void CVaultwrenDlg::Log(const char* source, const wchar_t* text) const
+void CVaultwrenDlg::Log(std::string_view source, std::wstring_view text) const
 {
-    log_.WriteLogLine(source, text);
+    log_.WriteLine(source, text);
 }
 
 bool CVaultwrenDlg::OnInit()
@@ -179,8 +180,7 @@ void CVaultwrenDlg::FitListHeight()
 
 void CVaultwrenDlg::InitTrayIcon()
 {
-    const TrayLook look = TrayLookFor(kRunIdle, nullptr, false);
-    tray_.Create(Handle(), trayIdleIcon_.get(), look.tooltip);
+    tray_.Create(Handle(), trayIdleIcon_.get(), TrayLookFor(kRunIdle, nullptr, false).tooltip);
     Log("CVaultwrenDlg::InitTrayIcon", L"Vaultwren初始化托盘图标");
 }
 
@@ -286,7 +286,8 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     if (message == taskbarCreated && taskbarCreated != 0) {
         // A new taskbar knows no icons: add ours again, in the look the run has now.
         InitTrayIcon();
-        SetTrayLook(context_.runState.load(), nullptr);
+        const RunView view = ReadRunView(controller_, context_);
+        ShowTrayLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.cleaning));
         return true;
     }
     switch (message) {

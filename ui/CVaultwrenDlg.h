@@ -10,8 +10,10 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "engine/RunContext.h"
+#include "run/TrayLook.h"
 #include "run/RunController.h"
 #include "task/CBackupItemList.h"
 #include "ui/CKoListCtrl.h"
@@ -86,12 +88,7 @@ private:
 
     // Run notifications, status panel and list (RunNotifications.cpp).
     void OnRunNotification(UINT message, WPARAM wParam);
-    void OnDiskSpaceLow(wchar_t driveLetter);
-    void OnBatchFinished(bool stopped);
-    void OnTaskStarted();
-    void OnTaskEnded(WPARAM how);
-    void OnPauseChanged(WPARAM what);
-    void SetTrayLook(int runState, const char* source);
+    void ShowTrayLook(const TrayLook& look);
     void RefreshList(int select);
     void RefreshStatusPanel();
     void UpdateCommandStates();
@@ -100,7 +97,7 @@ private:
     int SelectionMark() const;
     // The task at a valid selection mark, else null.
     CBackupItem* SelectedTask() const;
-    void Log(const char* source, const wchar_t* text) const;
+    void Log(std::string_view source, std::wstring_view text) const;
 
     HINSTANCE instance_;
     ProfileStore& profile_;

@@ -7,6 +7,8 @@
 #include "engine/RunContext.h"
 #include "resources/resource.h"
 #include "run/CommandRules.h"
+#include "run/NotificationReaction.h"
+#include "run/RunView.h"
 #include "run/StatusPanel.h"
 #include "run/TrayLook.h"
 #include "task/TaskCells.h"
@@ -16,94 +18,30 @@ namespace vw {
 
 void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
 {
-    switch (message) {
-    case WM_DISK_SPACE_LOW_MSG:
-        OnDiskSpaceLow(static_cast<wchar_t>(wParam & 0xFFFF));
-        break;
-    case WM_BACKUP_BEGIN_MSG:
+    // Decided from the run as it stands now: the controller's part may close the batch and reset
+    // the counters the balloon reports.
+    const NotificationReaction reaction = ReactionTo(message, wParam, ReadRunView(controller_, context_));
+    if (reaction.refresh == ListRefresh::BeforeController)
         RefreshList(-1);
+    controller_.HandleMessage(message, wParam);
+    if (reaction.clearBalloon) {
         ::KillTimer(Handle(), kBalloonTimerId);
         tray_.ClearBalloon();
-        break;
-    case WM_BACKUP_FINISH_MSG:
-        OnBatchFinished(wParam != 0);
-        break;
-    case WM_BACKUP_THREAD_START_MSG:
-        OnTaskStarted();
-        break;
-    case WM_BACKUP_THREAD_END_MSG:
-        OnTaskEnded(wParam);
-        break;
-    case WM_BACKUP_THREAD_PAUSE_MSG:
-        OnPauseChanged(wParam);
-        break;
-    default:
-        break;
     }
+    if (reaction.balloon)
+        tray_.ShowBalloon(reaction.balloon->text, reaction.balloon->title, reaction.balloon->icon);
+    if (reaction.look) {
+        ShowTrayLook(*reaction.look);
+        Log(reaction.logSource, kTrayChangedLogText);
+    }
+    if (reaction.refresh == ListRefresh::AfterController)
+        RefreshList(-1);
     UpdateCommandStates();
 }
 
-void CVaultwrenDlg::OnDiskSpaceLow(wchar_t driveLetter)
+void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)
 {
-    ::KillTimer(Handle(), kBalloonTimerId);
-    tray_.ClearBalloon();
-    const Balloon balloon = DiskSpaceLowBalloon(driveLetter);
-    tray_.ShowBalloon(balloon.text, balloon.title, static_cast<BalloonIcon>(balloon.icon));
-    controller_.HandleMessage(WM_DISK_SPACE_LOW_MSG, driveLetter);
-}
-
-void CVaultwrenDlg::OnBatchFinished(bool stopped)
-{
-    // The controller's end of the batch clears the counters and the cleaning flag: read them first.
-    const bool cleaning = context_.cleaningRun.load() != 0;
-    const std::optional<Balloon> balloon = BatchEndBalloon(
-        stopped, cleaning, context_.tasksDone.load(), context_.filesCopied.load(), context_.filesFailed.load());
-    controller_.HandleMessage(WM_BACKUP_FINISH_MSG, stopped ? 1 : 0);
-    RefreshList(-1);
-    // A batch that began after this message was posted is still on: the message is not its end.
-    if (context_.batchActive.load() != 0)
-        return;
-    ::KillTimer(Handle(), kBalloonTimerId);
-    tray_.ClearBalloon();
-    if (balloon)
-        tray_.ShowBalloon(balloon->text, balloon->title, static_cast<BalloonIcon>(balloon->icon));
-    SetTrayLook(kRunIdle, "CVaultwrenDlg::OnBackupFinishMsg");
-}
-
-void CVaultwrenDlg::OnTaskStarted()
-{
-    controller_.HandleMessage(WM_BACKUP_THREAD_START_MSG, 0);
-    SetTrayLook(kRunRunning, "CVaultwrenDlg::OnBackupThreadStartMsg");
-    RefreshList(-1);
-}
-
-void CVaultwrenDlg::OnTaskEnded(WPARAM how)
-{
-    controller_.HandleMessage(WM_BACKUP_THREAD_END_MSG, how);
-    if (how != 0)
-        SetTrayLook(kRunIdle, "CVaultwrenDlg::OnBackupThreadEndMsg");
-    RefreshList(-1);
-}
-
-void CVaultwrenDlg::OnPauseChanged(WPARAM what)
-{
-    controller_.HandleMessage(WM_BACKUP_THREAD_PAUSE_MSG, what);
-    const int32_t runState = context_.runState.load();
-    if (what == 1 && runState == kRunPaused)
-        SetTrayLook(kRunPaused, "CVaultwrenDlg::OnBackupThreadPauseMsg");
-    else if (what == 2 && runState == kRunRunning)
-        SetTrayLook(kRunRunning, "CVaultwrenDlg::OnBackupThreadPauseMsg");
-    RefreshList(-1);
-}
-
-void CVaultwrenDlg::SetTrayLook(int runState, const char* source)
-{
-    const CBackupItem* current = context_.currentTask.load();
-    const std::wstring name = current ? current->Snapshot().Name : std::wstring();
-    const TrayLook look = TrayLookFor(runState, current ? &name : nullptr, context_.cleaningRun.load() != 0);
     tray_.SetLook(look.iconId == IDI_TRAY_RUNNING ? trayRunningIcon_.get() : trayIdleIcon_.get(), look.tooltip);
-    if (source)
-        Log(source, L"Vaultwren修改托盘信息");
 }
 
 void CVaultwrenDlg::RefreshList(int select)
@@ -151,13 +89,14 @@ void CVaultwrenDlg::RefreshList(int select)
 
 void CVaultwrenDlg::RefreshStatusPanel()
 {
-    const StatusView view = ReadStatusView(context_);
-    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view).c_str());
+    const RunView view = ReadRunView(controller_, context_);
+    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view.runState, view.cleaning).c_str());
+    const std::wstring text = StatusPanelText(view, DateTime::Now());
     const HWND panel = Item(IDC_STATUS_PANEL);
-    ::SetWindowTextW(panel, StatusPanelText(view).c_str());
+    ::SetWindowTextW(panel, text.c_str());
     const int lines = static_cast<int>(::SendMessageW(panel, EM_GETLINECOUNT, 0, 0));
     ::SendMessageW(panel, EM_LINESCROLL, 0, lines);
-    if (const int beyond = HistoryLinesBeyondLimit(lines); beyond > 0)
+    if (const int beyond = StatusLinesToTrim(text); beyond > 0)
         context_.TrimStatusHistory(beyond);
 }
 
