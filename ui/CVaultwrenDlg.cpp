@@ -113,6 +113,8 @@ bool CVaultwrenDlg::OnInit()
     toolbar_.Place();
     SetUpList();
 
+    RememberLayout();
+
     controller_.ResetRun(Handle());
     if (tasks_.LoadAll()) {
         controller_.RescheduleAll(true);
@@ -323,6 +325,10 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     case WM_SIZE:
         LayOut();
         return false;
+    case WM_GETMINMAXINFO:
+        if (minimumSize_.cx > 0)
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
+        return false;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC) {
             CatchUpAfterSleep(controller_, tasks_, DateTime::Now());
@@ -415,9 +421,41 @@ void CVaultwrenDlg::PaintIconic()
     ::EndPaint(Handle(), &paint);
 }
 
+void CVaultwrenDlg::RememberLayout()
+{
+    ::GetClientRect(Handle(), &initialClient_);
+    RECT window{};
+    ::GetWindowRect(Handle(), &window);
+    minimumSize_ = {window.right - window.left, window.bottom - window.top};
+    for (Anchored& control : anchored_) {
+        ::GetWindowRect(Item(control.id), &control.initial);
+        ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&control.initial), 2);
+    }
+}
+
 void CVaultwrenDlg::LayOut()
 {
     toolbar_.Place();
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    if (::IsIconic(Handle()) || initialClient_.right == 0 || client.right == 0)
+        return;
+    // The list takes what the window grows by, the status panel keeps to the bottom edge.
+    const int dx = client.right - initialClient_.right;
+    const int dy = client.bottom - initialClient_.bottom;
+    for (const Anchored& control : anchored_) {
+        RECT r = control.initial;
+        r.right += dx;
+        if (control.id == IDC_TASK_LIST) {
+            r.bottom += dy;
+        } else if (control.id != IDC_TASK_LIST_LABEL) {
+            r.top += dy;
+            r.bottom += dy;
+        }
+        ::SetWindowPos(Item(control.id), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void CVaultwrenDlg::ExitSequence()

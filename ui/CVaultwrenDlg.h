@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "engine/RunContext.h"
+#include "resources/resource.h"
 #include "run/TrayLook.h"
 #include "run/RunController.h"
 #include "task/CBackupItemList.h"
@@ -54,6 +55,7 @@ private:
     void SetUpList();
     void FitListHeight();
     void InitTrayIcon();
+    void RememberLayout();
     void LayOut();
     HBRUSH OnCtlColor(HDC dc, HWND control);
     bool OnSysCommand(WPARAM command);
@@ -121,6 +123,15 @@ private:
     bool closeToTray_ = false;
     bool firstRepaint_ = true;
     int rowHeight_ = 0;
+
+    // The controls that follow the window's size, with their place in the template's layout.
+    struct Anchored {
+        int id;
+        RECT initial;
+    };
+    Anchored anchored_[4] = {{IDC_TASK_LIST, {}}, {IDC_TASK_LIST_LABEL, {}}, {IDC_STATUS_GROUP, {}}, {IDC_STATUS_PANEL, {}}};
+    RECT initialClient_{};
+    SIZE minimumSize_{};
 };
 
 }  // namespace vw

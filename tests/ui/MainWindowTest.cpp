@@ -321,3 +321,39 @@ TEST_F(MainWindow, ExitDuringABackupStopsTheBatchLeavesNoPartialFileAndRemovesTh
 }
 
 }  // namespace
+
+namespace {
+
+RECT ClientRectOf(HWND control)
+{
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST_F(MainWindow, TheListTakesWhatTheWindowGrowsByThePanelKeepsToTheBottom)
+{
+    auto w = Open();
+    const RECT list = ClientRectOf(w->List());
+    const RECT panel = ClientRectOf(w->Item(IDC_STATUS_PANEL));
+    RECT frame{};
+    ::GetWindowRect(w->window(), &frame);
+    ::SetWindowPos(w->window(), nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 100,
+                   SWP_NOMOVE | SWP_NOZORDER);
+
+    const RECT grownList = ClientRectOf(w->List());
+    const RECT grownPanel = ClientRectOf(w->Item(IDC_STATUS_PANEL));
+    EXPECT_EQ(grownList.right - grownList.left, list.right - list.left + 200);
+    EXPECT_EQ(grownList.bottom - grownList.top, list.bottom - list.top + 100);
+    EXPECT_EQ(grownPanel.top, panel.top + 100);
+    EXPECT_EQ(grownPanel.bottom - grownPanel.top, panel.bottom - panel.top);
+
+    // Never smaller than the template's size.
+    ::SetWindowPos(w->window(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
+    RECT shrunk{};
+    ::GetWindowRect(w->window(), &shrunk);
+    EXPECT_EQ(shrunk.right - shrunk.left, frame.right - frame.left);
+}
+
+}  // namespace
