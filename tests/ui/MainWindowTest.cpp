@@ -234,8 +234,9 @@ TEST_F(MainWindow, StartBacksUpIntoARealFolderAndTheWindowShowsTheRun)
 
 TEST_F(MainWindow, PauseResumeAndStopFromTheToolbar)
 {
-    settings.Speed = 30;  // 90 ms a chunk: the big file takes a few seconds
-    AddTask(L"大", 0, 40u << 20);
+    // 150 ms a chunk: the big file takes about 15 s, so the panel's 5-second refresh shows its copy.
+    settings.Speed = 50;
+    AddTask(L"大", 0, 100u << 20);
     auto w = Open();
 
     w->Command(ID_START);
@@ -298,8 +299,8 @@ TEST_F(MainWindow, EscapeAndTheCloseBoxHideEnterDoesNothing)
 
 TEST_F(MainWindow, ExitDuringABackupStopsTheBatchLeavesNoPartialFileAndRemovesTheTrayIcon)
 {
-    settings.Speed = 30;
-    AddTask(L"大", 0, 40u << 20);
+    settings.Speed = 50;
+    AddTask(L"大", 0, 100u << 20);
     auto w = Open();
     const HWND window = w->window();
 
