@@ -154,19 +154,14 @@ void CVaultwrenDlg::StartSelectedTask()
 void CVaultwrenDlg::PauseSelectedTask()
 {
     const CBackupItem* task = SelectedTask();
-    if (task && context_.runState.load() == kRunRunning && task->state.load() == kTaskRunning)
+    if (task && TaskPausable(context_.runState.load(), task->state.load()))
         controller_.RequestPause();
 }
 
 void CVaultwrenDlg::StopSelectedTask()
 {
     CBackupItem* task = SelectedTask();
-    if (!task)
-        return;
-    const int32_t run = context_.runState.load();
-    const int32_t state = task->state.load();
-    if ((run == kRunRunning && (state == kTaskRunning || state == kTaskWaiting)) ||
-        (run == kRunPaused && state == kTaskPaused)) {
+    if (task && TaskStoppable(context_.runState.load(), task->state.load())) {
         controller_.StopTask(task);
         RefreshList(-1);
     }
