@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -236,6 +237,27 @@ TEST_F(TaskList, TheTrayMenuOffersWhatTheRunStateAllows)
     EXPECT_FALSE(::IsWindowVisible(w->window()));
     ::SendMessageW(w->window(), vw::WM_TRAY_NOTIFY_MSG, vw::kTrayIconId, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(::IsWindowVisible(w->window()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TaskList, ANewTaskbarGetsTheIconAgain)
+{
+    auto w = std::make_unique<MainWindowDriver>(profile, settings, log);
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof(record);
+    record.hWnd = w->window();
+    record.uID = vw::kTrayIconId;
+    if (!::Shell_NotifyIconW(NIM_MODIFY, &record))
+        GTEST_SKIP() << "no notification area on this display";
+    // What a restarted taskbar looks like to the program: its icon is gone.
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &record));
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &record));
+
+    ::SendMessageW(w->window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_MODIFY, &record));
 }
 
 }  // namespace
