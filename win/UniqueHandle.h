@@ -5,6 +5,7 @@
 #include <wininet.h>
 #include <bcrypt.h>
 #include <commctrl.h>
+#include <oleauto.h>
 
 namespace vw {
 
@@ -80,6 +81,7 @@ inline void CloseAlgorithmNoThrow(BCRYPT_ALG_HANDLE a) noexcept { ::BCryptCloseA
 inline void DestroyHashNoThrow(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
 inline void UnhookNoThrow(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
 inline void ImageListDestroyNoThrow(HIMAGELIST list) noexcept { ::ImageList_Destroy(list); }
+inline void SysFreeStringNoThrow(BSTR s) noexcept { ::SysFreeString(s); }
 }  // namespace detail
 
 // Events, threads, mutexes: invalid is NULL.
@@ -101,5 +103,7 @@ using UniqueAlgorithm = UniqueAny<detail::NullTraits<BCRYPT_ALG_HANDLE, detail::
 using UniqueHash = UniqueAny<detail::NullTraits<BCRYPT_HASH_HANDLE, detail::DestroyHashNoThrow>>;
 using UniqueHook = UniqueAny<detail::NullTraits<HHOOK, detail::UnhookNoThrow>>;
 using UniqueImageList = UniqueAny<detail::NullTraits<HIMAGELIST, detail::ImageListDestroyNoThrow>>;
+// Strings made by SysAllocString for COM calls.
+using UniqueBstr = UniqueAny<detail::NullTraits<BSTR, detail::SysFreeStringNoThrow>>;
 
 }  // namespace vw
