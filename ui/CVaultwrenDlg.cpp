@@ -10,6 +10,7 @@
 #include "run/SleepCatchUp.h"
 #include "run/TrayLook.h"
 #include "ui/Dpi.h"
+#include "updater/UpdaterMessages.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
 
@@ -61,7 +62,8 @@ HICON LoadIconSized(HINSTANCE instance, UINT id, int size)
 CVaultwrenDlg::CVaultwrenDlg(HINSTANCE instance, ProfileStore& profile, AppSettings& settings, LogWriter& log,
                              bool startMinimised)
     : instance_(instance), profile_(profile), settings_(settings), log_(log), startMinimised_(startMinimised),
-      tasks_(profile, settings), context_(settings), controller_(tasks_, context_, settings)
+      tasks_(profile, settings), context_(settings), controller_(tasks_, context_, settings),
+      updater_(profile.RootPath() + L"\\")
 {
 }
 
@@ -100,7 +102,7 @@ bool CVaultwrenDlg::OnInit()
     const std::wstring title = Format(L"%s v%4.2f", kProgramName, kProgramVersion);
     InitTrayIcon();
     ::SetWindowTextW(Handle(), title.c_str());
-    // Automatic update check: the updater is not part of this program yet.
+    updater_.StartCheck(Handle());
 
     if (startMinimised_) {
         // No taskbar button while the window lives hidden in the tray.
@@ -210,6 +212,7 @@ bool CVaultwrenDlg::OnCommand(int id, int code, HWND control)
         {ID_RESET_TASK, &CVaultwrenDlg::ResetSelectedTask},
         {ID_CLEAN_HISTORY, &CVaultwrenDlg::CleanSelectedHistory},
         {ID_SHOW_WINDOW, &CVaultwrenDlg::ShowMainWindow},
+        {ID_UPDATE, &CVaultwrenDlg::CheckForUpdate},
         {ID_EXIT, &CVaultwrenDlg::PostExit},
         {IDCANCEL, &CVaultwrenDlg::ExitSequence},
     };
@@ -269,6 +272,9 @@ void CVaultwrenDlg::OnTimer(UINT_PTR id)
     if (id == kBalloonTimerId) {
         ::KillTimer(Handle(), id);
         tray_.ClearBalloon();
+    } else if (id == kNoticeTimerId) {
+        ::KillTimer(Handle(), id);
+        ShowNoticePopup();
     } else if (id == kStatusTimerId) {
         if (context_.runState.load() == kRunRunning)
             RefreshStatusPanel();
@@ -282,6 +288,11 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     if (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG) {
         OnRunNotification(message, wParam);
+        SetResult(0);
+        return true;
+    }
+    if (message >= WM_UPDATER_DOWNLOAD_START_MSG && message <= WM_UPDATER_CHECK_END_MSG) {
+        OnUpdaterMessage(message, wParam);
         SetResult(0);
         return true;
     }
@@ -350,6 +361,8 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 
 void CVaultwrenDlg::OnDestroy()
 {
+    updater_.Stop();
+    notice_.reset();
     keyFilter_.reset();
     if (g_keyTarget == Handle())
         g_keyTarget = nullptr;

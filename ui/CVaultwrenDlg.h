@@ -9,6 +9,7 @@
 // sequence (the tray menu's exit, or a close that is not a close-to-tray) ends the window.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,10 @@
 #include "run/TrayLook.h"
 #include "run/RunController.h"
 #include "task/CBackupItemList.h"
+#include "updater/CUpdater.h"
+#include "updater/UpdateReactions.h"
 #include "ui/CKoListCtrl.h"
+#include "ui/CMessageDlg.h"
 #include "ui/CTrayIcon.h"
 #include "ui/MainToolbar.h"
 #include "win/Dialog.h"
@@ -96,6 +100,12 @@ private:
     void UpdateCommandStates();
     void ScrollIntoView(int row);
 
+    // Self-update and the notice popup (UpdateCommands.cpp).
+    void CheckForUpdate();
+    void OnUpdaterMessage(UINT message, WPARAM wParam);
+    void AskToInstall(const UpdateReaction& reaction);
+    void ShowNoticePopup();
+
     int SelectionMark() const;
     // The task at a valid selection mark, else null.
     CBackupItem* SelectedTask() const;
@@ -110,6 +120,8 @@ private:
     CBackupItemList tasks_;
     RunContext context_;
     RunController controller_;  // after what it refers to: it goes first
+    CUpdater updater_;
+    std::unique_ptr<CMessageDlg> notice_;
 
     CKoListCtrl list_;
     CTrayIcon tray_;
