@@ -1,6 +1,7 @@
 #include "gui/CVaultwrenApp.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include "app/CommandLine.h"
 #include "app/Settings.h"
@@ -9,6 +10,23 @@
 #include "ui/CVaultwrenDlg.h"
 
 namespace vw {
+namespace {
+
+// OLE on the window's thread for as long as the window lives: the notice popup activates the
+// browser control in place, which needs it (without it the popup shows no page).
+struct OleForThisThread {
+    OleForThisThread() : started(SUCCEEDED(::OleInitialize(nullptr))) {}
+    ~OleForThisThread()
+    {
+        if (started)
+            ::OleUninitialize();
+    }
+    OleForThisThread(const OleForThisThread&) = delete;
+    OleForThisThread& operator=(const OleForThisThread&) = delete;
+    const bool started;
+};
+
+}  // namespace
 
 int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
 {
@@ -36,6 +54,7 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
 
     INT_PTR result = -1;
     {
+        const OleForThisThread ole;
         CVaultwrenDlg window(instance, profile_, settings_, log, startMinimised);
         result = window.Run();
     }
