@@ -1,0 +1,43 @@
+#pragma once
+// The task editor's entries: a task's editable fields as the editor shows and reads them, whether
+// they differ from the task, and how they are stored into it.
+#include <cstdint>
+#include <string>
+
+#include "task/CBackupItem.h"
+#include "task/TaskInput.h"
+
+namespace vw {
+
+struct TaskEntries {
+    std::wstring Name;
+    std::wstring Source;
+    std::wstring Dest;
+    bool Start = false;
+    bool Clock = false;
+    bool History = false;
+    bool RemoveFollow = false;
+    uint32_t StartTime = 0;
+    int32_t ClockHour = 0;
+    int32_t ClockMinute = 0;
+    int32_t Week = 0;  // bit 0 Monday ... bit 6 Sunday
+    bool AutoTime = false;
+    uint32_t AutoMinute = 0;
+};
+
+TaskEntries EntriesOf(const TaskSnapshot& task);
+
+// What the checks see: the entries, the destination the task has stored and the MinTime setting.
+TaskInput InputOf(const TaskEntries& entries, const std::wstring& storedDest, int32_t minTime);
+
+// True when storing the entries would change the task. Texts compare exactly: a change of letter
+// case alone is a change.
+bool EntriesDiffer(const TaskEntries& entries, const TaskSnapshot& task);
+
+// Copies the entries into the task and stores it. A destination that names another folder (letter
+// case aside) is bound afresh by the next run, so its creation and last backup times become never.
+// Hour and minute are kept within a day and an hour. UI thread, while no worker runs the task.
+// Returns what Save returns.
+bool StoreEntries(CBackupItem& task, const TaskEntries& entries);
+
+}  // namespace vw
