@@ -1,6 +1,10 @@
 #include "task/TaskEntries.h"
 
+#include <windows.h>
+
+#include "win/Format.h"
 #include "win/Text.h"
+#include "win/UniqueHandle.h"
 
 namespace vw {
 
@@ -71,6 +75,36 @@ bool StoreEntries(CBackupItem& task, const TaskEntries& entries)
     task.ClockHour = static_cast<int32_t>(static_cast<uint32_t>(entries.ClockHour) % 24);
     task.ClockMinute = static_cast<int32_t>(static_cast<uint32_t>(entries.ClockMinute) % 60);
     return task.Save();
+}
+
+size_t CountTopLevelEntries(const std::wstring& folder, size_t limit)
+{
+    std::wstring pattern = folder;
+    if (pattern.empty() || pattern.back() != L'\\')
+        pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW entry{};
+    UniqueFindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                               nullptr, 0));
+    size_t count = 0;
+    if (!search)
+        return count;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            ++count;
+    } while (count < limit && ::FindNextFileW(search.get(), &entry));
+    return count;
+}
+
+std::wstring NonEmptyDestinationQuestion(size_t count, size_t limit)
+{
+    std::wstring text = L"备份目标文件夹中已有文件存在，可能造成清理历史文件时原有文件的丢失！\r\n你确定要使用此目标文件夹吗？";
+    if (count >= limit)
+        text += Format(L"\r\n\r\n（目标文件夹中现有至少 %u 个文件或文件夹。）", static_cast<unsigned>(limit));
+    else if (count > 0)
+        text += Format(L"\r\n\r\n（目标文件夹中现有 %u 个文件或文件夹。）", static_cast<unsigned>(count));
+    return text;
 }
 
 }  // namespace vw

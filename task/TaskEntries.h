@@ -40,4 +40,13 @@ bool EntriesDiffer(const TaskEntries& entries, const TaskSnapshot& task);
 // Returns what Save returns.
 bool StoreEntries(CBackupItem& task, const TaskEntries& entries);
 
+// How many entries a folder holds at its top level, counting no further than `limit`: one listing
+// of one folder, so asking never waits on a large disk.
+size_t CountTopLevelEntries(const std::wstring& folder, size_t limit);
+
+// The question asked before a destination that already holds `count` entries is used; a count of
+// `limit` reads as "at least".
+std::wstring NonEmptyDestinationQuestion(size_t count, size_t limit);
+inline constexpr size_t kEntryCountLimit = 1000;
+
 }  // namespace vw

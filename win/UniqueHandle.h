@@ -6,6 +6,7 @@
 #include <bcrypt.h>
 #include <commctrl.h>
 #include <oleauto.h>
+#include <objbase.h>
 
 namespace vw {
 
@@ -82,6 +83,7 @@ inline void DestroyHashNoThrow(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyH
 inline void UnhookNoThrow(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
 inline void ImageListDestroyNoThrow(HIMAGELIST list) noexcept { ::ImageList_Destroy(list); }
 inline void SysFreeStringNoThrow(BSTR s) noexcept { ::SysFreeString(s); }
+inline void CoTaskMemFreeNoThrow(void* p) noexcept { ::CoTaskMemFree(p); }
 }  // namespace detail
 
 // Events, threads, mutexes: invalid is NULL.
@@ -105,5 +107,7 @@ using UniqueHook = UniqueAny<detail::NullTraits<HHOOK, detail::UnhookNoThrow>>;
 using UniqueImageList = UniqueAny<detail::NullTraits<HIMAGELIST, detail::ImageListDestroyNoThrow>>;
 // Strings made by SysAllocString for COM calls.
 using UniqueBstr = UniqueAny<detail::NullTraits<BSTR, detail::SysFreeStringNoThrow>>;
+// Memory the shell or COM hands over (item id lists, strings), freed with CoTaskMemFree.
+using UniqueCoTaskMem = UniqueAny<detail::NullTraits<void*, detail::CoTaskMemFreeNoThrow>>;
 
 }  // namespace vw
