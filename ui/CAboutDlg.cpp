@@ -28,7 +28,9 @@ bool CAboutDlg::OnInit()
 {
     whiteBrush_.reset(::CreateSolidBrush(RGB(255, 255, 255)));
     SetItemText(Handle(), IDC_ABOUT_VERSION, AboutVersionLine());
-    return true;
+    // The version line is the first field and would open with its text selected.
+    ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDOK)), TRUE);
+    return false;
 }
 
 bool CAboutDlg::OnCommand(int id, int code, HWND control)

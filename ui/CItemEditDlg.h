@@ -24,6 +24,8 @@ public:
     // IDOK when the entries were valid (and stored when they changed), IDCANCEL otherwise.
     INT_PTR Run(HWND owner);
 
+    const ErrorBalloon& Balloon() const { return balloon_; }
+
 protected:
     bool OnInit() override;
     bool OnCommand(int id, int code, HWND control) override;

@@ -17,6 +17,8 @@ public:
     // Before the dialog goes (the balloon is owned by it).
     void Destroy() { window_.reset(); }
     HWND Handle() const { return window_.get(); }
+    // The title shown last (the tooltip control has no message that reads it back everywhere).
+    const std::wstring& Title() const { return title_; }
 
 private:
     UniqueWindow window_;

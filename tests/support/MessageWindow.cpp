@@ -43,8 +43,9 @@ MessageWindow::~MessageWindow()
 LRESULT CALLBACK MessageWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && (message == WM_TIMER || (message >= self->first_ && message <= self->last_))) {
-        if (message != WM_TIMER)
+    const bool recorded = self && message >= self->first_ && message <= self->last_;
+    if (self && (message == WM_TIMER || message == WM_COMMAND || recorded)) {
+        if (recorded)
             self->log_.push_back({message, wParam});
         if (self->handler_)
             self->handler_(message, wParam);

@@ -1,6 +1,7 @@
 #pragma once
-// A real message-only window for tests: records the worker messages it receives, in order, and
-// hands every message to a handler first (as the program's window hands them to its controller).
+// A real message-only window for tests: records the messages of a range it receives, in order, and
+// hands them, timers and commands to a handler first (as the program's window hands them to its
+// controller).
 #include <windows.h>
 
 #include <chrono>
