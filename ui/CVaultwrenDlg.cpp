@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/Autorun.h"
 #include "app/Settings.h"
 #include "engine/Notifications.h"
 #include "resources/resource.h"
@@ -9,6 +10,8 @@
 #include "run/RunView.h"
 #include "run/SleepCatchUp.h"
 #include "run/TrayLook.h"
+#include "ui/CAboutDlg.h"
+#include "ui/COptionsDlg.h"
 #include "ui/Dpi.h"
 #include "updater/UpdaterMessages.h"
 #include "win/Format.h"
@@ -213,6 +216,8 @@ bool CVaultwrenDlg::OnCommand(int id, int code, HWND control)
         {ID_CLEAN_HISTORY, &CVaultwrenDlg::CleanSelectedHistory},
         {ID_SHOW_WINDOW, &CVaultwrenDlg::ShowMainWindow},
         {ID_UPDATE, &CVaultwrenDlg::CheckForUpdate},
+        {ID_OPTIONS, &CVaultwrenDlg::ShowOptions},
+        {ID_ABOUT, &CVaultwrenDlg::ShowAbout},
         {ID_EXIT, &CVaultwrenDlg::PostExit},
         {IDCANCEL, &CVaultwrenDlg::ExitSequence},
     };
@@ -390,10 +395,25 @@ HBRUSH CVaultwrenDlg::OnCtlColor(HDC dc, HWND control)
     return nullptr;
 }
 
+void CVaultwrenDlg::ShowOptions()
+{
+    // The settings change what a run does: only between runs, whatever sent the command.
+    if (context_.runState.load() != kRunIdle)
+        return;
+    EditOptions(Handle(), profile_, settings_, Autorun());
+}
+
+void CVaultwrenDlg::ShowAbout()
+{
+    CAboutDlg(profile_).Run(Handle());
+}
+
 bool CVaultwrenDlg::OnSysCommand(WPARAM command)
 {
-    if ((command & 0xFFF0) == IDM_ABOUTBOX)
-        return true;  // the About window is not part of this program yet
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        ShowAbout();
+        return true;
+    }
     if ((command & 0xFFF0) == SC_CLOSE)
         closeToTray_ = true;  // the default handling goes on to WM_CLOSE
     return false;

@@ -88,6 +88,8 @@ private:
     void CleanSelectedHistory();
     void ShowMainWindow();
     void PostExit();
+    void ShowOptions();
+    void ShowAbout();
     void ShowTaskMenu(POINT inList);
     void ShowTrayMenu();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);

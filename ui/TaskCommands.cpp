@@ -9,8 +9,8 @@
 #include "run/CommandRules.h"
 #include "task/AppSettings.h"
 #include "task/TaskReset.h"
+#include "ui/CItemEditDlg.h"
 #include "ui/CVaultwrenDlg.h"
-#include "ui/TaskEditor.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
 
@@ -67,7 +67,8 @@ void CVaultwrenDlg::OpenEditor(int position, bool isNewTask)
         return;
     ScrollIntoView(position);
     CBackupItem& task = tasks_[static_cast<size_t>(position)];
-    if (RunTaskEditor(instance_, Handle(), task, isNewTask)) {
+    CItemEditDlg editor(task, isNewTask, settings_, Handle());
+    if (editor.Run(Handle()) == IDOK) {
         task.state = kTaskIdle;
         task.Reschedule(Handle(), settings_.MinTime.load(), false);
         RefreshList(position);
