@@ -14,6 +14,7 @@
 #include "resources/resource.h"
 #include "run/LogWriter.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/ModalDriver.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
 #include "task/CBackupItemList.h"
@@ -358,3 +359,44 @@ TEST_F(MainWindow, TheListTakesWhatTheWindowGrowsByThePanelKeepsToTheBottom)
 }
 
 }  // namespace
+
+TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
+{
+    auto w = Open();
+    const std::wstring source = folder.path() + L"新任务";
+    ASSERT_TRUE(::CreateDirectoryW(source.c_str(), nullptr));
+    // The editor runs modally on the window's thread; the test finds it as another program would.
+    auto openEditor = [&] {
+        HWND editor = nullptr;
+        w->Post(ID_ADD_TASK);
+        w->WaitUntil([&] {
+            editor = ::FindWindowW(L"#32770", L"新增备份任务");
+            return editor && ::IsWindowVisible(editor);
+        });
+        return editor;
+    };
+
+    HWND editor = openEditor();
+    ASSERT_NE(editor, nullptr);
+    vwtest::Type(editor, IDC_ITEM_NAME, L"新任务");
+    vwtest::Type(editor, IDC_ITEM_SOURCE, source);
+    vwtest::Type(editor, IDC_ITEM_DEST, DestOf(L"新任务"));
+    {
+        vwtest::MessageBoxAnswerer ok(IDOK);  // whatever note the editor shows on the way
+        vwtest::Click(editor, IDC_ITEM_OK);
+        EXPECT_TRUE(w->WaitUntil([&] { return !::IsWindow(editor); }));
+    }
+    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"新任务"});
+
+    editor = openEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(w->ListRows().size(), 2u);  // the new task is in the list while it is being edited
+    vwtest::Click(editor, IDCANCEL);
+    EXPECT_TRUE(w->WaitUntil([&] { return w->ListRows().size() == 1; }));
+
+    vw::CBackupItemList stored(profile, settings);
+    ASSERT_TRUE(stored.LoadAll());
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].Name, L"新任务");
+    EXPECT_EQ(stored[0].Source, source);
+}
