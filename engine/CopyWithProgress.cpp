@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "engine/FileOps.h"
 #include "engine/HaltPoint.h"
@@ -145,8 +146,10 @@ void TakeTimesAndAttributes(HANDLE out, const FILE_BASIC_INFO& source)
         SetFileInformationByHandle(out, FileBasicInfo, &attributesOnly, sizeof attributesOnly);
 }
 
-// The whole copy of one file; the system error code, or ERROR_SUCCESS.
-DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination)
+// The whole copy of one file into `out`, which it creates and leaves open; the system error code,
+// or ERROR_SUCCESS.
+DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination,
+                      UniqueFile& out)
 {
     // A symbolic link is opened through to its target, so its content is what gets copied.
     UniqueFile in(CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -161,36 +164,34 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
         !GetFileSizeEx(in.get(), &size))
         return GetLastError();
 
-    UniqueFile out(CreateFileW(LongPath(destination).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // Delete access: the finished copy is renamed through this handle.
+    out.reset(CreateFileW(LongPath(destination).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!out)
         return GetLastError();  // not ours: an existing file there stays untouched
 
     const DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart));
-    if (error == ERROR_SUCCESS)
-        TakeTimesAndAttributes(out.get(), basic);
-    out.reset();
-    in.reset();
-
     if (error != ERROR_SUCCESS) {
         // The file did not exist before this copy: a partial one must not pass for a backup.
+        out.reset();
         DeleteFileW(LongPath(destination).c_str());
         return error;
     }
+    TakeTimesAndAttributes(out.get(), basic);
     return ERROR_SUCCESS;
 }
 
-}  // namespace
-
-bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
-                      const std::wstring& fileName)
+// The copy with the context's bookkeeping around it: the file being copied, its progress fields,
+// the pause event, and the error with its stop flag.
+bool CopyTracked(RunContext& context, const std::wstring& source, const std::wstring& destination,
+                 const std::wstring& fileName, UniqueFile& out)
 {
     context.ResetCopyFields(fileName);
     context.copying = 1;
     // Without an event the copy simply cannot pause inside the file; pauses between files still work.
     context.CreatePauseEvent();
 
-    const DWORD error = CopyFileChunked(context, source, destination);
+    const DWORD error = CopyFileChunked(context, source, destination, out);
     if (error != ERROR_SUCCESS) {
         context.lastError = error;
         if (IsFatalCopyError(error))
@@ -202,6 +203,56 @@ bool CopyWithProgress(RunContext& context, const std::wstring& source, const std
     context.copying = 0;
     context.SetCurrentFile(std::wstring());
     return error == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool CopiedFile::TakeName(const std::wstring& path)
+{
+    if (!file_) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    const std::wstring target = LongPath(path);
+    // FILE_RENAME_INFO ends in the new name, with room for one character already counted.
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::copy(target.begin(), target.end(), info->FileName);
+    if (!SetFileInformationByHandle(file_.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+        return false;
+    file_.reset();
+    workPath_.clear();
+    return true;
+}
+
+void CopiedFile::Discard()
+{
+    if (!file_)
+        return;
+    file_.reset();
+    DeleteOwnedFile(workPath_);
+    workPath_.clear();
+}
+
+bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
+                      const std::wstring& fileName)
+{
+    UniqueFile out;
+    return CopyTracked(context, source, destination, fileName, out);
+}
+
+bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
+                      const std::wstring& fileName, CopiedFile& copied)
+{
+    copied.Discard();
+    if (!CopyTracked(context, source, destination, fileName, copied.file_))
+        return false;
+    copied.workPath_ = destination;
+    return true;
 }
 
 }  // namespace vw

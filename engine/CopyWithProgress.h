@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "win/UniqueHandle.h"
+
 namespace vw {
 
 class RunContext;
@@ -12,9 +14,33 @@ class RunContext;
 // Bytes read and written per chunk: progress, pause, speed delay and cancel act once per chunk.
 inline constexpr uint32_t kCopyChunkSize = 1u << 20;
 
+// A complete copy still open under its work name, so that it takes its real name through its own
+// handle: one rename, no second open. Dropped without a name, the work file is deleted.
+class CopiedFile {
+public:
+    CopiedFile() = default;
+    CopiedFile(const CopiedFile&) = delete;
+    CopiedFile& operator=(const CopiedFile&) = delete;
+    ~CopiedFile() { Discard(); }
+
+    // Renames the file to `path` on the same volume, replacing a file there; on failure the system
+    // error code is GetLastError() and the file keeps its work name.
+    bool TakeName(const std::wstring& path);
+    void Discard();
+
+private:
+    friend bool CopyWithProgress(RunContext&, const std::wstring&, const std::wstring&, const std::wstring&,
+                                 CopiedFile&);
+    UniqueFile file_;
+    std::wstring workPath_;
+};
+
 // Copies `source` onto `destination` (which must not exist). On failure the system error code is
 // the context's last error, and a fatal code raises the stop flag.
 bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
                       const std::wstring& fileName);
+// The same, the new file left open in `copied` for its rename.
+bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
+                      const std::wstring& fileName, CopiedFile& copied);
 
 }  // namespace vw

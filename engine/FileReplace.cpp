@@ -50,23 +50,22 @@ std::wstring CBackupEngine::RelativeFolder(const std::wstring& destFolder) const
 bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
 {
     const std::wstring destFile = JoinName(entry.destFolder, entry.name);
+    CopiedFile copy;
     if (!WorkFolderReady() ||
-        !CopyWithProgress(context_, JoinName(entry.sourceFolder, entry.name), workCopy_, entry.name))
+        !CopyWithProgress(context_, JoinName(entry.sourceFolder, entry.name), workCopy_, entry.name, copy))
         return false;
     HaltPoint(L"copied");
 
     SetAside previous;
-    if (destExists && !SetAsidePrevious(entry, previous)) {
-        DeleteOwnedFile(workCopy_);
+    if (destExists && !SetAsidePrevious(entry, previous))
         return false;
-    }
     HaltPoint(L"set-aside");
 
-    if (!MoveFileExW(LongPath(workCopy_).c_str(), LongPath(destFile).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!copy.TakeName(destFile)) {
         context_.lastError = GetLastError();
+        copy.Discard();
         if (destExists)
             PutBack(entry, previous);
-        DeleteOwnedFile(workCopy_);
         return false;
     }
     HaltPoint(L"replaced");

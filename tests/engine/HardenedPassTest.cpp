@@ -189,6 +189,37 @@ TEST_F(HardenedPass, PathsLongerThanThePlainLimitAreBackedUpChangedAndCleaned)
     EXPECT_TRUE(vw::FolderIsEmpty(Hist())) << "and empties history through long paths";
 }
 
+TEST_F(HardenedPass, ABackupCopyHeldOpenKeepsItsVersionUntilItIsFree)
+{
+    for (const int history : {1, 0}) {
+        SCOPED_TRACE(history ? "with history" : "without history");
+        task.History = history;
+        const std::wstring name = vw::Format(L"open-%d.txt", history);
+        Put(Src(name), "v1", 1);
+        ASSERT_TRUE(BackupCounted());
+        Put(Src(name), "v2", 2);
+        {
+            // A viewer that shares reading only: the new version cannot take the name.
+            const vw::UniqueFile viewer(CreateFileW(Dst(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                    OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(viewer);
+            BackupCounted();
+            EXPECT_EQ(context.filesFailed.load(), 1) << "never a silent success";
+            EXPECT_EQ(ReadFileBytes(Dst(name)), "v1");
+            EXPECT_FALSE(FileExists(Hist(name))) << "the version in place is not history";
+        }
+        // A second name the held file kept in the work folder is recognised as the version in place.
+        ASSERT_TRUE(BackupCounted());
+        EXPECT_EQ(context.filesCopied.load(), 1);
+        EXPECT_EQ(ReadFileBytes(Dst(name)), "v2");
+        if (history) {
+            EXPECT_EQ(ReadFileBytes(Hist(name)), "v1");
+        }
+        EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+    }
+    EXPECT_EQ(context.StatusHistory().find(L"无法移入历史文件夹"), std::wstring::npos);
+}
+
 TEST_F(HardenedPass, CleaningFinishesAReplaceThatWasCutOff)
 {
     Put(Src(L"a\\doc.txt"), "v1");
