@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "win/UniqueHandle.h"
 
@@ -149,16 +150,22 @@ bool CreateFolderTree(const std::wstring& path)
     if (IsFolder(folder))
         return true;
 
-    const std::wstring walk = folder + L'\\';
-    for (size_t slash = walk.find(L'\\'); slash != std::wstring::npos; slash = walk.find(L'\\', slash + 1)) {
-        std::wstring prefix = walk.substr(0, slash);
+    // Up from the deepest part to the first folder that exists, then down creating the rest: a new
+    // sub-folder of an existing one costs two looks and one creation, whatever its depth.
+    std::vector<std::wstring> missing{folder};
+    for (;;) {
+        const size_t slash = missing.back().rfind(L'\\');
+        if (slash == std::wstring::npos || slash == 0)
+            break;
+        std::wstring parent = missing.back().substr(0, slash);
         // "C:" alone names the drive's current folder, not its root.
-        const std::wstring probe = IsDriveSpec(prefix) ? prefix + L'\\' : prefix;
-        if (IsFolder(probe))
-            continue;
-        if (!CreateDirectoryW(LongPath(prefix).c_str(), nullptr))
-            return false;
+        if (IsFolder(IsDriveSpec(parent) ? parent + L'\\' : parent))
+            break;
+        missing.push_back(std::move(parent));
     }
+    for (auto part = missing.rbegin(); part != missing.rend(); ++part)
+        if (!CreateDirectoryW(LongPath(*part).c_str(), nullptr))
+            return false;
     return true;
 }
 
