@@ -241,24 +241,7 @@ TaskSnapshot CBackupItem::Snapshot() const
     TaskSnapshot copy;
     {
         std::lock_guard lock(fieldsLock_);
-        copy.index = index;
-        copy.Id = Id;
-        copy.Name = Name;
-        copy.Source = Source;
-        copy.Dest = Dest;
-        copy.History = History;
-        copy.RemoveFollow = RemoveFollow;
-        copy.Start = Start;
-        copy.StartTime = StartTime;
-        copy.Clock = Clock;
-        copy.ClockHour = ClockHour;
-        copy.ClockMinute = ClockMinute;
-        copy.Week = Week;
-        copy.AutoTime = AutoTime;
-        copy.AutoMinute = AutoMinute;
-        copy.CreateTime = CreateTime;
-        copy.LastTime = LastTime;
-        copy.NextTime = NextTime;
+        static_cast<TaskFields&>(copy) = *this;
     }
     copy.state = static_cast<TaskState>(state.load());
     copy.result = result.load();

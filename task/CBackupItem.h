@@ -39,10 +39,9 @@ enum class TaskKey : int {
 // Run-time states of a task.
 enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
 
-// A task as a reader sees it at one instant: a plain copy of every stored field, the next
-// automatic run and the run-time state. Windows and lists read tasks only through this, on any
-// thread, also while a worker runs the task.
-struct TaskSnapshot {
+// The stored fields of a task, with NextTime: the one list of them, which the task holds and a
+// snapshot copies.
+struct TaskFields {
     int32_t index = -1;
     std::wstring Id;
     std::wstring Name;
@@ -61,6 +60,12 @@ struct TaskSnapshot {
     DateTime CreateTime;
     DateTime LastTime;
     DateTime NextTime;
+};
+
+// A task as a reader sees it at one instant: a plain copy of every stored field, the next
+// automatic run and the run-time state. Windows and lists read tasks only through this, on any
+// thread, also while a worker runs the task.
+struct TaskSnapshot : TaskFields {
     TaskState state = kTaskIdle;
     uint32_t result = 0;  // the last run's error code, 0 for success
 };
@@ -72,7 +77,7 @@ std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning);
 // CreateTime when it binds the destination, LastTime at the run's end) and NextTime change only
 // through their setters, under the task's lock. Every other field is written directly, and only on
 // the UI thread while no worker runs the task (editing, loading, a new task being set up).
-class CBackupItem {
+class CBackupItem : public TaskFields {
 public:
     // A new task: the defaults of a task the user has just added; index -1 (not stored yet).
     CBackupItem(ProfileStore& profile, const AppSettings& settings, int32_t timerId);
@@ -103,24 +108,6 @@ public:
 
     int32_t timerId;
     std::atomic<int32_t> state{kTaskIdle};
-    int32_t index = -1;
-    std::wstring Id;
-    std::wstring Name;
-    std::wstring Source;
-    std::wstring Dest;
-    int32_t History = 1;
-    int32_t RemoveFollow = 1;
-    int32_t Start = 1;
-    int32_t StartTime = 10;
-    int32_t Clock = 0;
-    int32_t ClockHour = 0;
-    int32_t ClockMinute = 0;
-    int32_t Week = 127;
-    int32_t AutoTime = 0;
-    int32_t AutoMinute = 120;
-    DateTime CreateTime;
-    DateTime LastTime;
-    DateTime NextTime;
     std::atomic<uint32_t> result{0};
 
 private:
