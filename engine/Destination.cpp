@@ -5,13 +5,13 @@
 
 #include "engine/CBackupEngine.h"
 #include "engine/FileOps.h"
+#include "engine/LongPathIni.h"
 #include "engine/RunContext.h"
 #include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "task/DateTime.h"
 #include "task/FolderLocation.h"
 #include "task/FolderPathRules.h"
-#include "win/IniFile.h"
 
 namespace vw {
 
@@ -25,7 +25,7 @@ constexpr size_t kMarkerValueCapacity = 128;
 // A file, not a folder that happens to carry the marker's name.
 bool IsFile(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -132,11 +132,11 @@ bool CBackupEngine::WriteCreateTime()
         return true;
 
     const DateTime now = DateTime::Now();
-    IniFile marker(markerFile_);
+    LongPathIni marker(markerFile_);
     const bool written = marker.SetString(task_.Id, kCreateTimeKey, FormatDateTime(now));
     // The task only takes the stamp once the marker really carries it; otherwise the run still
     // goes on, and the next one finds no stamp to verify.
-    if (written && IsFile(markerFile_) && SetFileAttributesW(markerFile_.c_str(), FILE_ATTRIBUTE_HIDDEN))
+    if (written && IsFile(markerFile_) && SetFileAttributesW(LongPath(markerFile_).c_str(), FILE_ATTRIBUTE_HIDDEN))
         task_.SetCreateTime(now, true);
     return true;
 }
@@ -150,7 +150,7 @@ bool CBackupEngine::VerifyMarker()
 
     std::wstring text;
     DateTime stamp;
-    if (!IniFile(markerFile_).GetString(task_.Id, kCreateTimeKey, text, kMarkerValueCapacity) || text.empty() ||
+    if (!LongPathIni(markerFile_).GetString(task_.Id, kCreateTimeKey, text, kMarkerValueCapacity) || text.empty() ||
         !ParseDateTime(text, stamp))
         return false;
 
@@ -169,7 +169,7 @@ void CBackupEngine::WriteLastTime()
     if (sourceFolder_.empty() || markerFile_.empty())
         return;
     if (IsFolder(destFolder_))
-        IniFile(markerFile_).SetString(task_.Id, kLastTimeKey, FormatDateTime(task_.LastTime));
+        LongPathIni(markerFile_).SetString(task_.Id, kLastTimeKey, FormatDateTime(task_.LastTime));
 }
 
 }  // namespace vw

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "engine/FileOps.h"
 #include "win/Format.h"
 
 namespace vw {
@@ -45,12 +46,9 @@ bool LogWriter::WriteLine(std::string_view source, std::wstring_view text)
         const std::wstring folder = folder_.empty() ? DesktopFolder() : folder_;
         if (folder.empty())
             return false;
-        std::wstring path = folder;
-        if (path.back() != L'\\')
-            path += L'\\';
-        path += LogFileName(now);
+        const std::wstring path = JoinName(folder, LogFileName(now));
         // No sharing: a second copy of the program must not write into the first one's log.
-        file_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        file_.reset(CreateFileW(LongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file_)
             return false;
@@ -83,10 +81,11 @@ std::wstring LogFileName(const SYSTEMTIME& t)
 
 std::wstring DesktopFolder()
 {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return {};
-    return path;
+    // Not verified: a missing folder is not created here, the file's open fails instead.
+    wchar_t* path = nullptr;
+    const HRESULT found = SHGetKnownFolderPath(FOLDERID_Desktop, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    const UniqueCoTaskMem owned(path);
+    return SUCCEEDED(found) && path ? std::wstring(path) : std::wstring();
 }
 
 }  // namespace vw

@@ -395,6 +395,70 @@ TEST(Destination, WriteLastTimeStoresTheTasksLastRun)
     EXPECT_FALSE(vwtest::FileExists(dest));
 }
 
+// The extended form of a path, for a look at files deeper than the plain form reaches.
+std::wstring Extended(const std::wstring& path)
+{
+    return L"\\\\?\\" + path;
+}
+
+// A marker at any depth read as another program would: its bytes copied to a short path and read there
+// with the system calls.
+std::wstring ReadDeepMarker(const std::wstring& markerFile, const std::wstring& copy, const std::wstring& section,
+                            const std::wstring& key)
+{
+    EXPECT_TRUE(vwtest::WriteFileBytes(copy, vwtest::ReadFileBytes(Extended(markerFile))));
+    return ReadMarker(copy, section, key);
+}
+
+TEST(Destination, ADestinationDeeperThanThePlainLimitIsBoundCheckedAndStamped)
+{
+    vwtest::ScratchFolder scratch(vwtest::kDiskM, L"deep");
+    TaskFixture fx(L"deep");
+    CreateDirectoryW((scratch / L"Src").c_str(), nullptr);
+    std::wstring dest = scratch.path();
+    for (const wchar_t letter : {L'p', L'q', L'r'})
+        dest += std::wstring(90, letter) + L"\\";
+    dest += L"Backup";
+    const std::wstring marker = dest + L"\\" + kMarker;
+    ASSERT_GT(dest.size(), size_t{MAX_PATH});
+    const std::wstring copy = scratch / L"copy.ini";
+    auto& first = fx.AddTask(L"{D1}", scratch / L"Src", dest);
+    auto& second = fx.AddTask(L"{D2}", scratch / L"Src", dest);
+    first.RemoveFollow = second.RemoveFollow = 0;
+
+    // Both first runs bind the same deep folder: one hidden marker, a section each.
+    ASSERT_TRUE(fx.Init(first));
+    EXPECT_EQ(fx.context.flags.load(), vw::kFlagDestNewlyBound);
+    ASSERT_TRUE(fx.Init(second));
+    EXPECT_EQ(GetFileAttributesW(Extended(marker).c_str()) & ~static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    for (const vw::CBackupItem* task : {&first, &second}) {
+        EXPECT_FALSE(task->CreateTime.IsNever());
+        EXPECT_EQ(ReadDeepMarker(marker, copy, task->Id, L"CreateTime"), vw::FormatDateTime(task->CreateTime));
+    }
+
+    // The end of a run stamps its section only.
+    first.SetLastTime(Stamp(2024, 12, 31, 23, 59, 58), true);
+    fx.context.flags = 0;
+    {
+        CBackupEngine engine(first, fx.context);
+        ASSERT_TRUE(engine.Init()) << "a later run finds its own stamp";
+        EXPECT_EQ(fx.context.flags.load(), 0);
+        engine.WriteLastTime();
+    }
+    EXPECT_EQ(ReadDeepMarker(marker, copy, L"{D1}", L"LastTime"), L"2024-12-31 23:59:58");
+    EXPECT_EQ(ReadDeepMarker(marker, copy, L"{D1}", L"CreateTime"), vw::FormatDateTime(first.CreateTime));
+    EXPECT_EQ(ReadDeepMarker(marker, copy, L"{D2}", L"CreateTime"), vw::FormatDateTime(second.CreateTime));
+
+    // Another binding's stamp in the deep marker stops the run.
+    ASSERT_TRUE(WriteMarker(copy, L"{D1}", L"CreateTime", L"2023-11-30 17:45:12"));
+    ASSERT_TRUE(SetFileAttributesW(Extended(marker).c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(vwtest::WriteFileBytes(Extended(marker), vwtest::ReadFileBytes(copy)));
+    EXPECT_FALSE(fx.Init(first));
+    EXPECT_EQ(fx.context.lastError.load(), static_cast<uint32_t>(vw::ERR_DEST_FOLDER_MISSING));
+    EXPECT_TRUE(fx.Init(second)) << "the other task's section still holds";
+}
+
 TEST(Destination, FatVolumeNames)
 {
     const std::pair<const wchar_t*, bool> cases[] = {

@@ -179,6 +179,26 @@ TEST(LogWriterTest, LockedFileLosesTheLineAndTheNextLineTriesAgain)
     EXPECT_EQ(ReadFileBytes(path), "2024-03-05 08:07:00 Free() kept\r\n");
 }
 
+TEST(LogWriterTest, AFolderDeeperThanThePlainLimitTakesTheLines)
+{
+    ScratchFolder scratch;
+    std::wstring folder = scratch.path();
+    for (const wchar_t letter : {L'd', L'e', L's', L'k'})
+        folder += std::wstring(70, letter) + L"\\";
+    const std::wstring path = L"\\\\?\\" + folder + L"VaultwrenLog20240305.txt";
+    ASSERT_TRUE(vwtest::WriteFileBytes(path, "earlier run\r\n"));
+    ASSERT_GT(folder.size(), size_t{MAX_PATH});
+    {
+        vw::LogWriter log(true, folder, [] { return At(2024, 3, 5, 8, 7, 0); });
+        EXPECT_TRUE(log.WriteLine("Deep", L"one"));
+        EXPECT_TRUE(log.WriteLine("Deep", L"two"));
+    }
+    EXPECT_EQ(ReadFileBytes(path),
+              "earlier run\r\n"
+              "2024-03-05 08:07:00 Deep() one\r\n"
+              "2024-03-05 08:07:00 Deep() two\r\n");
+}
+
 TEST(LogWriterTest, MissingFolderLosesTheLine)
 {
     ScratchFolder folder;
