@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/Autorun.h"
 #include "app/Settings.h"
 #include "engine/Notifications.h"
@@ -33,6 +36,8 @@ constexpr Column kColumns[] = {
     {L"上次成功备份时间", LVCFMT_LEFT, 160},
 };
 constexpr wchar_t kListHint[] = L"双击记录可查看备份任务的详细信息并对其修改";
+// Between the toolbar's bottom edge and the list's label, pixels at 96 DPI.
+constexpr int kGapBelowToolbar = 6;
 
 // The main window of this thread, for the dialog loop's key filter.
 thread_local HWND g_keyTarget = nullptr;
@@ -53,6 +58,15 @@ LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept
             ::InvalidateRect(target, nullptr, FALSE);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A child window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND child)
+{
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 HICON LoadIconSized(HINSTANCE instance, UINT id, int size)
@@ -114,10 +128,13 @@ bool CVaultwrenDlg::OnInit()
         Log("CVaultwrenDlg::OnInitDialog", L"Vaultwren需要最小化启动");
     }
 
+    // The template leaves room for a toolbar of its own guess; the real one's height follows its
+    // images and the DPI. The label and the list move up or down to it first, and only then is the
+    // list fitted to whole rows and the layout taken as the one resizing starts from.
     toolbar_.Create(Handle(), instance_, dpi);
-    toolbar_.Place();
+    RememberLayout();
+    LayOut();
     SetUpList();
-
     RememberLayout();
 
     controller_.ResetRun(Handle());
@@ -177,9 +194,7 @@ void CVaultwrenDlg::FitListHeight()
     ::GetClientRect(reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
     RECT client{};
     ::GetClientRect(list, &client);
-    RECT frame{};
-    ::GetWindowRect(list, &frame);
-    ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&frame), 2);
+    const RECT frame = RectInParent(list);
     const int extra = (client.bottom - header.bottom) % rowHeight_;
     ::SetWindowPos(list, nullptr, frame.left, frame.top, frame.right - frame.left,
                    frame.bottom - frame.top - extra, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
@@ -460,28 +475,35 @@ void CVaultwrenDlg::RememberLayout()
     RECT window{};
     ::GetWindowRect(Handle(), &window);
     minimumSize_ = {window.right - window.left, window.bottom - window.top};
-    for (Anchored& control : anchored_) {
-        ::GetWindowRect(Item(control.id), &control.initial);
-        ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&control.initial), 2);
-    }
+    for (Anchored& control : anchored_)
+        control.initial = RectInParent(Item(control.id));
 }
 
 void CVaultwrenDlg::LayOut()
 {
-    toolbar_.Place();
+    const int toolbarHeight = toolbar_.Place();
     RECT client{};
     ::GetClientRect(Handle(), &client);
     if (::IsIconic(Handle()) || initialClient_.right == 0 || client.right == 0)
         return;
-    // The list takes what the window grows by, the status panel keeps to the bottom edge.
+    // The list takes what the window grows by, the status panel keeps to the bottom edge, and the
+    // label keeps to the toolbar with the list's top below it.
     const int dx = client.right - initialClient_.right;
     const int dy = client.bottom - initialClient_.bottom;
+    const int labelTop = toolbarHeight + ScaleForDpi(kGapBelowToolbar, WindowDpi(Handle()));
+    const auto label = std::find_if(std::begin(anchored_), std::end(anchored_),
+                                    [](const Anchored& control) { return control.id == IDC_TASK_LIST_LABEL; });
+    const int shift = labelTop - label->initial.top;
     for (const Anchored& control : anchored_) {
         RECT r = control.initial;
         r.right += dx;
-        if (control.id == IDC_TASK_LIST) {
+        if (control.id == IDC_TASK_LIST_LABEL) {
+            r.top += shift;
+            r.bottom += shift;
+        } else if (control.id == IDC_TASK_LIST) {
+            r.top += shift;
             r.bottom += dy;
-        } else if (control.id != IDC_TASK_LIST_LABEL) {
+        } else {
             r.top += dy;
             r.bottom += dy;
         }

@@ -19,6 +19,7 @@
 #include "support/TestRegistry.h"
 #include "task/CBackupItemList.h"
 #include "ui/CTrayIcon.h"
+#include "ui/Dpi.h"
 #include "win/Format.h"
 
 namespace {
@@ -359,6 +360,42 @@ TEST_F(MainWindow, TheListTakesWhatTheWindowGrowsByThePanelKeepsToTheBottom)
 }
 
 }  // namespace
+
+TEST_F(MainWindow, TheLabelSitsJustBelowTheToolbarAndTheControlsFollowWithoutOverlapping)
+{
+    auto w = Open();
+    const int dpi = static_cast<int>(vw::WindowDpi(w->window()));
+    // Each control below the one before it, at most `maxGap` pixels (at 96 DPI) further down.
+    struct Below {
+        const char* what;
+        HWND upper;
+        HWND lower;
+        int maxGap;
+    };
+    const Below chain[] = {
+        {"label under the toolbar", w->Toolbar(), w->Item(IDC_TASK_LIST_LABEL), 8},
+        {"list under the label", w->Item(IDC_TASK_LIST_LABEL), w->List(), 8},
+        {"status group under the list", w->List(), w->Item(IDC_STATUS_GROUP), 40},
+    };
+    RECT frame{};
+    ::GetWindowRect(w->window(), &frame);
+    const SIZE sizes[] = {{0, 0}, {200, 100}, {0, 0}};
+    for (const SIZE& grow : sizes) {
+        ::SetWindowPos(w->window(), nullptr, 0, 0, frame.right - frame.left + grow.cx,
+                       frame.bottom - frame.top + grow.cy, SWP_NOMOVE | SWP_NOZORDER);
+        for (const Below& b : chain) {
+            SCOPED_TRACE(testing::Message() << b.what << ", window grown by " << grow.cx << "x" << grow.cy);
+            const RECT upper = ClientRectOf(b.upper);
+            const RECT lower = ClientRectOf(b.lower);
+            EXPECT_GE(lower.top, upper.bottom);
+            EXPECT_LE(lower.top - upper.bottom, vw::ScaleForDpi(b.maxGap, dpi));
+            EXPECT_GT(lower.bottom, lower.top);
+        }
+        const RECT group = ClientRectOf(w->Item(IDC_STATUS_GROUP));
+        const RECT panel = ClientRectOf(w->Item(IDC_STATUS_PANEL));
+        EXPECT_TRUE(panel.top > group.top && panel.bottom <= group.bottom) << "the panel inside its group";
+    }
+}
 
 TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
 {
