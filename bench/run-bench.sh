@@ -9,6 +9,9 @@
 #   bench/run-bench.sh [BUILD_DIR]          default build/mingw
 # Sizes and repeats can be changed for a quick try: VW_BENCH_FILES, VW_BENCH_FOLDERS, VW_BENCH_RUNS,
 # VW_BENCH_BIG_MIB. VW_BENCH_ONLY="S2 S3" runs only those scenarios (S2 and S3 need S1's results).
+# VW_BENCH_BASELINE=OTHER_BUILD_DIR adds that build's VaultwrenCmd as the tool "baseline", timed in
+# turn with the others on a task and destination of its own: a change is judged against the build
+# before it under the same load, which a busy machine makes impossible across two runs.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,10 +21,16 @@ folders=${VW_BENCH_FOLDERS:-5000}
 runs=${VW_BENCH_RUNS:-3}
 big_mib=${VW_BENCH_BIG_MIB:-1024}
 only=${VW_BENCH_ONLY:-S1 S2 S3 S4}
+baseline_build=${VW_BENCH_BASELINE:+$(realpath -m "$VW_BENCH_BASELINE")}
 
 "$root/tools/install-deps.sh" --bench
 cmake --preset mingw -B "$build" >/dev/null
 cmake --build "$build" --target VaultwrenCmd barecopy barelist
+vw_tools=(vaultwren)
+if [ -n "$baseline_build" ]; then
+  cmake --build "$baseline_build" --target VaultwrenCmd
+  vw_tools+=(baseline)
+fi
 
 # A Wine prefix of the benchmark's own, so that stopping it at the end leaves the tests' prefix alone.
 # shellcheck source=../tools/wine-env.sh
@@ -39,6 +48,7 @@ changes="$data/changed-files.txt"
 mkdir -p "$data"
 
 vwcmd="$build/cmd/VaultwrenCmd.exe"
+basecmd="${baseline_build:+$baseline_build/cmd/VaultwrenCmd.exe}"
 barecopy="$build/bench/barecopy.exe"
 barelist="$build/bench/barelist.exe"
 # The names the backup keeps in its destination besides the copy of the source.
@@ -55,12 +65,17 @@ dest() {  # dest SCENARIO TOOL: the destination folder that tool writes in that 
   esac
 }
 
-task() {  # task SCENARIO: Vaultwren's task for it; S1 to S3 share one, and so its destination
-  if [ "$1" = S4 ]; then echo bench-big; else echo bench; fi
+task() {  # task SCENARIO [TOOL]: the task for it; S1 to S3 share one, and so its destination
+  local name=bench
+  [ "$1" = S4 ] && name=bench-big
+  if [ "${2:-vaultwren}" = baseline ]; then echo "$name-baseline"; else echo "$name"; fi
 }
 
-vw() {  # runs VaultwrenCmd on the benchmark's own profile
-  "$root/tools/wine-exec.sh" "$vwcmd" "$@"
+vw() {  # vw TOOL ARGS...: runs that tool's VaultwrenCmd on the benchmark's own profile
+  local exe=$vwcmd
+  [ "$1" = baseline ] && exe=$basecmd
+  shift
+  "$root/tools/wine-exec.sh" "$exe" "$@"
 }
 
 # The commands each tool runs in a scenario. xcopy's exit code 1 means "no file needed copying".
@@ -70,7 +85,7 @@ run_tool() {  # run_tool SCENARIO TOOL
   [ "$s" = S4 ] && from=$big
   d=$(dest "$s" "$tool")
   case $tool in
-    vaultwren) vw run "$(task "$s")" ;;
+    vaultwren | baseline) vw "$tool" run "$(task "$s" "$tool")" ;;
     rsync) rsync -a --delete "$from/" "$d/" ;;
     xcopy) wine xcopy /E /D /Y /I /Q "$(win "$from")" "$(win "$d")" || [ $? -eq 1 ] ;;
     cp) cp -a "$from" "$d" ;;
@@ -84,6 +99,8 @@ run_tool() {  # run_tool SCENARIO TOOL
   esac
 }
 
+is_vw() { [ "$1" = vaultwren ] || [ "$1" = baseline ]; }
+
 # Puts a tool's destination back where the scenario starts from (untimed).
 reset_tool() {  # reset_tool SCENARIO TOOL
   local s=$1 tool=$2 d
@@ -92,11 +109,11 @@ reset_tool() {  # reset_tool SCENARIO TOOL
     S1 | S4)
       rm -rf "$d"
       # The task forgets the destination it was bound to, so it may start again in a new one.
-      if [ "$tool" = vaultwren ]; then vw reset "$(task "$s")" >/dev/null; fi
+      if is_vw "$tool"; then vw "$tool" reset "$(task "$s" "$tool")" >/dev/null; fi
       ;;
     S3)
-      if [ "$tool" = vaultwren ]; then
-        rsync -a --delete "$data/base/" "$d/"
+      if is_vw "$tool"; then
+        rsync -a --delete "$data/base-$tool/" "$d/"
       else
         rsync -a --delete --delete-excluded "${own_names[@]}" "$data/base/" "$d/"
       fi ;;
@@ -109,7 +126,7 @@ timed() {  # timed SCENARIO TOOL
   local s=$1 tool=$2 seconds kib
   # Exported for the child shell: GNU time needs one command to measure, with all its children.
   export -f run_tool dest win vw task
-  export root src big data changes vwcmd barecopy barelist
+  export root src big data changes vwcmd basecmd barecopy barelist
   if ! /usr/bin/time -v -o "$data/time.txt" bash -c 'run_tool "$@"' _ "$s" "$tool" >"$data/last.log" 2>&1; then
     echo "$tool failed in $s:" >&2
     cat "$data/last.log" "$data/time.txt" >&2
@@ -154,7 +171,7 @@ failures=0
 echo "Tree $(git -C "$root" describe --always --dirty), $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 if wants S1; then
   echo "Making the source tree ($files files in $folders folders)..."
-  rm -rf "$src" "$data"/dest-* "$data/base"
+  rm -rf "$src" "$data"/dest-* "$data"/base*
   python3 "$root/bench/gen-tree.py" make "$src" --files "$files" --folders "$folders"
 fi
 if wants S4 && { [ ! -f "$big/big.bin" ] || [ "$(stat -c %s "$big/big.bin")" -ne $((big_mib * 1024 * 1024)) ]; }; then
@@ -167,10 +184,13 @@ fi
 # A scenario that starts in an empty destination starts with a new task.
 for s in S1 S4; do
   wants "$s" || continue
-  vw remove "$(task "$s")" >/dev/null 2>&1 || true
   from=$src
   [ "$s" = S4 ] && from=$big
-  vw add --name "$(task "$s")" --source "$(win "$from")" --dest "$(win "$(dest "$s" vaultwren)")" --force >/dev/null
+  for tool in "${vw_tools[@]}"; do
+    vw "$tool" remove "$(task "$s" "$tool")" >/dev/null 2>&1 || true
+    vw "$tool" add --name "$(task "$s" "$tool")" --source "$(win "$from")" --dest "$(win "$(dest "$s" "$tool")")" \
+      --force >/dev/null
+  done
 done
 
 echo "Reading the source once, untimed, so that every tool starts with it in the page cache"
@@ -178,22 +198,24 @@ echo "(the cache is not dropped between runs: all tools see the same warm cache)
 find "$src" -type f -print0 | xargs -0 cat >/dev/null
 
 if wants S1; then
-  scenario S1 1 vaultwren floor rsync xcopy
+  scenario S1 1 "${vw_tools[@]}" floor rsync xcopy
   verify "$src" "$(dest S1 vaultwren)" "Vaultwren"
   verify "$src" "$(dest S1 floor)" "bare copy"
 fi
 
 if wants S2; then
-  scenario S2 0 vaultwren floor rsync xcopy
+  scenario S2 0 "${vw_tools[@]}" floor rsync xcopy
 fi
 
 if wants S3; then
   # Every tool starts S3 from the state after the first backup: Vaultwren's destination then.
-  rm -rf "$data/base"
+  rm -rf "$data"/base*
   cp -a "$(dest S1 vaultwren)" "$data/base"
+  # Each Vaultwren build starts from its own first backup: the marker in it names its task.
+  for tool in "${vw_tools[@]}"; do cp -a "$(dest S1 "$tool")" "$data/base-$tool"; done
   python3 "$root/bench/gen-tree.py" change "$src" "$changes"
   find "$src" -type f -print0 | xargs -0 cat >/dev/null
-  scenario S3 1 vaultwren floor rsync xcopy
+  scenario S3 1 "${vw_tools[@]}" floor rsync xcopy
   verify "$src" "$(dest S3 vaultwren)" "Vaultwren"
   # Each rewritten or deleted file's previous version is kept in the history folder.
   kept=$(find "$(dest S3 vaultwren)/_历史文件" -type f | wc -l)
@@ -209,7 +231,7 @@ fi
 
 if wants S4; then
   cat "$big/big.bin" >/dev/null
-  scenario S4 1 vaultwren cp floor rsync xcopy
+  scenario S4 1 "${vw_tools[@]}" cp floor rsync xcopy
   verify "$big" "$(dest S4 vaultwren)" "Vaultwren"
 fi
 
@@ -250,6 +272,13 @@ awk -F'\t' -v runs="$runs" '
     worst = 0
     for (k in peak) { split(k, p, SUBSEP); if (p[2] == "vaultwren" && peak[k] > worst) worst = peak[k] }
     verdict(sprintf("Vaultwren peak memory < 64 MiB everywhere (largest %.1f MiB)", worst / 1024), worst < 64 * 1024)
+    line = ""
+    for (i = 1; i <= 4; i++) {
+      s = "S" i
+      if ((s SUBSEP "baseline") in med && (s SUBSEP "vaultwren") in med)
+        line = line sprintf("  %s %.2f x", s, med[s SUBSEP "vaultwren"] / med[s SUBSEP "baseline"])
+    }
+    if (line != "") printf "\nVaultwren against the baseline build (median ÷ median, same run):%s\n", line
   }
   function goal(s, fl, limit, text,    v, f) {
     if (!((s SUBSEP "vaultwren") in med)) return
