@@ -110,7 +110,7 @@ private:
     bool ReplaceFile(const CBackupFileInfo& entry, bool destExists);
     // Where step 2 of a replace put the previous version, and the attributes it had.
     struct SetAside {
-        enum class How { None, Linked, Moved } how = How::None;
+        enum class How { None, InHistory, Linked, Moved } how = How::None;
         std::wstring folder;
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
     };

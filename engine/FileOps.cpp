@@ -172,42 +172,49 @@ bool CreateFolderTree(const std::wstring& path)
 namespace {
 
 // Moves (renames) or links from\name into to\, the folder part of MoveFileKeepTimes and
-// LinkFileKeepTimes.
+// LinkFileKeepTimes. Tried first as it stands: most targets have their folder and no file of the
+// name yet, and under Wine every look at a missing name reads its whole folder, so the checks come
+// only after a refusal says which one is needed.
 bool PutFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
                       const std::wstring& model, bool link)
 {
-    if (name.empty() || from.empty() || to.empty() || !IsFolder(from))
+    if (name.empty() || from.empty() || to.empty())
         return false;
-    const std::wstring file = JoinName(from, name);
-    if (!PathExists(file))
-        return false;
-
+    const std::wstring file = LongPath(JoinName(from, name));
     const std::wstring targetFolder = AppendBackslash(to);
     const std::wstring target = targetFolder + name;
-    // The target is always one of the engine's own (history, work folder, a version it replaces).
-    if (PathExists(target) && !DeleteOwnedFile(target))
-        return false;
-
-    bool createdFolder = false;
-    FileTimes folderTimes;
-    bool haveFolderTimes = false;
-    if (!IsFolder(targetFolder) && CreateFolderTree(targetFolder)) {
-        createdFolder = true;
-        const std::wstring& modelFolder = !model.empty() && IsFolder(model) ? model : from;
-        haveFolderTimes = ReadTimes(modelFolder, folderTimes);
-    }
-    if (!IsFolder(targetFolder))
-        return false;
-
     // MoveFileW only renames within one volume (no copy is allowed), and a rename or a second
     // name keeps the file's own times: they need no reading and setting around it.
-    const BOOL done = link ? CreateHardLinkW(LongPath(target).c_str(), LongPath(file).c_str(), nullptr) : MoveFileW(LongPath(file).c_str(), LongPath(target).c_str());
-    if (!done)
+    const auto put = [&] {
+        const std::wstring longTarget = LongPath(target);
+        return link ? CreateHardLinkW(longTarget.c_str(), file.c_str(), nullptr) != FALSE
+                    : MoveFileW(file.c_str(), longTarget.c_str()) != FALSE;
+    };
+    if (put())
+        return true;
+
+    switch (GetLastError()) {
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        // The target is always one of the engine's own (history, work folder, a version it replaces).
+        return !link && DeleteOwnedFile(target) && put();
+    case ERROR_PATH_NOT_FOUND: {
+        // The target's folder is missing, or the file's own: no folder is made for a file that is not there.
+        if (IsFolder(targetFolder) || !PathExists(JoinName(from, name)))
+            return false;
+        FileTimes folderTimes;
+        const std::wstring& modelFolder = !model.empty() && IsFolder(model) ? model : from;
+        const bool haveFolderTimes = ReadTimes(modelFolder, folderTimes);
+        if (!CreateFolderTree(targetFolder) || !put())
+            return false;
+        // After the move: putting the file in changed the new folder's last-write time.
+        if (haveFolderTimes)
+            WriteTimes(targetFolder, folderTimes);
+        return true;
+    }
+    default:
         return false;
-    // After the move: putting the file in changed the new folder's last-write time.
-    if (createdFolder && haveFolderTimes)
-        WriteTimes(targetFolder, folderTimes);
-    return true;
+    }
 }
 
 }  // namespace

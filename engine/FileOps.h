@@ -33,7 +33,8 @@ bool CreateFolderTree(const std::wstring& path);
 // times, or from's), replacing a file there and keeping the file's own times.
 bool MoveFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
                        const std::wstring& model);
-// The same with a second name (a hard link) in to\ instead of a move: from\name stays.
+// The same with a second name (a hard link) in to\ instead of a move: from\name stays. A file
+// of the name already in to\ is not replaced: the link then fails.
 bool LinkFileKeepTimes(const std::wstring& name, const std::wstring& from, const std::wstring& to,
                        const std::wstring& model);
 // Both paths name one file (two names of one hard-linked file, or the same name).

@@ -5,12 +5,18 @@
 // real name, the old or the new version, whole:
 //   1. copied      the new version is written under the work copy's name in the work folder
 //                  ("_TEMP\~vaultwren-copy.tmp") and takes the source's times and attributes;
-//   2. set aside   with history kept, the previous version gets a second name in the work folder's
-//                  "previous" tree, at its path below the destination (a hard link, so the real
-//                  name still holds it; a rename only where the volume has no hard links);
+//   2. set aside   with history kept, the previous version gets a second name (a hard link, so
+//                  the real name still holds it): in history itself when history holds no earlier
+//                  version of the file, else in the work folder's "previous" tree, at its path
+//                  below the destination (there by a rename where the volume has no hard links);
 //   3. replaced    one rename on the same volume puts the new version in place of the old;
-//   4. disposed    the set-aside previous version moves into history.
+//   4. disposed    a previous version set aside in the work folder moves into history.
 // Without history there is no step 2 or 4: the rename of step 3 drops the previous version.
+//
+// A second name in history made in step 2 is the whole of what a replace does there: a pass cut
+// off before step 3 leaves in history a second name of the version still in place, which is a
+// version the file really had; the next replace of the file finds the name taken and goes
+// through the work folder, which puts the version it replaces over it.
 //
 // The next pass begins by finishing what it finds: the work copy is deleted (its source is still
 // there and is copied again), and each set-aside version is looked at against its real name —
@@ -70,7 +76,9 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
     }
     HaltPoint(L"replaced");
 
-    if (previous.how != SetAside::How::None)
+    if (previous.how == SetAside::How::InHistory)
+        RestoreReadOnly(JoinName(previous.folder, entry.name), previous.attributes);
+    else if (previous.how != SetAside::How::None)
         DisposeOfPrevious(entry.name, previous.folder, entry.destFolder, entry.historyFolder, previous.attributes);
     return true;
 }
@@ -82,6 +90,12 @@ bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& pre
     previous.attributes = LiftReadOnly(destFile);
     if (!task_.History)
         return true;
+    // History's folders take the destination folder's times, as when a version moves in.
+    if (LinkFileKeepTimes(entry.name, entry.destFolder, entry.historyFolder, entry.destFolder)) {
+        previous.how = SetAside::How::InHistory;
+        previous.folder = entry.historyFolder;
+        return true;
+    }
     previous.folder = setAsideFolder_ + RelativeFolder(entry.destFolder);
     if (LinkFileKeepTimes(entry.name, entry.destFolder, previous.folder, L"")) {
         previous.how = SetAside::How::Linked;
@@ -99,7 +113,7 @@ bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& pre
 
 void CBackupEngine::PutBack(const CBackupFileInfo& entry, const SetAside& previous)
 {
-    if (previous.how == SetAside::How::Linked)
+    if (previous.how == SetAside::How::Linked || previous.how == SetAside::How::InHistory)
         DeleteOwnedFile(JoinName(previous.folder, entry.name));
     else if (previous.how == SetAside::How::Moved &&
              !MoveFileKeepTimes(entry.name, previous.folder, entry.destFolder, L""))

@@ -206,7 +206,9 @@ TEST_F(HardenedPass, ABackupCopyHeldOpenKeepsItsVersionUntilItIsFree)
             BackupCounted();
             EXPECT_EQ(context.filesFailed.load(), 1) << "never a silent success";
             EXPECT_EQ(ReadFileBytes(Dst(name)), "v1");
-            EXPECT_FALSE(FileExists(Hist(name))) << "the version in place is not history";
+            // A second name of the version in place may stay in history while the viewer holds it
+            // (no name of an open file can go): it is a version the file really had, never a torn one.
+            EXPECT_TRUE(!FileExists(Hist(name)) || ReadFileBytes(Hist(name)) == "v1");
         }
         // A second name the held file kept in the work folder is recognised as the version in place.
         ASSERT_TRUE(BackupCounted());
