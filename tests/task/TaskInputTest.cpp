@@ -63,161 +63,174 @@ TaskInputCheck Validate(const TaskInput& input)
     return vw::ValidateTaskInput(input, [] { return true; });
 }
 
-struct Row {
-    const char* what;
-    std::function<void(TaskInput&)> change;
-    int control;  // 0: all checks pass
+// What the checks say on the field they name: the balloon's title and its text.
+struct Says {
     std::wstring title;
     std::wstring text;
 };
 
+const std::wstring kUnrecognised = L"无法识别的文件夹路径";
+const Says kNoName{L"请输入任务名称", L"任务名称不能为空"};
+const Says kPathTooLong{L"文件夹路径太长", L"文件夹路径长度不能超过255个字符"};
+const Says kUnrecognisedSource{kUnrecognised, L"请输入完整且存在的文件夹路径"};
+const Says kUnrecognisedDest{kUnrecognised, L"请输入完整且合法的文件夹路径"};
+const Says kForbiddenCharacter{L"文件夹名称不能包含下列字符", kForbiddenList};
+const Says kNoSuchSource{L"文件夹不存在", L"要备份的文件夹不存在"};
+const Says kRootDest{L"不允许使用根文件夹作为目标文件夹", L"建议创建新的备份目标文件夹"};
+const Says kSameAsSource{L"目标文件夹不能与源文件夹相同", L"请输入其他的目标文件夹路径"};
+const Says kDestInSource{L"错误的目标文件夹位置", L"目标文件夹不能存放在源文件夹中"};
+const Says kSourceInDest{L"错误的目标文件夹位置", L"源文件夹不能存放在目标文件夹中"};
+const Says kHourRange{L"超过了允许的时间范围", L"时间范围为 0 - 23"};
+const Says kMinuteRange{L"超过了允许的时间范围", L"时间范围为 0 - 59"};
+const Says kIntervalRange{L"超过了允许的时间间隔范围", L"时间范围为 60 - 9999"};
+const Says kPasses{};
+
+// The control named by the first failing check when every check passes.
+constexpr int kNoControl = 0;
+
+using Change = std::function<void(TaskInput&)>;
+
+Change NameIs(const std::wstring& name)
+{
+    return [name](TaskInput& in) { in.Name = name; };
+}
+Change SourceIs(const std::wstring& path)
+{
+    return [path](TaskInput& in) { in.Source = path; };
+}
+Change DestIs(const std::wstring& path)
+{
+    return [path](TaskInput& in) { in.Dest = path; };
+}
+
+// One entry of the form, a valid one changed as the row says, and what the checks make of it.
+struct Row {
+    const char* what;
+    Change change;
+    int control;
+    Says says;
+};
+
+// Each row on a valid entry of its own: the first failing check names the row's control with its
+// title and text, and the entry passes only when the row names no control.
+void ExpectEachRow(const Folders& folders, const std::vector<Row>& rows)
+{
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TaskInput input = ValidInput(folders);
+        row.change(input);
+        const TaskInputCheck check = Validate(input);
+        EXPECT_EQ(check.Ok, row.control == kNoControl);
+        EXPECT_EQ(check.ControlId, row.control);
+        EXPECT_EQ(check.Title, row.says.title);
+        EXPECT_EQ(check.Text, row.says.text);
+    }
+}
+
 TEST(TaskInput, FirstFailingCheckNamesControlTitleAndText)
 {
     Folders f;
-    const std::wstring longName(256, L'名');
     const std::wstring longPath = L"C:\\" + std::wstring(253, L'p');  // 256 characters
-    const std::wstring badPath = L"无法识别的文件夹路径";
+    const std::wstring minTimeHint = L"你可以通过设置“选项”修改系统当前允许的最小备份时间间隔";
 
-    const std::vector<Row> rows = {
-        {"all valid", [](TaskInput&) {}, 0, L"", L""},
-        {"empty name", [](TaskInput& in) { in.Name.clear(); }, IDC_ITEM_NAME, L"请输入任务名称", L"任务名称不能为空"},
-        {"name of 255 characters", [](TaskInput& in) { in.Name = std::wstring(255, L'n'); }, 0, L"", L""},
-        {"name of 256 characters", [&](TaskInput& in) { in.Name = longName; }, IDC_ITEM_NAME, L"任务名称太长",
-         L"任务名称不能超过255个字符"},
+    ExpectEachRow(f, {
+        {"all valid", [](TaskInput&) {}, kNoControl, kPasses},
+        {"empty name", NameIs(L""), IDC_ITEM_NAME, kNoName},
+        {"name of 255 characters", NameIs(std::wstring(255, L'n')), kNoControl, kPasses},
+        {"name of 256 characters", NameIs(std::wstring(256, L'名')), IDC_ITEM_NAME,
+         {L"任务名称太长", L"任务名称不能超过255个字符"}},
         {"empty name is reported before an empty source",
          [](TaskInput& in) {
              in.Name.clear();
              in.Source.clear();
          },
-         IDC_ITEM_NAME, L"请输入任务名称", L"任务名称不能为空"},
+         IDC_ITEM_NAME, kNoName},
 
-        {"source of blanks and backslashes", [](TaskInput& in) { in.Source = L" \\\\ "; }, IDC_ITEM_SOURCE,
-         L"请输入要备份的文件夹路径", L"文件夹路径不能为空"},
-        {"source of 256 characters", [&](TaskInput& in) { in.Source = longPath; }, IDC_ITEM_SOURCE,
-         L"文件夹路径太长", L"文件夹路径长度不能超过255个字符"},
-        {"network source", [](TaskInput& in) { in.Source = L"\\\\server\\share"; }, IDC_ITEM_SOURCE, badPath,
-         L"请输入完整且存在的文件夹路径"},
-        {"source on A:", [](TaskInput& in) { in.Source = L"A:\\data"; }, IDC_ITEM_SOURCE, badPath,
-         L"请输入完整且存在的文件夹路径"},
-        {"source on B:", [](TaskInput& in) { in.Source = L"b:\\data"; }, IDC_ITEM_SOURCE, badPath,
-         L"请输入完整且存在的文件夹路径"},
-        {"source of one letter", [](TaskInput& in) { in.Source = L"M"; }, IDC_ITEM_SOURCE, badPath,
-         L"请输入完整且存在的文件夹路径"},
-        {"drive-relative source", [&](TaskInput& in) { in.Source = L"M:" + f.data.substr(3); }, IDC_ITEM_SOURCE,
-         badPath, L"请输入完整且存在的文件夹路径"},
-        {"lower-case drive passes the drive check", [](TaskInput& in) { in.Source = L"c:\\no-such-folder-vw"; },
-         IDC_ITEM_SOURCE, L"文件夹不存在", L"要备份的文件夹不存在"},
-        {"lower-case source that exists", [&](TaskInput& in) { in.Source = Lower(f.data); }, 0, L"", L""},
-        {"source with an asterisk", [&](TaskInput& in) { in.Source = f.data + L"*"; }, IDC_ITEM_SOURCE,
-         L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"source with a colon after the drive", [&](TaskInput& in) { in.Source = f.root + L"\\a:b"; },
-         IDC_ITEM_SOURCE, L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"source with a double quote", [&](TaskInput& in) { in.Source = f.root + L"\\\"x\""; }, IDC_ITEM_SOURCE,
-         L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"missing source", [&](TaskInput& in) { in.Source = f.root + L"\\Nothing"; }, IDC_ITEM_SOURCE,
-         L"文件夹不存在", L"要备份的文件夹不存在"},
-        {"source that is a file", [&](TaskInput& in) { in.Source = f.data + L"\\a.txt"; }, IDC_ITEM_SOURCE,
-         L"这是一个文件，不是文件夹", L"“" + f.data + L"\\a.txt”是一个文件，请输入文件夹路径"},
+        {"source of blanks and backslashes", SourceIs(L" \\\\ "), IDC_ITEM_SOURCE,
+         {L"请输入要备份的文件夹路径", L"文件夹路径不能为空"}},
+        {"source of 256 characters", SourceIs(longPath), IDC_ITEM_SOURCE, kPathTooLong},
+        {"network source", SourceIs(L"\\\\server\\share"), IDC_ITEM_SOURCE, kUnrecognisedSource},
+        {"source on A:", SourceIs(L"A:\\data"), IDC_ITEM_SOURCE, kUnrecognisedSource},
+        {"source on B:", SourceIs(L"b:\\data"), IDC_ITEM_SOURCE, kUnrecognisedSource},
+        {"source of one letter", SourceIs(L"M"), IDC_ITEM_SOURCE, kUnrecognisedSource},
+        {"drive-relative source", SourceIs(L"M:" + f.data.substr(3)), IDC_ITEM_SOURCE, kUnrecognisedSource},
+        {"lower-case drive passes the drive check", SourceIs(L"c:\\no-such-folder-vw"), IDC_ITEM_SOURCE,
+         kNoSuchSource},
+        {"lower-case source that exists", SourceIs(Lower(f.data)), kNoControl, kPasses},
+        {"source with an asterisk", SourceIs(f.data + L"*"), IDC_ITEM_SOURCE, kForbiddenCharacter},
+        {"source with a colon after the drive", SourceIs(f.root + L"\\a:b"), IDC_ITEM_SOURCE, kForbiddenCharacter},
+        {"source with a double quote", SourceIs(f.root + L"\\\"x\""), IDC_ITEM_SOURCE, kForbiddenCharacter},
+        {"missing source", SourceIs(f.root + L"\\Nothing"), IDC_ITEM_SOURCE, kNoSuchSource},
+        {"source that is a file", SourceIs(f.data + L"\\a.txt"), IDC_ITEM_SOURCE,
+         {L"这是一个文件，不是文件夹", L"“" + f.data + L"\\a.txt”是一个文件，请输入文件夹路径"}},
 
-        {"empty destination", [](TaskInput& in) { in.Dest = L"  "; }, IDC_ITEM_DEST, L"请输入备份目标文件夹路径",
-         L"文件夹路径不能为空"},
-        {"destination of 256 characters", [&](TaskInput& in) { in.Dest = longPath; }, IDC_ITEM_DEST,
-         L"文件夹路径太长", L"文件夹路径长度不能超过255个字符"},
-        {"root destination", [](TaskInput& in) { in.Dest = L"D:\\"; }, IDC_ITEM_DEST,
-         L"不允许使用根文件夹作为目标文件夹", L"建议创建新的备份目标文件夹"},
-        {"any two characters count as a root", [](TaskInput& in) { in.Dest = L"12"; }, IDC_ITEM_DEST,
-         L"不允许使用根文件夹作为目标文件夹", L"建议创建新的备份目标文件夹"},
-        {"network destination", [](TaskInput& in) { in.Dest = L"\\\\server\\share"; }, IDC_ITEM_DEST, badPath,
-         L"请输入完整且合法的文件夹路径"},
-        {"destination on A:", [](TaskInput& in) { in.Dest = L"A:\\backup"; }, IDC_ITEM_DEST, badPath,
-         L"请输入完整且合法的文件夹路径"},
-        {"drive-relative destination", [](TaskInput& in) { in.Dest = L"N:backup"; }, IDC_ITEM_DEST, badPath,
-         L"请输入完整且合法的文件夹路径"},
-        {"destination with a bar", [](TaskInput& in) { in.Dest = L"N:\\a|b"; }, IDC_ITEM_DEST,
-         L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"destination with a question mark", [](TaskInput& in) { in.Dest = L"N:\\why?"; }, IDC_ITEM_DEST,
-         L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"destination with angle brackets", [](TaskInput& in) { in.Dest = L"N:\\<b>"; }, IDC_ITEM_DEST,
-         L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"destination with a slash", [](TaskInput& in) { in.Dest = L"N:\\a/b"; }, IDC_ITEM_DEST,
-         L"文件夹名称不能包含下列字符", kForbiddenList},
-        {"destination on another drive, not there yet", [](TaskInput& in) { in.Dest = L"N:\\Backup\\Docs"; }, 0,
-         L"", L""},
-        {"destination equal to the source but for case", [&](TaskInput& in) { in.Dest = Upper(f.data) + L"\\"; },
-         IDC_ITEM_DEST, L"目标文件夹不能与源文件夹相同", L"请输入其他的目标文件夹路径"},
-        {"destination inside the source", [&](TaskInput& in) { in.Dest = Lower(f.data) + L"\\Backup"; },
-         IDC_ITEM_DEST, L"错误的目标文件夹位置", L"目标文件夹不能存放在源文件夹中"},
-        {"destination beside the source with a longer name", [&](TaskInput& in) { in.Dest = f.data + L"Backup"; },
-         0, L"", L""},
+        {"empty destination", DestIs(L"  "), IDC_ITEM_DEST, {L"请输入备份目标文件夹路径", L"文件夹路径不能为空"}},
+        {"destination of 256 characters", DestIs(longPath), IDC_ITEM_DEST, kPathTooLong},
+        {"root destination", DestIs(L"D:\\"), IDC_ITEM_DEST, kRootDest},
+        {"any two characters count as a root", DestIs(L"12"), IDC_ITEM_DEST, kRootDest},
+        {"network destination", DestIs(L"\\\\server\\share"), IDC_ITEM_DEST, kUnrecognisedDest},
+        {"destination on A:", DestIs(L"A:\\backup"), IDC_ITEM_DEST, kUnrecognisedDest},
+        {"drive-relative destination", DestIs(L"N:backup"), IDC_ITEM_DEST, kUnrecognisedDest},
+        {"destination with a bar", DestIs(L"N:\\a|b"), IDC_ITEM_DEST, kForbiddenCharacter},
+        {"destination with a question mark", DestIs(L"N:\\why?"), IDC_ITEM_DEST, kForbiddenCharacter},
+        {"destination with angle brackets", DestIs(L"N:\\<b>"), IDC_ITEM_DEST, kForbiddenCharacter},
+        {"destination with a slash", DestIs(L"N:\\a/b"), IDC_ITEM_DEST, kForbiddenCharacter},
+        {"destination on another drive, not there yet", DestIs(L"N:\\Backup\\Docs"), kNoControl, kPasses},
+        {"destination equal to the source but for case", DestIs(Upper(f.data) + L"\\"), IDC_ITEM_DEST,
+         kSameAsSource},
+        {"destination inside the source", DestIs(Lower(f.data) + L"\\Backup"), IDC_ITEM_DEST, kDestInSource},
+        {"destination beside the source with a longer name", DestIs(f.data + L"Backup"), kNoControl, kPasses},
         {"destination on the drive whose root is the source",
          [&](TaskInput& in) {
              in.Source = f.root.substr(0, 3);
              in.Dest = f.backup;
          },
-         IDC_ITEM_DEST, L"错误的目标文件夹位置", L"目标文件夹不能存放在源文件夹中"},
-        {"source inside the destination", [&](TaskInput& in) { in.Dest = f.root; }, IDC_ITEM_DEST,
-         L"错误的目标文件夹位置", L"源文件夹不能存放在目标文件夹中"},
+         IDC_ITEM_DEST, kDestInSource},
+        {"source inside the destination", DestIs(f.root), IDC_ITEM_DEST, kSourceInDest},
 
         {"start delay 1000", [](TaskInput& in) { in.StartTime = 1000; }, IDC_ITEM_START_TIME,
-         L"超过了允许的时间范围", L"时间范围为 0 - 999"},
-        {"start delay 999", [](TaskInput& in) { in.StartTime = 999; }, 0, L"", L""},
+         {L"超过了允许的时间范围", L"时间范围为 0 - 999"}},
+        {"start delay 999", [](TaskInput& in) { in.StartTime = 999; }, kNoControl, kPasses},
         {"start delay 1000 while start is off",
          [](TaskInput& in) {
              in.Start = false;
              in.StartTime = 1000;
          },
-         0, L"", L""},
-        {"hour -1", [](TaskInput& in) { in.ClockHour = -1; }, IDC_ITEM_CLOCK_HOUR, L"超过了允许的时间范围",
-         L"时间范围为 0 - 23"},
-        {"hour 24", [](TaskInput& in) { in.ClockHour = 24; }, IDC_ITEM_CLOCK_HOUR, L"超过了允许的时间范围",
-         L"时间范围为 0 - 23"},
+         kNoControl, kPasses},
+        {"hour -1", [](TaskInput& in) { in.ClockHour = -1; }, IDC_ITEM_CLOCK_HOUR, kHourRange},
+        {"hour 24", [](TaskInput& in) { in.ClockHour = 24; }, IDC_ITEM_CLOCK_HOUR, kHourRange},
         {"hour 0 and minute 59",
          [](TaskInput& in) {
              in.ClockHour = 0;
              in.ClockMinute = 59;
          },
-         0, L"", L""},
-        {"minute 60", [](TaskInput& in) { in.ClockMinute = 60; }, IDC_ITEM_CLOCK_MINUTE, L"超过了允许的时间范围",
-         L"时间范围为 0 - 59"},
-        {"minute -1", [](TaskInput& in) { in.ClockMinute = -1; }, IDC_ITEM_CLOCK_MINUTE, L"超过了允许的时间范围",
-         L"时间范围为 0 - 59"},
-        {"interval 59", [](TaskInput& in) { in.AutoMinute = 59; }, IDC_ITEM_AUTO_MINUTE,
-         L"超过了允许的时间间隔范围", L"时间范围为 60 - 9999"},
-        {"interval 10000", [](TaskInput& in) { in.AutoMinute = 10000; }, IDC_ITEM_AUTO_MINUTE,
-         L"超过了允许的时间间隔范围", L"时间范围为 60 - 9999"},
-        {"interval 9999", [](TaskInput& in) { in.AutoMinute = 9999; }, 0, L"", L""},
+         kNoControl, kPasses},
+        {"minute 60", [](TaskInput& in) { in.ClockMinute = 60; }, IDC_ITEM_CLOCK_MINUTE, kMinuteRange},
+        {"minute -1", [](TaskInput& in) { in.ClockMinute = -1; }, IDC_ITEM_CLOCK_MINUTE, kMinuteRange},
+        {"interval 59", [](TaskInput& in) { in.AutoMinute = 59; }, IDC_ITEM_AUTO_MINUTE, kIntervalRange},
+        {"interval 10000", [](TaskInput& in) { in.AutoMinute = 10000; }, IDC_ITEM_AUTO_MINUTE, kIntervalRange},
+        {"interval 9999", [](TaskInput& in) { in.AutoMinute = 9999; }, kNoControl, kPasses},
         {"interval 90 under MinTime 120", [](TaskInput& in) { in.AutoMinute = 90; }, IDC_ITEM_AUTO_MINUTE,
-         L"超过了系统当前允许的最小备份时间间隔120分钟", L"你可以通过设置“选项”修改系统当前允许的最小备份时间间隔"},
+         {L"超过了系统当前允许的最小备份时间间隔120分钟", minTimeHint}},
         {"interval 90 under MinTime 999",
          [](TaskInput& in) {
              in.AutoMinute = 90;
              in.MinTime = 999;
          },
-         IDC_ITEM_AUTO_MINUTE, L"超过了系统当前允许的最小备份时间间隔999分钟",
-         L"你可以通过设置“选项”修改系统当前允许的最小备份时间间隔"},
+         IDC_ITEM_AUTO_MINUTE, {L"超过了系统当前允许的最小备份时间间隔999分钟", minTimeHint}},
         {"interval 90 with MinTime 90",
          [](TaskInput& in) {
              in.AutoMinute = 90;
              in.MinTime = 90;
          },
-         0, L"", L""},
+         kNoControl, kPasses},
         {"interval 5 while the interval is off",
          [](TaskInput& in) {
              in.AutoTime = false;
              in.AutoMinute = 5;
          },
-         0, L"", L""},
-    };
-
-    for (const Row& row : rows) {
-        TaskInput input = ValidInput(f);
-        row.change(input);
-        const TaskInputCheck check = Validate(input);
-        EXPECT_EQ(check.Ok, row.control == 0) << row.what;
-        EXPECT_EQ(check.ControlId, row.control) << row.what;
-        EXPECT_EQ(check.Title, row.title) << row.what;
-        EXPECT_EQ(check.Text, row.text) << row.what;
-    }
+         kNoControl, kPasses},
+    });
 }
 
 // What Windows cannot hold as typed is refused on its field, saying what to change; ordinary
@@ -227,58 +240,43 @@ TEST(TaskInput, NamesAndPathsWindowsCannotHoldAreRefused)
     Folders f;
     const std::wstring file = f.root + L"\\a_file";
     ASSERT_TRUE(vwtest::WriteFileBytes(file, "x"));
-    const std::wstring control = L"任务名称不能包含控制字符";
-    const std::wstring reserved = L"文件夹名称不能使用系统保留的名称";
-    const std::wstring dotOrSpace = L"文件夹名称不能以点或空格结尾";
-    auto reservedText = [](const wchar_t* part) {
-        return vw::Format(L"“%s”是 Windows 保留的设备名（CON、PRN、AUX、NUL、COM1-9、LPT1-9），带扩展名也不能使用", part);
+    const Says control{L"任务名称不能包含控制字符", L"请删除名称中的换行符、制表符等控制字符"};
+    const Says isAFile{L"这是一个文件，不是文件夹", L"“" + file + L"”是一个文件，请输入文件夹路径"};
+    const Says underAFile{L"路径中有一个文件", L"“" + file + L"”是一个文件，其中不能存放文件夹"};
+    auto reserved = [](const wchar_t* part) {
+        return Says{L"文件夹名称不能使用系统保留的名称",
+                    vw::Format(L"“%s”是 Windows 保留的设备名（CON、PRN、AUX、NUL、COM1-9、LPT1-9），带扩展名也不能使用",
+                               part)};
     };
-    auto dotText = [](const wchar_t* part) { return vw::Format(L"Windows 会去掉“%s”末尾的点或空格，请修改此名称", part); };
-    auto dest = [](std::wstring path) { return [path](TaskInput& in) { in.Dest = path; }; };
+    auto dotOrSpace = [](const wchar_t* part) {
+        return Says{L"文件夹名称不能以点或空格结尾", vw::Format(L"Windows 会去掉“%s”末尾的点或空格，请修改此名称", part)};
+    };
 
-    const std::vector<Row> rows = {
-        {"name with a line break", [](TaskInput& in) { in.Name = L"文档\r\n备份"; }, IDC_ITEM_NAME, control,
-         L"请删除名称中的换行符、制表符等控制字符"},
-        {"name with a tab", [](TaskInput& in) { in.Name = L"a\tb"; }, IDC_ITEM_NAME, control,
-         L"请删除名称中的换行符、制表符等控制字符"},
-        {"name with a C1 control", [](TaskInput& in) { in.Name = L"a\u0085b"; }, IDC_ITEM_NAME, control,
-         L"请删除名称中的换行符、制表符等控制字符"},
-        {"destination that is a file", dest(file), IDC_ITEM_DEST, L"这是一个文件，不是文件夹",
-         L"“" + file + L"”是一个文件，请输入文件夹路径"},
-        {"destination under a file", dest(file + L"\\sub"), IDC_ITEM_DEST, L"路径中有一个文件",
-         L"“" + file + L"”是一个文件，其中不能存放文件夹"},
-        {"source under a file", [&](TaskInput& in) { in.Source = file + L"\\sub"; }, IDC_ITEM_SOURCE,
-         L"路径中有一个文件", L"“" + file + L"”是一个文件，其中不能存放文件夹"},
-        {"destination part CON", dest(L"N:\\CON\\x"), IDC_ITEM_DEST, reserved, reservedText(L"CON")},
-        {"destination part lpt1.txt", dest(L"N:\\backup\\lpt1.txt"), IDC_ITEM_DEST, reserved,
-         reservedText(L"lpt1.txt")},
-        {"destination part Nul", dest(L"N:\\Nul"), IDC_ITEM_DEST, reserved, reservedText(L"Nul")},
-        {"destination part com9.tar.gz", dest(L"N:\\x\\com9.tar.gz"), IDC_ITEM_DEST, reserved,
-         reservedText(L"com9.tar.gz")},
-        {"destination part Aux .log", dest(L"N:\\Aux .log"), IDC_ITEM_DEST, reserved, reservedText(L"Aux .log")},
-        {"source part prn", [](TaskInput& in) { in.Source = L"M:\\prn"; }, IDC_ITEM_SOURCE, reserved,
-         reservedText(L"prn")},
-        {"destination ending in a dot", dest(L"N:\\backup."), IDC_ITEM_DEST, dotOrSpace, dotText(L"backup.")},
-        {"destination part ending in a space", dest(L"N:\\backup \\x"), IDC_ITEM_DEST, dotOrSpace,
-         dotText(L"backup ")},
-        {"destination part of three dots", dest(L"N:\\...\\x"), IDC_ITEM_DEST, dotOrSpace, dotText(L"...")},
-        {"source ending in a dot", [&](TaskInput& in) { in.Source = f.data + L"."; }, IDC_ITEM_SOURCE, dotOrSpace,
-         dotText(L"Data.")},
-        {"spaces inside", dest(L"N:\\my backup\\old files"), 0, L"", L""},
-        {"several dots", dest(L"N:\\v1.2.3..final.bak"), 0, L"", L""},
-        {"brackets", dest(L"N:\\[2024] (old) {x}"), 0, L"", L""},
-        {"full-width punctuation and CJK", dest(L"N:\\备份：文档（旧）、资料。"), 0, L"", L""},
-        {"names that only begin like devices", dest(L"N:\\CONSOLE\\com10\\lpt\\nul-x\\auxiliary"), 0, L"", L""},
-        {"a \"..\" step is not a name", dest(L"N:\\a\\..\\b"), 0, L"", L""},
-    };
-    for (const Row& row : rows) {
-        TaskInput input = ValidInput(f);
-        row.change(input);
-        const TaskInputCheck check = Validate(input);
-        EXPECT_EQ(check.ControlId, row.control) << row.what;
-        EXPECT_EQ(check.Title, row.title) << row.what;
-        EXPECT_EQ(check.Text, row.text) << row.what;
-    }
+    ExpectEachRow(f, {
+        {"name with a line break", NameIs(L"文档\r\n备份"), IDC_ITEM_NAME, control},
+        {"name with a tab", NameIs(L"a\tb"), IDC_ITEM_NAME, control},
+        {"name with a C1 control", NameIs(L"a\u0085b"), IDC_ITEM_NAME, control},
+        {"destination that is a file", DestIs(file), IDC_ITEM_DEST, isAFile},
+        {"destination under a file", DestIs(file + L"\\sub"), IDC_ITEM_DEST, underAFile},
+        {"source under a file", SourceIs(file + L"\\sub"), IDC_ITEM_SOURCE, underAFile},
+        {"destination part CON", DestIs(L"N:\\CON\\x"), IDC_ITEM_DEST, reserved(L"CON")},
+        {"destination part lpt1.txt", DestIs(L"N:\\backup\\lpt1.txt"), IDC_ITEM_DEST, reserved(L"lpt1.txt")},
+        {"destination part Nul", DestIs(L"N:\\Nul"), IDC_ITEM_DEST, reserved(L"Nul")},
+        {"destination part com9.tar.gz", DestIs(L"N:\\x\\com9.tar.gz"), IDC_ITEM_DEST, reserved(L"com9.tar.gz")},
+        {"destination part Aux .log", DestIs(L"N:\\Aux .log"), IDC_ITEM_DEST, reserved(L"Aux .log")},
+        {"source part prn", SourceIs(L"M:\\prn"), IDC_ITEM_SOURCE, reserved(L"prn")},
+        {"destination ending in a dot", DestIs(L"N:\\backup."), IDC_ITEM_DEST, dotOrSpace(L"backup.")},
+        {"destination part ending in a space", DestIs(L"N:\\backup \\x"), IDC_ITEM_DEST, dotOrSpace(L"backup ")},
+        {"destination part of three dots", DestIs(L"N:\\...\\x"), IDC_ITEM_DEST, dotOrSpace(L"...")},
+        {"source ending in a dot", SourceIs(f.data + L"."), IDC_ITEM_SOURCE, dotOrSpace(L"Data.")},
+        {"spaces inside", DestIs(L"N:\\my backup\\old files"), kNoControl, kPasses},
+        {"several dots", DestIs(L"N:\\v1.2.3..final.bak"), kNoControl, kPasses},
+        {"brackets", DestIs(L"N:\\[2024] (old) {x}"), kNoControl, kPasses},
+        {"full-width punctuation and CJK", DestIs(L"N:\\备份：文档（旧）、资料。"), kNoControl, kPasses},
+        {"names that only begin like devices", DestIs(L"N:\\CONSOLE\\com10\\lpt\\nul-x\\auxiliary"), kNoControl,
+         kPasses},
+        {"a \"..\" step is not a name", DestIs(L"N:\\a\\..\\b"), kNoControl, kPasses},
+    });
 }
 
 TEST(TaskInput, FoldersAreComparedWhereTheyReallyLead)
@@ -292,42 +290,28 @@ TEST(TaskInput, FoldersAreComparedWhereTheyReallyLead)
     ASSERT_NE(GetShortPathNameW(longNamed.c_str(), shortName, MAX_PATH), 0u);
     ASSERT_NE(std::wstring(shortName), longNamed) << "the volume gives no short names";
 
-    const std::wstring same = L"目标文件夹不能与源文件夹相同";
-    const std::wstring place = L"错误的目标文件夹位置";
-    const std::wstring destInSource = L"目标文件夹不能存放在源文件夹中";
-    const std::wstring sourceInDest = L"源文件夹不能存放在目标文件夹中";
-    const std::vector<Row> rows = {
-        {"the source through a \"..\" part", [&](TaskInput& in) { in.Dest = f.root + L"\\X\\..\\Data"; },
-         IDC_ITEM_DEST, same, L"请输入其他的目标文件夹路径"},
+    ExpectEachRow(f, {
+        {"the source through a \"..\" part", DestIs(f.root + L"\\X\\..\\Data"), IDC_ITEM_DEST, kSameAsSource},
         {"the source's parent through \"..\" and \".\"",
          [&](TaskInput& in) {
              in.Source = sub;
              in.Dest = f.root + L"\\X\\..\\.\\Data";
          },
-         IDC_ITEM_DEST, place, sourceInDest},
+         IDC_ITEM_DEST, kSourceInDest},
         {"inside the source by its short name",
          [&](TaskInput& in) {
              in.Source = longNamed;
              in.Dest = std::wstring(shortName) + L"\\Backup";
          },
-         IDC_ITEM_DEST, place, destInSource},
+         IDC_ITEM_DEST, kDestInSource},
         {"the source by its short name",
          [&](TaskInput& in) {
              in.Source = shortName;
              in.Dest = longNamed;
          },
-         IDC_ITEM_DEST, same, L"请输入其他的目标文件夹路径"},
-        {"a sibling written with \"..\" stays allowed", [&](TaskInput& in) { in.Dest = f.data + L"\\..\\Backup"; },
-         0, L"", L""},
-    };
-    for (const Row& row : rows) {
-        TaskInput input = ValidInput(f);
-        row.change(input);
-        const TaskInputCheck check = Validate(input);
-        EXPECT_EQ(check.ControlId, row.control) << row.what;
-        EXPECT_EQ(check.Title, row.title) << row.what;
-        EXPECT_EQ(check.Text, row.text) << row.what;
-    }
+         IDC_ITEM_DEST, kSameAsSource},
+        {"a sibling written with \"..\" stays allowed", DestIs(f.data + L"\\..\\Backup"), kNoControl, kPasses},
+    });
 }
 
 TEST(TaskInput, FoldersAreComparedThroughDirectoryLinks)
@@ -341,16 +325,13 @@ TEST(TaskInput, FoldersAreComparedThroughDirectoryLinks)
         const char* what;
         std::wstring source;
         std::wstring dest;
-        std::wstring title;
-        std::wstring text;
+        Says says;
     };
     const Case cases[] = {
-        {"the source through the link", target, linked, L"目标文件夹不能与源文件夹相同", L"请输入其他的目标文件夹路径"},
-        {"inside the source through the link", target, linked + L"\\Backup", L"错误的目标文件夹位置",
-         L"目标文件夹不能存放在源文件夹中"},
-        {"the source's parent through the link", linked + L"\\Sub", target, L"错误的目标文件夹位置",
-         L"源文件夹不能存放在目标文件夹中"},
-        {"beside the linked folder", target, L"N:\\linked-not\\Backup", L"", L""},
+        {"the source through the link", target, linked, kSameAsSource},
+        {"inside the source through the link", target, linked + L"\\Backup", kDestInSource},
+        {"the source's parent through the link", linked + L"\\Sub", target, kSourceInDest},
+        {"beside the linked folder", target, L"N:\\linked-not\\Backup", kPasses},
     };
     for (const Case& c : cases) {
         TaskInput input;
@@ -358,8 +339,8 @@ TEST(TaskInput, FoldersAreComparedThroughDirectoryLinks)
         input.Source = c.source;
         input.Dest = c.dest;
         const TaskInputCheck check = Validate(input);
-        EXPECT_EQ(check.Title, c.title) << c.what;
-        EXPECT_EQ(check.Text, c.text) << c.what;
+        EXPECT_EQ(check.Title, c.says.title) << c.what;
+        EXPECT_EQ(check.Text, c.says.text) << c.what;
     }
     RemoveDirectoryW(sub.c_str());
 }
