@@ -3,12 +3,10 @@
 // class; a later start only brings the first one's window to the front and ends.
 #include <windows.h>
 
+#include "win/InstanceName.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
-
-// The name of the mutex and of the main window's class (the template of dialog 102 names it).
-inline constexpr wchar_t kInstanceName[] = L"CVaultwren";
 
 // The held mutex when this is the first instance, whose main window class is then registered.
 // Empty when another instance runs (its window has been brought forward) or no mutex could be

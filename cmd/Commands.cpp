@@ -16,6 +16,7 @@
 #include "task/TaskInput.h"
 #include "task/TaskReset.h"
 #include "win/Format.h"
+#include "win/InstanceName.h"
 #include "win/ProfileStore.h"
 #include "win/Text.h"
 #include "win/UniqueHandle.h"
@@ -23,10 +24,6 @@
 namespace vw {
 
 namespace {
-
-// The window's single-instance name: holding it keeps Vaultwren.exe and other runners away
-// from the profile while this one works on it.
-constexpr wchar_t kInstanceMutex[] = L"CVaultwren";
 
 std::wstring ProfileKey()
 {
@@ -171,7 +168,9 @@ int RunCommand(const Arguments& arguments)
 {
     UniqueHandle instance;
     if (arguments.command != Command::List) {
-        instance.reset(CreateMutexW(nullptr, TRUE, kInstanceMutex));
+        // Holding the window's own name keeps Vaultwren.exe and other runners away from the
+        // profile while this one works on it.
+        instance.reset(CreateMutexW(nullptr, TRUE, kInstanceName));
         if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) {
             Console::Err(L"Vaultwren 或另一个 VaultwrenCmd 正在运行，请稍后再试。\r\n");
             return kExitBusy;

@@ -14,12 +14,11 @@
 #include "updater/UpdateInstall.h"
 #include "updater/UpdateManifest.h"
 #include "updater/UpdaterKeys.h"
+#include "win/InstanceName.h"
 #include "win/UniqueHandle.h"
 
 namespace {
 
-// The single-instance mutex Vaultwren holds while it runs.
-constexpr wchar_t kProgramMutex[] = L"CVaultwren";
 constexpr DWORD kProgramEndWaitMs = 60000;
 
 constexpr int kInstallAttempts = 5;
@@ -45,7 +44,7 @@ std::wstring ProfileRoot(std::wstring subPath)
 // True when no Vaultwren holds its mutex any more (also when it never ran).
 bool WaitForProgramEnd()
 {
-    const vw::UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, kProgramMutex));
+    const vw::UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, vw::kInstanceName));
     if (!mutex)
         return true;
     const DWORD waited = WaitForSingleObject(mutex.get(), kProgramEndWaitMs);
