@@ -15,6 +15,23 @@ std::wstring ItemText(HWND box, int id)
     ::GetDlgItemTextW(box, id, text, static_cast<int>(std::size(text)));
     return text;
 }
+
+HICON IconOf(HWND box)
+{
+    HICON icon = nullptr;
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM out) -> BOOL {
+            wchar_t name[16] = {};
+            ::GetClassNameW(child, name, 16);
+            if (::lstrcmpiW(name, L"Static") != 0 || (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+                return TRUE;
+            *reinterpret_cast<HICON*>(out) = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&icon));
+    return icon;
+}
 }  // namespace
 
 MessageBoxAnswerer::MessageBoxAnswerer(int button) : button_(button), thread_([this] { Run(); }) {}
@@ -27,8 +44,16 @@ MessageBoxAnswerer::~MessageBoxAnswerer()
 
 std::vector<std::wstring> MessageBoxAnswerer::Texts() const
 {
+    std::vector<std::wstring> texts;
+    for (const AnsweredBox& box : Boxes())
+        texts.push_back(box.text);
+    return texts;
+}
+
+std::vector<AnsweredBox> MessageBoxAnswerer::Boxes() const
+{
     std::lock_guard lock(mutex_);
-    return texts_;
+    return boxes_;
 }
 
 void MessageBoxAnswerer::Run()
@@ -37,11 +62,14 @@ void MessageBoxAnswerer::Run()
     while (!stop_) {
         HWND box = ::FindWindowW(L"#32770", vw::kProgramName);
         if (box && ::IsWindowVisible(box)) {
+            AnsweredBox seen{ItemText(box, kMessageTextId), IconOf(box),
+                             ::GetDlgItem(box, IDYES) && ::GetDlgItem(box, IDNO)};
             {
                 std::lock_guard lock(mutex_);
-                texts_.push_back(ItemText(box, kMessageTextId));
+                boxes_.push_back(std::move(seen));
             }
-            ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+            const int button = ::GetDlgItem(box, button_) ? button_ : IDOK;
+            ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
             for (int i = 0; i < 250 && ::IsWindow(box); ++i)
                 std::this_thread::sleep_for(20ms);
         }

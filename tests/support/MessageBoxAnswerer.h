@@ -1,7 +1,8 @@
 #pragma once
 // Answers the program's message boxes from a thread of its own, as a user would: waits for a box
 // captioned with the program's name (in this or another process), notes its text and presses a
-// button. Lets a test drive code that asks before it acts.
+// button. Lets a test drive code that asks before it acts. A box without the asked button (a plain
+// notice after a question) is answered with its OK button, the only thing a user could press there.
 #include <windows.h>
 
 #include <atomic>
@@ -11,6 +12,13 @@
 #include <vector>
 
 namespace vwtest {
+
+// What a user saw of one box.
+struct AnsweredBox {
+    std::wstring text;
+    HICON icon = nullptr;  // as the system's LoadIcon(nullptr, IDI_...) gives it; null when none
+    bool yesNo = false;    // offered Yes and No
+};
 
 class MessageBoxAnswerer {
 public:
@@ -22,13 +30,14 @@ public:
 
     // The texts of the boxes answered so far, in order.
     std::vector<std::wstring> Texts() const;
+    std::vector<AnsweredBox> Boxes() const;
 
 private:
     void Run();
     int button_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
-    std::vector<std::wstring> texts_;
+    std::vector<AnsweredBox> boxes_;
     std::thread thread_;
 };
 

@@ -1,0 +1,157 @@
+#pragma once
+// The real main window on a profile of the test's own whose update address leads to a local server,
+// with the updater's working folder emptied before and after. What the user sees of an update is
+// read back as a user would see it: the boxes (answered by the test) and the notice popup.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "MainWindowDriver.h"
+#include "resources/resource.h"
+#include "run/LogWriter.h"
+#include "support/HttpTestServer.h"
+#include "support/TestDrives.h"
+#include "support/TestRegistry.h"
+#include "task/CBackupItemList.h"
+#include "updater/CheckDate.h"
+#include "updater/ProgramFolders.h"
+#include "updater/UpdaterKeys.h"
+#include "win/Format.h"
+
+namespace vwtest {
+
+class UpdateWindowFixture : public ::testing::Test {
+protected:
+    static constexpr char kManifestPath[] = "/Updater.ini";
+    static constexpr char kFilePath[] = "/files/Vaultwren.exe";
+    static constexpr char kNoticePath[] = "/notice.html";
+
+    UpdateWindowFixture() : key_(L"ui-update"), profile(key_.path())
+    {
+        profile.SetString(vw::kUpdaterSection, vw::kVersionEntry, L"1.10");
+        profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, server.Url(kManifestPath));
+        vw::TempFolderFile(work, key_.path() + L"\\", L"");
+        RemoveTree(work);
+        server.Serve(kNoticePath, {200, "<html><body><h1>Vaultwren 公告</h1></body></html>"});
+    }
+    ~UpdateWindowFixture() override
+    {
+        // A program started from the working folder may hold its file for a moment after it ended.
+        for (int i = 0; i < 50 && !RemoveTree(work); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    // The manifest of `version` with one file, which the server has or lacks, and a notice page of
+    // audience `noticeType` shown for `noticeSeconds` (no notice when `noticeType` is null).
+    void Offer(const char* version, bool fileOnServer, const char* noticeType = nullptr, int noticeSeconds = 0)
+    {
+        const std::string content(6000, 'n');
+        server.Serve(kFilePath, fileOnServer ? vwtest::HttpReply{200, content} : vwtest::HttpReply{404, "no such file"});
+        std::string manifest = std::string("[UPDATER]\r\nVersion=") + version + "\r\nFileCount=1\r\n" +
+                               "[UPDATER_NAME]\r\nFileName1=Vaultwren.exe\r\nFileSize1=" +
+                               std::to_string(content.size()) + "\r\n[UPDATER_URL]\r\nFileURL1=" +
+                               vw::WideToUtf8(server.Url(kFilePath)) + "\r\n";
+        if (noticeType)
+            manifest += "[UPDATER_MSG]\r\nURL=" + vw::WideToUtf8(server.Url(kNoticePath)) + "\r\nTimer=" +
+                        std::to_string(noticeSeconds) + "\r\nType=" + noticeType + "\r\n";
+        server.Serve(kManifestPath, {200, manifest});
+    }
+
+    // The check at start finds the last one recent enough and asks the server nothing: only the
+    // user's own check runs.
+    void CheckedToday()
+    {
+        profile.SetString(vw::kUpdaterSection, vw::kCheckDateEntry,
+                          vw::FormatCheckDate(vw::LocalMidnight(std::time(nullptr))));
+        profile.SetString(vw::kUpdaterSection, vw::kCheckDaysEntry, L"5");
+    }
+
+    // As if this profile had never checked nor downloaded: the next check at start asks the server.
+    void ForgetEarlierUpdates()
+    {
+        RemoveTree(work);
+        profile.SetString(vw::kUpdaterSection, vw::kCheckDateEntry, L"");
+        profile.SetString(vw::kUpdaterSection, vw::kDownloadVerEntry, L"");
+    }
+
+    // A stored task, so that a test sees the list come through what the update does.
+    void AddTask(const std::wstring& name)
+    {
+        vw::CBackupItemList stored(profile, settings);
+        stored.LoadAll();
+        vw::CBackupItem* task = stored.AddNew();
+        ASSERT_NE(task, nullptr);
+        task->Name = name;
+        task->Source = folder.path() + name;
+        task->Dest = folder.path() + name + L"备份";
+        task->Start = 0;
+        ::CreateDirectoryW(task->Source.c_str(), nullptr);
+        ASSERT_TRUE(task->Save());
+    }
+
+    std::unique_ptr<MainWindowDriver> Open()
+    {
+        manifestRequestsAtOpen_ = server.Requests(kManifestPath);
+        auto driver = std::make_unique<MainWindowDriver>(profile, settings, log);
+        EXPECT_NE(driver->window(), nullptr);
+        return driver;
+    }
+
+    // The user's "软件升级(&U)", once the check the window began at its start has ended without a
+    // request (CheckedToday): its end message is already queued ahead of the command.
+    void CheckByHand(const MainWindowDriver& window)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(server.Requests(kManifestPath), manifestRequestsAtOpen_);
+        window.Post(ID_UPDATE);
+    }
+
+    // The window's notice popup (made on the window's thread with the desktop as its parent).
+    static HWND NoticePopup(const MainWindowDriver& window)
+    {
+        HWND found = nullptr;
+        ::EnumThreadWindows(
+            ::GetWindowThreadProcessId(window.window(), nullptr),
+            [](HWND candidate, LPARAM out) -> BOOL {
+                if (!::GetDlgItem(candidate, IDC_NOTICE_CLOSE) || !::GetDlgItem(candidate, IDC_NOTICE_TITLE))
+                    return TRUE;
+                *reinterpret_cast<HWND*>(out) = candidate;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+    static bool NoticeVisible(const MainWindowDriver& window)
+    {
+        HWND popup = NoticePopup(window);
+        return popup && ::IsWindowVisible(popup);
+    }
+
+    // The window handles a message within a few seconds: it neither hangs nor has gone.
+    static bool Answers(const MainWindowDriver& window)
+    {
+        DWORD_PTR result = 0;
+        return window.Running() &&
+               ::SendMessageTimeoutW(window.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    }
+
+    std::wstring Downloaded() const { return work + L"Update\\Vaultwren.exe"; }
+
+private:
+    TestRegistryKey key_;
+    int manifestRequestsAtOpen_ = 0;
+
+protected:
+    vw::ProfileStore profile;
+    vw::AppSettings settings;
+    vw::LogWriter log{false};
+    HttpTestServer server;
+    ScratchFolder folder{kDiskM, L"ui-update"};
+    std::wstring work;  // the updater's working folder, with its trailing "\"
+};
+
+}  // namespace vwtest
