@@ -431,6 +431,12 @@ bool CVaultwrenDlg::OnSysCommand(WPARAM command)
     }
     if ((command & 0xFFF0) == SC_CLOSE)
         closeToTray_ = true;  // the default handling goes on to WM_CLOSE
+    if ((command & 0xFFF0) == SC_MINIMIZE) {
+        // Minimising activates some other window: a notice on screen should be the one in front.
+        ::DefWindowProcW(Handle(), WM_SYSCOMMAND, command, 0);
+        RaiseNoticePopup();
+        return true;
+    }
     return false;
 }
 

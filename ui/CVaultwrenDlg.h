@@ -107,6 +107,7 @@ private:
     void OnUpdaterMessage(UINT message, WPARAM wParam);
     void AskToInstall(const UpdateReaction& reaction);
     void ShowNoticePopup();
+    void RaiseNoticePopup() const;
 
     int SelectionMark() const;
     // The task at a valid selection mark, else null.

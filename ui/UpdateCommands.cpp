@@ -70,4 +70,10 @@ void CVaultwrenDlg::ShowNoticePopup()
     ShowNotice(notice_, instance_, updater_.noticeUrl, updater_.noticeTime, Handle());
 }
 
+void CVaultwrenDlg::RaiseNoticePopup() const
+{
+    if (notice_ && ::IsWindowVisible(notice_->Handle()))
+        ::SetForegroundWindow(notice_->Handle());
+}
+
 }  // namespace vw

@@ -106,4 +106,19 @@ TEST_F(NoticeFromWindow, TheCloseMarkClosesAPageWithoutDisplayTime)
     EXPECT_TRUE(Answers(*window));
 }
 
+TEST_F(NoticeFromWindow, MinimisingTheWindowLeavesTheNoticeInFront)
+{
+    Offer("1.10", true, "0", 0);
+    auto window = Open();
+    ASSERT_TRUE(window->WaitUntil([&] { return NoticeVisible(*window); }, 15s));
+    HWND popup = NoticePopup(*window);
+    // Showing the notice gave the front back to the main window.
+    ASSERT_TRUE(window->WaitUntil([&] { return ::GetForegroundWindow() == window->window(); }, 5s));
+
+    ::SendMessageW(window->window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(::IsIconic(window->window()));
+    EXPECT_TRUE(window->WaitUntil([&] { return ::GetForegroundWindow() == popup; }, 5s));
+    EXPECT_TRUE(::IsWindowVisible(popup));
+}
+
 }  // namespace
