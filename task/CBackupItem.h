@@ -9,6 +9,7 @@
 #include <string>
 
 #include "task/DateTime.h"
+#include "task/TaskFields.h"
 
 namespace vw {
 
@@ -38,29 +39,6 @@ enum class TaskKey : int {
 
 // Run-time states of a task.
 enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
-
-// The stored fields of a task, with NextTime: the one list of them, which the task holds and a
-// snapshot copies.
-struct TaskFields {
-    int32_t index = -1;
-    std::wstring Id;
-    std::wstring Name;
-    std::wstring Source;
-    std::wstring Dest;
-    int32_t History = 1;
-    int32_t RemoveFollow = 1;
-    int32_t Start = 1;
-    int32_t StartTime = 10;
-    int32_t Clock = 0;
-    int32_t ClockHour = 0;
-    int32_t ClockMinute = 0;
-    int32_t Week = 127;
-    int32_t AutoTime = 0;
-    int32_t AutoMinute = 120;
-    DateTime CreateTime;
-    DateTime LastTime;
-    DateTime NextTime;
-};
 
 // A task as a reader sees it at one instant: a plain copy of every stored field, the next
 // automatic run and the run-time state. Windows and lists read tasks only through this, on any

@@ -39,7 +39,7 @@ ScheduleResult NoRun()
 
 // The next allowed weekday at the clock time, strictly later than now and more than MinTime
 // minutes after the last run; empty when the week allows no day.
-std::optional<DateTime> DailyCandidate(const ScheduleFields& task, int64_t minTimeSeconds, const DateTime& now)
+std::optional<DateTime> DailyCandidate(const TaskFields& task, int64_t minTimeSeconds, const DateTime& now)
 {
     DateTime cand = DateTime::FromParts(now.Year(), now.Month(), now.Day(),
                                         static_cast<int>(static_cast<uint32_t>(task.ClockHour) % 24u),
@@ -58,25 +58,7 @@ std::optional<DateTime> DailyCandidate(const ScheduleFields& task, int64_t minTi
 
 }  // namespace
 
-ScheduleFields ScheduleFieldsOf(const CBackupItem& item)
-{
-    // LastTime may be written by a worker meanwhile.
-    const TaskSnapshot task = item.Snapshot();
-    ScheduleFields fields;
-    fields.Start = task.Start;
-    fields.StartTime = task.StartTime;
-    fields.Clock = task.Clock;
-    fields.ClockHour = task.ClockHour;
-    fields.ClockMinute = task.ClockMinute;
-    fields.Week = task.Week;
-    fields.AutoTime = task.AutoTime;
-    fields.AutoMinute = task.AutoMinute;
-    fields.LastTime = task.LastTime;
-    fields.index = task.index;
-    return fields;
-}
-
-ScheduleResult ComputeSchedule(const ScheduleFields& task, int32_t minTime, bool startupMode, const DateTime& now)
+ScheduleResult ComputeSchedule(const TaskFields& task, int32_t minTime, bool startupMode, const DateTime& now)
 {
     const int64_t minTimeSeconds = static_cast<int64_t>(minTime) * 60;
 
@@ -111,7 +93,8 @@ ScheduleResult ComputeSchedule(const ScheduleFields& task, int32_t minTime, bool
 bool CBackupItem::Reschedule(HWND window, int32_t minTime, bool startupMode)
 {
     KillTimer(window, static_cast<UINT_PTR>(timerId));
-    const ScheduleResult schedule = ComputeSchedule(ScheduleFieldsOf(*this), minTime, startupMode, DateTime::Now());
+    // LastTime may be written by a worker meanwhile: the schedule works on one copy.
+    const ScheduleResult schedule = ComputeSchedule(Snapshot(), minTime, startupMode, DateTime::Now());
     SetNextTime(schedule.nextTime);
     if (!schedule.timerPeriodMs)
         return true;

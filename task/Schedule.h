@@ -7,36 +7,19 @@
 #include <optional>
 
 #include "task/DateTime.h"
+#include "task/TaskFields.h"
 
 namespace vw {
-
-class CBackupItem;
-
-// The task fields the schedule depends on.
-struct ScheduleFields {
-    int32_t Start = 0;
-    int32_t StartTime = 0;
-    int32_t Clock = 0;
-    int32_t ClockHour = 0;
-    int32_t ClockMinute = 0;
-    int32_t Week = 127;
-    int32_t AutoTime = 0;
-    int32_t AutoMinute = 120;
-    DateTime LastTime;  // never by default
-    int32_t index = 0;
-};
 
 struct ScheduleResult {
     DateTime nextTime;                     // never when no automatic run is due
     std::optional<uint32_t> timerPeriodMs;  // empty: the task keeps no timer
 };
 
-ScheduleFields ScheduleFieldsOf(const CBackupItem& task);
-
 // `minTime` is the setting MinTime (minutes); `startupMode` is true only for the pass over all
 // tasks right after the list was loaded at program start. The timer period includes the task's
 // index, so tasks due at the same instant expire in list order.
-ScheduleResult ComputeSchedule(const ScheduleFields& task, int32_t minTime, bool startupMode,
+ScheduleResult ComputeSchedule(const TaskFields& task, int32_t minTime, bool startupMode,
                                const DateTime& now);
 
 }  // namespace vw

@@ -18,7 +18,7 @@ namespace {
 
 using vw::ComputeSchedule;
 using vw::DateTime;
-using vw::ScheduleFields;
+using vw::TaskFields;
 
 DateTime At(const wchar_t* text)
 {
@@ -31,9 +31,19 @@ constexpr int64_t kNoTimer = -1;
 constexpr wchar_t kNever[] = L"2000-01-01 00:00:00";
 constexpr int32_t kMonday = 1, kTuesday = 2, kSunday = 64;
 
-ScheduleFields Daily(int hour, int minute, int32_t week = 127)
+// A stored task at the top of the list with no automatic run of any kind.
+TaskFields Unscheduled()
 {
-    ScheduleFields f;
+    TaskFields f;
+    f.index = 0;
+    f.Start = 0;
+    f.StartTime = 0;
+    return f;
+}
+
+TaskFields Daily(int hour, int minute, int32_t week = 127)
+{
+    TaskFields f = Unscheduled();
     f.Clock = 1;
     f.ClockHour = hour;
     f.ClockMinute = minute;
@@ -41,36 +51,36 @@ ScheduleFields Daily(int hour, int minute, int32_t week = 127)
     return f;
 }
 
-ScheduleFields Interval(int32_t autoMinute)
+TaskFields Interval(int32_t autoMinute)
 {
-    ScheduleFields f;
+    TaskFields f = Unscheduled();
     f.AutoTime = 1;
     f.AutoMinute = autoMinute;
     return f;
 }
 
-ScheduleFields Both(ScheduleFields daily, int32_t autoMinute)
+TaskFields Both(TaskFields daily, int32_t autoMinute)
 {
     daily.AutoTime = 1;
     daily.AutoMinute = autoMinute;
     return daily;
 }
 
-ScheduleFields AtStart(int32_t startTime)
+TaskFields AtStart(int32_t startTime)
 {
-    ScheduleFields f;
+    TaskFields f = Unscheduled();
     f.Start = 1;
     f.StartTime = startTime;
     return f;
 }
 
-ScheduleFields WithLast(ScheduleFields f, const wchar_t* lastTime)
+TaskFields WithLast(TaskFields f, const wchar_t* lastTime)
 {
     f.LastTime = At(lastTime);
     return f;
 }
 
-ScheduleFields WithIndex(ScheduleFields f, int32_t index)
+TaskFields WithIndex(TaskFields f, int32_t index)
 {
     f.index = index;
     return f;
@@ -78,7 +88,7 @@ ScheduleFields WithIndex(ScheduleFields f, int32_t index)
 
 struct ScheduleCase {
     const char* what;
-    ScheduleFields task;
+    TaskFields task;
     int32_t minTime;
     bool startup;
     const wchar_t* now;  // 2024-03-04 is a Monday, 2024-03-05 a Tuesday
@@ -146,14 +156,14 @@ TEST(ScheduleTest, NextTimeAndTimerPeriod)
          120, true, L"2024-03-05 07:00:00", kNever, kNoTimer},
         {"start-up run skipped, the daily time still applies",
          [] {
-             ScheduleFields f = WithLast(Daily(8, 0), L"2024-03-05 06:55:00");
+             TaskFields f = WithLast(Daily(8, 0), L"2024-03-05 06:55:00");
              f.Start = 1;
              f.StartTime = 10;
              return f;
          }(),
          60, true, L"2024-03-05 07:00:00", L"2024-03-05 08:00:00", 3'600'000},
         {"normal mode ignores Start", AtStart(0), 120, false, L"2024-03-05 07:00:00", kNever, kNoTimer},
-        {"Clock and AutoTime off: never", ScheduleFields{}, 120, false, L"2024-03-05 07:00:00", kNever, kNoTimer},
+        {"Clock and AutoTime off: never", Unscheduled(), 120, false, L"2024-03-05 07:00:00", kNever, kNoTimer},
     };
     for (const ScheduleCase& c : cases) {
         SCOPED_TRACE(c.what);
