@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
@@ -37,7 +38,8 @@ struct Version {
 
 class UpdaterProgram : public ::testing::Test {
 protected:
-    UpdaterProgram() : key_(L"updater-program"), profile(key_.path()), program(kDiskM, L"prog")
+    explicit UpdaterProgram(wchar_t drive = kDiskM)
+        : key_(L"updater-program"), profile(key_.path()), program(drive, L"prog")
     {
         subPath = key_.path() + L"\\";
         vw::TempFolderFile(work, subPath, L"");
@@ -45,22 +47,32 @@ protected:
         probe = ReadFileBytes(BuildFolder() + L"\\restartprobe.exe");
         oldVersion = {probe, "old readme", "old lang", ""};
         newVersion = {probe + std::string("\0new", 4), "new readme", "new lang", "added"};
-
         EXPECT_TRUE(WriteFileBytes(program / L"Vaultwren.exe", oldVersion.program));
         EXPECT_TRUE(WriteFileBytes(program / L"readme.txt", oldVersion.readme));
         EXPECT_TRUE(WriteFileBytes(program / L"data\\lang.txt", oldVersion.lang));
+        PrepareUpdate();
+        profile.SetString(L"UPDATER", L"Version", L"1.10");
+        // Where the hand-over puts it before starting it.
+        EXPECT_TRUE(CopyFileW((BuildFolder() + L"\\..\\updater\\exe\\Updater.exe").c_str(),
+                              (work + L"Updater.exe").c_str(), FALSE));
+    }
+    ~UpdaterProgram() override
+    {
+        SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", nullptr);
+        RemoveTree(work);
+    }
+
+    // The downloaded new version, its manifest and the profile's program folder, as the
+    // hand-over leaves them.
+    void PrepareUpdate()
+    {
         EXPECT_TRUE(WriteFileBytes(work + L"Update\\Vaultwren.exe", newVersion.program));
         EXPECT_TRUE(WriteFileBytes(work + L"Update\\readme.txt", newVersion.readme));
         EXPECT_TRUE(WriteFileBytes(work + L"Update\\data\\lang.txt", newVersion.lang));
         EXPECT_TRUE(WriteFileBytes(work + L"Update\\data\\extra.txt", newVersion.extra));
         WriteManifest("");
         profile.SetString(L"UPDATER", L"Path", program.path());
-        profile.SetString(L"UPDATER", L"Version", L"1.10");
-        // Where the hand-over puts it before starting it.
-        EXPECT_TRUE(CopyFileW((BuildFolder() + L"\\..\\updater\\exe\\Updater.exe").c_str(),
-                              (work + L"Updater.exe").c_str(), FALSE));
     }
-    ~UpdaterProgram() override { RemoveTree(work); }
 
     // `wrongDigestOf` names a file whose digest the manifest gets wrong.
     void WriteManifest(const std::string& wrongDigestOf)
@@ -82,24 +94,101 @@ protected:
                                                               sizes + "[UPDATER_URL]\r\n" + urls));
     }
 
-    DWORD RunUpdater(const std::function<void()>& whileRunning = {})
+    // A message box Updater.exe showed, as the user saw it.
+    struct Box {
+        std::wstring caption;
+        std::wstring text;
+        bool topmost = false;
+        bool owned = false;
+        bool programStarted = false;  // Vaultwren had been started while the box was up
+    };
+
+    struct Run {
+        DWORD code = 0xFFFFFFFF;
+        std::vector<Box> boxes;
+    };
+
+    // Runs Updater.exe to its end, closing every message box it shows with OK, as a user would.
+    // `restartExpected`: a box waits for the old program's start before it is closed.
+    Run RunUpdater(const std::function<void()>& whileRunning = {}, bool restartExpected = false)
     {
         // Without the trailing backslash, which would escape the closing quote.
         std::wstring commandLine = L"\"" + work + L"Updater.exe\" \"" + key_.path() + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
+        Run run;
         if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, work.c_str(), &startup,
                             &process))
-            return 0xFFFFFFFF;
+            return run;
         const vw::UniqueHandle processHandle(process.hProcess);
         const vw::UniqueHandle threadHandle(process.hThread);
         if (whileRunning)
             whileRunning();
-        DWORD code = 0xFFFFFFFF;
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        return code;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT && std::chrono::steady_clock::now() < end) {
+            const HWND shown = MessageBoxOf(process.dwProcessId);
+            if (!shown)
+                continue;
+            Box box;
+            wchar_t text[1024] = {};
+            GetWindowTextW(shown, text, 1024);
+            box.caption = text;
+            GetDlgItemTextW(shown, 0xFFFF, text, 1024);  // the static control that holds a box's text
+            box.text = text;
+            box.topmost = (GetWindowLongW(shown, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+            box.owned = GetWindow(shown, GW_OWNER) != nullptr;
+            box.programStarted = restartExpected && Restarted();
+            run.boxes.push_back(box);
+            PostMessageW(shown, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            for (int i = 0; i < 100 && IsWindow(shown); ++i)
+                Sleep(50);
+        }
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &run.code);
+        else
+            TerminateProcess(process.hProcess, 0xFFFFFFFF);
+        return run;
+    }
+
+    // A visible dialog window of that process: a message box.
+    static HWND MessageBoxOf(DWORD processId)
+    {
+        struct Search {
+            DWORD processId;
+            HWND found;
+        } search{processId, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM parameter) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(parameter);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                wchar_t name[16] = {};
+                GetClassNameW(window, name, 16);
+                if (owner == s.processId && IsWindowVisible(window) && std::wstring(name) == L"#32770") {
+                    s.found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    // The lines of Updater.log after its UTF-8 mark, each without its time.
+    std::vector<std::string> LogLines() const
+    {
+        const std::string log = ReadFileBytes(work + L"Updater.log");
+        std::vector<std::string> lines;
+        if (log.compare(0, 3, "\xEF\xBB\xBF") != 0)
+            return lines;
+        for (size_t at = 3; at < log.size();) {
+            const size_t next = log.find("\r\n", at);
+            const std::string line = log.substr(at, next - at);
+            lines.push_back(line.size() > 20 ? line.substr(20) : "<no time> " + line);
+            at = next == std::string::npos ? log.size() : next + 2;
+        }
+        return lines;
     }
 
     bool Restarted() const
@@ -138,60 +227,138 @@ protected:
     Version newVersion;
 };
 
-TEST_F(UpdaterProgram, PutsTheNewVersionInPlaceAndStartsIt)
+TEST_F(UpdaterProgram, PutsTheNewVersionInPlaceAndStartsItSilently)
 {
-    EXPECT_EQ(RunUpdater(), 0u);
+    const Run run = RunUpdater();
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_TRUE(run.boxes.empty());
     ExpectProgramFolderHolds(newVersion);
     EXPECT_TRUE(Restarted());
     EXPECT_EQ(profile.GetString(L"UPDATER", L"Version", L""), L"1.20");
+    EXPECT_EQ(LogLines(), std::vector<std::string>{"1.20: installed"});
 }
 
-TEST_F(UpdaterProgram, AFailureLeavesTheOldVersionWhole)
+constexpr wchar_t kOldVersionStays[] = L"\n原来的版本没有改动，可以照常使用。";
+
+TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
 {
     struct Case {
         const char* what;
         std::function<void()> fault;
+        DWORD code;
+        std::wstring text;
+        bool restarted;     // the old program is started again
+        std::string logged; // the log's line, after its time
     };
     vw::UniqueFile held;
+    vw::UniqueHandle running;
+    const std::string programFolder = vw::WideToUtf8(program.path());
     const Case cases[] = {
-        // The third file is in use: the two swapped before it are put back.
-        {"locked file", [&] {
+        // The third file stays in use through every attempt: the two swapped before it are put back.
+        {"locked file",
+         [&] {
              held.reset(CreateFileW((program / L"data\\lang.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
              ASSERT_TRUE(held);
-         }},
-        {"digest does not match", [&] { WriteManifest("data\\lang.txt"); }},
-        {"downloaded file missing", [&] { DeleteFileW((work + L"Update\\data\\extra.txt").c_str()); }},
-        {"hostile name", [&] {
-             WriteManifest("");
+         },
+         1, std::wstring(L"更新没有安装：程序目录中有文件正被其他程序使用。") + kOldVersionStays, true,
+         "1.20: not installed, a file is in use - " + programFolder + "data\\lang.txt (error 32)"},
+        {"digest does not match", [&] { WriteManifest("data\\lang.txt"); }, 1,
+         std::wstring(L"更新没有安装：下载的更新文件不完整或已损坏。") + kOldVersionStays, true,
+         "1.20: not installed, the download is incomplete or damaged - data\\lang.txt"},
+        {"downloaded file missing", [&] { DeleteFileW((work + L"Update\\data\\extra.txt").c_str()); }, 1,
+         std::wstring(L"更新没有安装：下载的更新文件不完整或已损坏。") + kOldVersionStays, true,
+         "1.20: not installed, the download is incomplete or damaged - data\\extra.txt"},
+        {"hostile name",
+         [&] {
              WritePrivateProfileStringW(L"UPDATER_NAME", L"FileName4", L"..\\extra.txt", (work + L"Updater.ini").c_str());
-         }},
+         },
+         1, std::wstring(L"更新没有安装：下载的更新文件不完整或已损坏。") + kOldVersionStays, true,
+         "1.20: not installed, the download is incomplete or damaged - ..\\extra.txt"},
+        {"program folder gone", [&] { profile.SetString(L"UPDATER", L"Path", program / L"gone"); }, 2,
+         std::wstring(L"更新没有安装：找不到Vaultwren的程序目录。") + kOldVersionStays, false,
+         "1.20: not installed, no program folder"},
+        {"no program folder in the profile", [&] { profile.RemoveEntry(L"UPDATER", L"Path"); }, 2,
+         std::wstring(L"更新没有安装：找不到Vaultwren的程序目录。") + kOldVersionStays, false,
+         "1.20: not installed, no program folder"},
+        // Vaultwren never lets go of its name: it still runs, nothing is started a second time.
+        {"Vaultwren does not end",
+         [&] {
+             running.reset(CreateMutexW(nullptr, TRUE, L"CVaultwren"));
+             ASSERT_TRUE(running);
+             SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", L"1000");
+         },
+         3, std::wstring(L"更新没有安装：Vaultwren一直没有退出。") + kOldVersionStays, false,
+         "1.20: not installed, Vaultwren still runs"},
     };
+    std::vector<std::string> logged;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        PrepareUpdate();
         c.fault();
-        EXPECT_EQ(RunUpdater(), 1u);
+        const Run run = RunUpdater({}, c.restarted);
+        EXPECT_EQ(run.code, c.code);
         held.reset();
+        running.reset();
+        SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", nullptr);
+
+        ASSERT_EQ(run.boxes.size(), 1u);
+        const Box& box = run.boxes[0];
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_EQ(box.caption, L"Vaultwren");
+        EXPECT_TRUE(box.topmost);
+        EXPECT_FALSE(box.owned);
+        // The old program does not wait for the user to read the message.
+        EXPECT_EQ(box.programStarted, c.restarted);
+        EXPECT_EQ(FileExists(program / L"started.txt"), c.restarted);
+        DeleteFileW((program / L"started.txt").c_str());
+
         ExpectProgramFolderHolds(oldVersion);
         EXPECT_FALSE(FileExists(program.path().substr(0, program.path().size() - 1) + L"\\..\\extra.txt"));
-        // The old version runs again.
-        EXPECT_TRUE(Restarted());
-        DeleteFileW((program / L"started.txt").c_str());
         EXPECT_EQ(profile.GetString(L"UPDATER", L"Version", L""), L"1.10");
+        logged.push_back(c.logged);
+        EXPECT_EQ(LogLines(), logged);
     }
+}
+
+// The program folder on a disk that has no room for the new version.
+class UpdaterProgramOnFullDisk : public UpdaterProgram {
+protected:
+    UpdaterProgramOnFullDisk() : UpdaterProgram(kFullDisk) {}
+};
+
+TEST_F(UpdaterProgramOnFullDisk, NoRoomForTheNewVersionIsToldAndLeavesTheOldOne)
+{
+    if (!DriveAvailable(kFullDisk))
+        GTEST_SKIP() << "no full-disk drive here";
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(program.path().c_str(), &free, nullptr, nullptr));
+    ASSERT_GT(free.QuadPart, 64u * 1024);
+    ASSERT_TRUE(WriteFileOfSize(program / L"filler.bin", free.QuadPart - 64 * 1024));
+
+    const Run run = RunUpdater({}, true);
+    EXPECT_EQ(run.code, 1u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text,
+              std::wstring(L"更新没有安装：无法写入程序目录（磁盘已满或没有写入权限）。") + kOldVersionStays);
+    EXPECT_TRUE(run.boxes[0].programStarted);
+    ExpectProgramFolderHolds(oldVersion);
+    EXPECT_EQ(LogLines(), std::vector<std::string>{"1.20: not installed, the program folder cannot be written - " +
+                                                   vw::WideToUtf8(program.path()) + "Vaultwren.exe (error 112)"});
 }
 
 TEST_F(UpdaterProgram, WaitsUntilVaultwrenHasEnded)
 {
     vw::UniqueHandle running(CreateMutexW(nullptr, TRUE, L"CVaultwren"));
     ASSERT_TRUE(running);
-    const DWORD code = RunUpdater([&] {
+    const Run run = RunUpdater([&] {
         Sleep(1500);
         EXPECT_EQ(ReadFileBytes(program / L"readme.txt"), oldVersion.readme);
         ReleaseMutex(running.get());
         running.reset();
     });
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_TRUE(run.boxes.empty());
     ExpectProgramFolderHolds(newVersion);
 }
 
@@ -200,24 +367,24 @@ TEST_F(UpdaterProgram, AFileInUseForAMomentIsTriedAgain)
     vw::UniqueFile held(CreateFileW((program / L"data\\lang.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
-    const DWORD code = RunUpdater([&] {
+    const Run run = RunUpdater([&] {
         Sleep(700);
         held.reset();
     });
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_TRUE(run.boxes.empty());
     ExpectProgramFolderHolds(newVersion);
 }
 
-TEST_F(UpdaterProgram, NoProgramFolderInTheProfileTouchesNothing)
+TEST_F(UpdaterProgram, AFolderThatHoldsNoVaultwrenIsNotTouched)
 {
-    profile.RemoveEntry(L"UPDATER", L"Path");
-    EXPECT_EQ(RunUpdater(), 2u);
-    ExpectProgramFolderHolds(oldVersion);
-    // A folder that is no program folder of ours.
     ScratchFolder elsewhere(kDiskM, L"else");
     profile.SetString(L"UPDATER", L"Path", elsewhere.path());
-    EXPECT_EQ(RunUpdater(), 2u);
+    const Run run = RunUpdater();
+    EXPECT_EQ(run.code, 2u);
+    EXPECT_EQ(run.boxes.size(), 1u);
     EXPECT_FALSE(FileExists(elsewhere / L"readme.txt"));
+    EXPECT_FALSE(FileExists(elsewhere / L"started.txt"));
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // Updater.exe: started from the updater's working folder once Vaultwren has handed over. It waits
 // until Vaultwren has ended, puts the downloaded version into the program folder (all files or
-// none) and starts Vaultwren again, the new version or, after a failure, the old one.
+// none) and starts Vaultwren again, the new version or, after a failure, the old one. A failure is
+// then told to the user; every run leaves a line in "Updater.log" of the working folder.
 //
 // No arguments in use; an optional first argument names the profile below HKEY_CURRENT_USER
-// (and with it the working folder) in place of the program's own, as the tests run it.
+// (and with it the working folder) in place of the program's own, as the tests run it. The tests
+// also shorten the wait for Vaultwren to end with VAULTWREN_UPDATER_WAIT_MS (milliseconds).
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cwchar>
 #include <string>
 
 #include "updater/CUpdater.h"
@@ -14,23 +17,19 @@
 #include "updater/UpdateInstall.h"
 #include "updater/UpdateManifest.h"
 #include "updater/UpdaterKeys.h"
+#include "updater/exe/InstallOutcome.h"
+#include "updater/exe/UpdaterLog.h"
 #include "win/InstanceName.h"
 #include "win/UniqueHandle.h"
 
 namespace {
 
 constexpr DWORD kProgramEndWaitMs = 60000;
+constexpr wchar_t kWaitVariable[] = L"VAULTWREN_UPDATER_WAIT_MS";
+constexpr wchar_t kLogName[] = L"Updater.log";
 
 constexpr int kInstallAttempts = 5;
 constexpr DWORD kInstallRetryMs = 500;
-
-// A failure that may be gone a moment later.
-bool IsPassing(const vw::InstallResult& result)
-{
-    return result.end == vw::InstallEnd::CopyFailed &&
-           (result.error == ERROR_SHARING_VIOLATION || result.error == ERROR_LOCK_VIOLATION ||
-            result.error == ERROR_ACCESS_DENIED);
-}
 
 enum ExitCode : int { kInstalled = 0, kNotInstalled = 1, kNoProgramFolder = 2, kProgramStillRuns = 3 };
 
@@ -41,13 +40,24 @@ std::wstring ProfileRoot(std::wstring subPath)
     return subPath;
 }
 
+DWORD ProgramEndWaitMs()
+{
+    wchar_t value[16] = {};
+    const DWORD length = GetEnvironmentVariableW(kWaitVariable, value, 16);
+    if (length == 0 || length >= 16)
+        return kProgramEndWaitMs;
+    wchar_t* end = nullptr;
+    const unsigned long ms = wcstoul(value, &end, 10);
+    return *end == L'\0' ? static_cast<DWORD>(ms) : kProgramEndWaitMs;
+}
+
 // True when no Vaultwren holds its mutex any more (also when it never ran).
 bool WaitForProgramEnd()
 {
     const vw::UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, vw::kInstanceName));
     if (!mutex)
         return true;
-    const DWORD waited = WaitForSingleObject(mutex.get(), kProgramEndWaitMs);
+    const DWORD waited = WaitForSingleObject(mutex.get(), ProgramEndWaitMs());
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
         ReleaseMutex(mutex.get());
         return true;
@@ -61,43 +71,76 @@ void StartProgram(const std::wstring& programFolder)
     ShellExecuteW(nullptr, L"open", program.c_str(), nullptr, programFolder.c_str(), SW_SHOWNORMAL);
 }
 
-int Run(const std::wstring& subPath)
+// Tries the install again while a file is only in use for a moment: every failed attempt is
+// rolled back whole.
+vw::InstallResult Install(const std::wstring& manifest, const std::wstring& downloads,
+                          const std::wstring& programFolder)
 {
-    std::wstring programFolder;
-    {
-        const vw::UpdaterKey key(ProfileRoot(subPath));
-        if (!key.ReadString(vw::kPathEntry, programFolder, MAX_PATH) || programFolder.empty())
-            return kNoProgramFolder;
-    }
-    if (programFolder.back() != L'\\')
-        programFolder += L'\\';
-    if (!WaitForProgramEnd())
-        return kProgramStillRuns;
-
-    std::wstring manifest, downloads;
-    if (!vw::TempFolderFile(manifest, subPath, vw::kManifestName) ||
-        !vw::TempFolderFile(downloads, subPath, vw::kDownloadFolderName))
-        return kNotInstalled;
     // A file can stay in use for a moment after Vaultwren has ended (its last handles closing, a
-    // virus scanner reading the new file): every failed attempt is rolled back whole, so it is
-    // simply tried again a few times.
+    // virus scanner reading the new file).
     vw::InstallResult result = vw::InstallUpdate(manifest, downloads, programFolder);
-    for (int attempt = 1; attempt < kInstallAttempts && IsPassing(result); ++attempt) {
+    for (int attempt = 1; attempt < kInstallAttempts && vw::IsFileInUse(result); ++attempt) {
         Sleep(kInstallRetryMs);
         result = vw::InstallUpdate(manifest, downloads, programFolder);
     }
-    if (result.end == vw::InstallEnd::NotAProgramFolder)
-        return kNoProgramFolder;
-    if (result.end == vw::InstallEnd::Installed) {
+    return result;
+}
+
+int Run(const std::wstring& subPath)
+{
+    std::wstring manifest, downloads, log;
+    const bool haveWork = vw::TempFolderFile(manifest, subPath, vw::kManifestName) &&
+                          vw::TempFolderFile(downloads, subPath, vw::kDownloadFolderName) &&
+                          vw::TempFolderFile(log, subPath, kLogName);
+    const std::wstring version = haveWork ? vw::UpdateManifest(manifest).VersionText() : std::wstring();
+
+    vw::InstallResult result;
+    vw::InstallOutcome outcome = vw::InstallOutcome::DownloadDamaged;
+    std::wstring programFolder;
+    {
+        const vw::UpdaterKey key(ProfileRoot(subPath));
+        if (!key.ReadString(vw::kPathEntry, programFolder, MAX_PATH))
+            programFolder.clear();
+    }
+    if (programFolder.empty()) {
+        outcome = vw::InstallOutcome::NoProgramFolder;
+    } else {
+        if (programFolder.back() != L'\\')
+            programFolder += L'\\';
+        if (!WaitForProgramEnd()) {
+            outcome = vw::InstallOutcome::StillRunning;
+        } else if (haveWork) {
+            result = Install(manifest, downloads, programFolder);
+            outcome = vw::OutcomeOf(result);
+        }
+    }
+
+    if (outcome == vw::InstallOutcome::Installed && !version.empty()) {
         // The installed version is what the next check compares against: without it the same
         // version would be offered again at every start.
-        const std::wstring version = vw::UpdateManifest(manifest).VersionText();
         vw::UpdaterKey key(ProfileRoot(subPath));
-        if (!version.empty())
-            key.WriteString(vw::kVersionEntry, version);
+        key.WriteString(vw::kVersionEntry, version);
     }
-    StartProgram(programFolder);
-    return result.end == vw::InstallEnd::Installed ? kInstalled : kNotInstalled;
+    if (haveWork)
+        vw::AppendUpdaterLog(log, vw::LogLine(outcome, version, result));
+    // Vaultwren runs again before the user reads why the update failed: the message waits for
+    // an answer, the program must not.
+    if (outcome != vw::InstallOutcome::NoProgramFolder && outcome != vw::InstallOutcome::StillRunning)
+        StartProgram(programFolder);
+    const std::wstring message = vw::FailureMessage(outcome);
+    if (!message.empty())
+        vw::TellUser(message);
+
+    switch (outcome) {
+    case vw::InstallOutcome::Installed:
+        return kInstalled;
+    case vw::InstallOutcome::NoProgramFolder:
+        return kNoProgramFolder;
+    case vw::InstallOutcome::StillRunning:
+        return kProgramStillRuns;
+    default:
+        return kNotInstalled;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+// How one run of Updater.exe ended, in the words the user reads and the line the log keeps.
+#include <windows.h>
+
+#include <string>
+
+#include "updater/UpdateInstall.h"
+
+namespace vw {
+
+enum class InstallOutcome {
+    Installed,
+    FilesInUse,        // a file of the program folder was held by another program
+    CannotWrite,       // the program folder took no new file (a full disk, no rights)
+    DownloadDamaged,   // the downloaded files are missing, incomplete or not the published ones
+    NoProgramFolder,   // the profile names no folder, or one without Vaultwren.exe
+    StillRunning,      // Vaultwren did not end within the wait
+};
+
+// A failure of the install that may be gone a moment later: the file was in use.
+bool IsFileInUse(const InstallResult& result);
+
+InstallOutcome OutcomeOf(const InstallResult& result);
+
+// What the user is told after a failed install: why, in plain words, and that the old version
+// still works. Empty for a successful install, which stays silent.
+std::wstring FailureMessage(InstallOutcome outcome);
+
+// Shows the failure on its own (no owner, in front of every window) and returns once the user
+// has closed it.
+void TellUser(const std::wstring& message);
+
+// "<version>: <outcome>[ - <file>][ (error <code>)]" for the updater's log.
+std::wstring LogLine(InstallOutcome outcome, const std::wstring& version, const InstallResult& result);
+
+}  // namespace vw
