@@ -238,6 +238,30 @@ TEST_F(UpdaterProgram, PutsTheNewVersionInPlaceAndStartsItSilently)
     EXPECT_EQ(LogLines(), std::vector<std::string>{"1.20: installed"});
 }
 
+TEST_F(UpdaterProgram, TheLogKeepsEarlierRunsUntilItGrowsLarge)
+{
+    const std::string earlier = "2026-01-02 03:04:05 1.15: installed\r\n";
+    struct Case {
+        const char* what;
+        size_t earlierLines;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"a short log grows", 3, {"1.15: installed", "1.15: installed", "1.15: installed", "1.20: installed"}},
+        {"a log past 64 KiB starts afresh", 65 * 1024 / earlier.size() + 1, {"1.20: installed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PrepareUpdate();
+        std::string log = "\xEF\xBB\xBF";
+        for (size_t i = 0; i < c.earlierLines; ++i)
+            log += earlier;
+        ASSERT_TRUE(WriteFileBytes(work + L"Updater.log", log));
+        EXPECT_EQ(RunUpdater().code, 0u);
+        EXPECT_EQ(LogLines(), c.expected);
+    }
+}
+
 constexpr wchar_t kOldVersionStays[] = L"\n原来的版本没有改动，可以照常使用。";
 
 TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
