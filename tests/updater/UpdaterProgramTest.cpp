@@ -355,10 +355,10 @@ TEST_F(UpdaterProgramOnFullDisk, NoRoomForTheNewVersionIsToldAndLeavesTheOldOne)
 {
     if (!DriveAvailable(kFullDisk))
         GTEST_SKIP() << "no full-disk drive here";
-    ULARGE_INTEGER free{};
-    ASSERT_TRUE(GetDiskFreeSpaceExW(program.path().c_str(), &free, nullptr, nullptr));
-    ASSERT_GT(free.QuadPart, 64u * 1024);
-    ASSERT_TRUE(WriteFileOfSize(program / L"filler.bin", free.QuadPart - 64 * 1024));
+    ULARGE_INTEGER room{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(program.path().c_str(), &room, nullptr, nullptr));
+    ASSERT_GT(room.QuadPart, 64u * 1024);
+    ASSERT_TRUE(WriteFileOfSize(program / L"filler.bin", room.QuadPart - 64 * 1024));
 
     const Run run = RunUpdater({}, true);
     EXPECT_EQ(run.code, 1u);
