@@ -3,7 +3,6 @@
 // task that is not idle. Driven by control id from a second thread while the dialog runs modally.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "support/DialogDriver.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/MessageWindow.h"
 #include "support/ModalDriver.h"
@@ -44,16 +44,8 @@ constexpr int kWeekdays[] = {IDC_ITEM_MONDAY, IDC_ITEM_TUESDAY,  IDC_ITEM_WEDNES
 bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 bool Visible(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE; }
 
-class ItemEditDlgTest : public ::testing::Test {
+class ItemEditDlgTest : public vwtest::DialogTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc{};
-        icc.dwSize = sizeof(icc);
-        icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES;
-        ::InitCommonControlsEx(&icc);
-    }
-
     ItemEditDlgTest()
     {
         EXPECT_TRUE(vwtest::WriteFileBytes(data_ + L"\\a.txt", "a"));
@@ -288,29 +280,13 @@ TEST_F(ItemEditDlgTest, AStartDelayAboveTheRangeIsStoredWhileTheStartTriggerIsOf
 
 TEST_F(ItemEditDlgTest, ANumberFieldWithoutANumberGetsTheStandardMessageAndTheFocus)
 {
-    const struct {
-        int field;
-        const wchar_t* text;
-        const wchar_t* message;
-    } rows[] = {
-        {IDC_ITEM_CLOCK_HOUR, L"x", L"请输入一个整数。"},
-        {IDC_ITEM_CLOCK_MINUTE, L"", L"请输入一个整数。"},
-        {IDC_ITEM_START_TIME, L"-1", L"请输入一个正整数。"},
-        {IDC_ITEM_AUTO_MINUTE, L"", L"请输入一个正整数。"},
+    const std::vector<vwtest::RefusedEntry> entries = {
+        {"hour not a number", IDC_ITEM_CLOCK_HOUR, L"x", L"请输入一个整数。"},
+        {"minute left empty", IDC_ITEM_CLOCK_MINUTE, L"", L"请输入一个整数。"},
+        {"start delay below zero", IDC_ITEM_START_TIME, L"-1", L"请输入一个正整数。"},
+        {"interval left empty", IDC_ITEM_AUTO_MINUTE, L"", L"请输入一个正整数。"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.field);
-        vwtest::MessageBoxAnswerer answer(IDOK);
-        const INT_PTR result = Edit(task_, false, [&](HWND d) {
-            Type(d, row.field, row.text);
-            Click(d, IDC_ITEM_OK);
-            EXPECT_TRUE(::IsWindowVisible(d));
-            EXPECT_EQ(vwtest::FocusOf(d), ::GetDlgItem(d, row.field));
-            Click(d, IDCANCEL);
-        });
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(answer.Texts(), std::vector<std::wstring>{row.message});
-    }
+    vwtest::ExpectEachEntryRefused([&](const auto& steps) { return Edit(task_, false, steps); }, IDC_ITEM_OK, entries);
 }
 
 TEST_F(ItemEditDlgTest, ATaskThatIsNotIdleOpensReadOnlyAndCannotBeStored)

@@ -2,14 +2,14 @@
 // number fields, and what the "选项" command stores afterwards (only what changed).
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/Autorun.h"
 #include "resources/resource.h"
-#include "support/MessageBoxAnswerer.h"
+#include "support/DialogDriver.h"
 #include "support/ModalDriver.h"
 #include "support/Screenshot.h"
 #include "support/TestRegistry.h"
@@ -26,16 +26,8 @@ using vwtest::Type;
 
 constexpr wchar_t kProgram[] = L"C:\\Program Files\\Vaultwren\\Vaultwren.exe";
 
-class OptionsDlgTest : public ::testing::Test {
+class OptionsDlgTest : public vwtest::DialogTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        INITCOMMONCONTROLSEX icc{};
-        icc.dwSize = sizeof(icc);
-        icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES;
-        ::InitCommonControlsEx(&icc);
-    }
-
     OptionsDlgTest()
     {
         EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, runKey_.path().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -84,29 +76,15 @@ TEST_F(OptionsDlgTest, ShowsTheSettingsOfAFreshProfile)
 
 TEST_F(OptionsDlgTest, AFieldOutOfRangeOrWithoutANumberIsReportedAndGetsTheFocus)
 {
-    const struct {
-        int field;
-        const wchar_t* text;
-        const wchar_t* message;
-    } rows[] = {
-        {IDC_OPTIONS_MIN_TIME, L"0", L"请输入一个 1 至 999 之间的整数。"},
-        {IDC_OPTIONS_MIN_TIME, L"1000", L"请输入一个 1 至 999 之间的整数。"},
-        {IDC_OPTIONS_MIN_TIME, L"", L"请输入一个整数。"},
-        {IDC_OPTIONS_SPEED, L"101", L"请输入一个 0 至 100 之间的整数。"},
+    const std::wstring minTimeRange = L"请输入一个 1 至 999 之间的整数。";
+    const std::vector<vwtest::RefusedEntry> entries = {
+        {"minimum interval 0", IDC_OPTIONS_MIN_TIME, L"0", minTimeRange},
+        {"minimum interval 1000", IDC_OPTIONS_MIN_TIME, L"1000", minTimeRange},
+        {"minimum interval left empty", IDC_OPTIONS_MIN_TIME, L"", L"请输入一个整数。"},
+        {"speed 101", IDC_OPTIONS_SPEED, L"101", L"请输入一个 0 至 100 之间的整数。"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        vwtest::MessageBoxAnswerer answer(IDOK);
-        const bool confirmed = EditOptions([&](HWND d) {
-            Type(d, row.field, row.text);
-            Click(d, IDC_OPTIONS_OK);
-            EXPECT_TRUE(::IsWindowVisible(d));
-            EXPECT_EQ(vwtest::FocusOf(d), ::GetDlgItem(d, row.field));
-            Click(d, IDCANCEL);
-        });
-        EXPECT_FALSE(confirmed);
-        EXPECT_EQ(answer.Texts(), std::vector<std::wstring>{row.message});
-    }
+    vwtest::ExpectEachEntryRefused([&](const auto& steps) { return EditOptions(steps) ? IDOK : IDCANCEL; },
+                                   IDC_OPTIONS_OK, entries);
     EXPECT_FALSE(profile_.SectionExists(L"SysInfo"));
 }
 
