@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -214,14 +216,14 @@ bool CopiedFile::TakeName(const std::wstring& path)
         return false;
     }
     const std::wstring target = LongPath(path);
-    // FILE_RENAME_INFO ends in the new name, with room for one character already counted.
+    // FILE_RENAME_INFO ends in the new name; the zeroed buffer leaves it terminated.
     const size_t nameBytes = target.size() * sizeof(wchar_t);
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     info->ReplaceIfExists = TRUE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(nameBytes);
-    std::copy(target.begin(), target.end(), info->FileName);
+    std::memcpy(buffer.data() + offsetof(FILE_RENAME_INFO, FileName), target.data(), nameBytes);
     if (!SetFileInformationByHandle(file_.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
         return false;
     file_.reset();
