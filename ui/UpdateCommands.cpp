@@ -33,6 +33,8 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam)
     else
         return;
 
+    if (reaction.boxBeforeStop && reaction.box.text)
+        ::MessageBoxW(Handle(), reaction.box.text, kUpdateCaption, reaction.box.style);
     if (reaction.stopUpdater)
         updater_.Stop();
     if (reaction.startDownload)
@@ -41,7 +43,7 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam)
         tray_.ShowBalloon(kDownloadingBalloonText, kUpdateCaption, NIIF_NONE);
     if (reaction.askInstall)
         AskToInstall(reaction);
-    else if (reaction.box.text)
+    else if (reaction.box.text && !reaction.boxBeforeStop)
         ::MessageBoxW(Handle(), reaction.box.text, kUpdateCaption, reaction.box.style);
     if (reaction.armNoticeTimer)
         ::SetTimer(Handle(), kNoticeTimerId, kNoticeDelayMs, nullptr);

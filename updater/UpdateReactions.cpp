@@ -20,6 +20,7 @@ UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic)
         return reaction;
     if (!automatic)
         reaction.box = {kUpdateCannotStartText, MB_OK | MB_ICONINFORMATION};
+    reaction.boxBeforeStop = true;
     reaction.stopUpdater = true;
     return reaction;
 }

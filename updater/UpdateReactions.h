@@ -29,6 +29,8 @@ struct UpdateBox {
 
 struct UpdateReaction {
     bool stopUpdater = false;     // Stop first (joins the ended thread)
+    bool boxBeforeStop = false;   // the box comes even before Stop: the worker pauses after a failure
+                                  // report so that the user sees it while it winds down
     bool startDownload = false;   // then StartDownload
     bool downloadBalloon = false; // tray balloon kDownloadingBalloonText, caption, no icon
     UpdateBox box;                // shown after the steps above

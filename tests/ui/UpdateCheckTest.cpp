@@ -1,70 +1,102 @@
-// The main window's update check from the tray menu's "软件升级(&U)", against a real local server:
-// what the user is told when there is no server and when the offered version is the installed one.
-#include <gtest/gtest.h>
+// The user's update check from the tray menu's "软件升级(&U)" in the real main window, against a real
+// local server: what the user is told, once, when there is nothing to update or the update cannot
+// go on; and a check asked for while the one of the window's start is still downloading.
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-#include "MainWindowDriver.h"
-#include "resources/resource.h"
-#include "run/LogWriter.h"
-#include "support/HttpTestServer.h"
-#include "support/MessageBoxAnswerer.h"
-#include "support/TestRegistry.h"
-#include "updater/UpdateReactions.h"
-#include "updater/UpdaterKeys.h"
+#include "UpdateWindowFixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using vwtest::ExpectBoxes;
+using vwtest::ExpectedBox;
+using vwtest::HttpReply;
 
-class UpdateCheck : public ::testing::Test {
+class UpdateCheck : public vwtest::UpdateWindowFixture {
 protected:
-    UpdateCheck() : key_(L"ui-update"), profile(key_.path())
+    // A manifest offering 1.20 whose only file has a name and size but no address.
+    static std::string FileWithoutAddress()
     {
-        profile.SetString(vw::kUpdaterSection, vw::kVersionEntry, L"1.10");
+        return "[UPDATER]\r\nVersion=1.20\r\nFileCount=1\r\n[UPDATER_NAME]\r\nFileName1=Vaultwren.exe\r\nFileSize1=10\r\n";
     }
-
-    // The first box the window shows after the manual check, answered with OK.
-    std::wstring ManualCheckAnswer(const std::wstring& manifestUrl)
-    {
-        profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, manifestUrl);
-        vwtest::MessageBoxAnswerer answerer(IDOK);
-        vwtest::MainWindowDriver window(profile, settings, log);
-        EXPECT_NE(window.window(), nullptr);
-        window.Post(ID_UPDATE);
-        EXPECT_TRUE(window.WaitUntil([&] { return !answerer.Texts().empty(); }, 30s));
-        window.Exit();
-        const auto texts = answerer.Texts();
-        return texts.empty() ? std::wstring() : texts.front();
-    }
-
-private:
-    vwtest::TestRegistryKey key_;
-
-protected:
-    vw::ProfileStore profile;
-    vw::AppSettings settings;
-    vw::LogWriter log{false};
 };
 
-TEST_F(UpdateCheck, NoServerTellsTheUserToUpdateByHand)
+TEST_F(UpdateCheck, TheUserIsToldOnceWhatTheCheckFound)
 {
     std::wstring unreachable;
     {
         vwtest::HttpTestServer gone;
-        unreachable = gone.Url("/Updater.ini");
+        unreachable = gone.Url(kManifestPath);
     }
-    EXPECT_EQ(ManualCheckAnswer(unreachable), vw::kUpdateCannotStartText);
+    struct Case {
+        const char* name;
+        bool serverGone;
+        HttpReply manifest;
+        ExpectedBox box;
+    };
+    const Case cases[] = {
+        {"no server", true, {}, vwtest::kCheckFailedBox},
+        {"no manifest on the server", false, {404, "no such file"}, vwtest::kCheckFailedBox},
+        {"the installed version on offer", false, {200, "[UPDATER]\r\nVersion=1.10\r\nFileCount=0\r\n"},
+         vwtest::kUpToDateBox},
+        {"a newer version whose file has no address", false, {200, FileWithoutAddress()}, vwtest::kCheckFailedBox},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ForgetEarlierUpdates();
+        CheckedToday();
+        server.Serve(kManifestPath, c.manifest);
+        profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, c.serverGone ? unreachable : server.Url(kManifestPath));
+
+        vwtest::MessageBoxAnswerer answerer(IDOK);
+        auto window = Open();
+        CheckByHand(*window);
+        ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 30s));
+        // Time for a second box, should one follow.
+        std::this_thread::sleep_for(2500ms);
+        ExpectBoxes(answerer.Boxes(), {c.box});
+        EXPECT_TRUE(Answers(*window));
+        EXPECT_EQ(server.Requests(kFilePath), 0);
+        window->Exit();
+    }
 }
 
-TEST_F(UpdateCheck, TheInstalledVersionOnOfferIsReportedAsCurrent)
+TEST_F(UpdateCheck, AFailedDownloadIsToldWhileTheUpdaterStillWindsDown)
 {
-    vwtest::HttpTestServer server;
-    server.Serve("/Updater.ini", {200, "[UPDATER]\r\nVersion=1.10\r\nFileCount=0\r\n"});
-    EXPECT_EQ(ManualCheckAnswer(server.Url("/Updater.ini")), vw::kUpToDateText);
-    EXPECT_GE(server.Requests("/Updater.ini"), 1);
+    // The download gives up at once on such a manifest and then takes a pause meant for this box.
+    CheckedToday();
+    server.Serve(kManifestPath, {200, FileWithoutAddress()});
+    vwtest::MessageBoxAnswerer answerer(IDOK);
+    auto window = Open();
+    CheckByHand(*window);
+    ASSERT_TRUE(window->WaitUntil([&] { return server.Requests(kManifestPath) > 0; }, 30s));
+    const ULONGLONG asked = ::GetTickCount64();
+    ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 30s));
+    EXPECT_LT(::GetTickCount64() - asked, 1000u);
+    EXPECT_EQ(answerer.Boxes().front().text, vw::kUpdateCannotStartText);
+}
+
+TEST_F(UpdateCheck, AskedDuringTheDownloadOfTheStartItTakesThatOverInsteadOfCheckingAgain)
+{
+    // A slow file keeps the download of the check at start running while the user asks.
+    Offer("1.20", true, "0", 0);
+    HttpReply slow{200, std::string(6000, 'n')};
+    slow.pieceDelayMs = 400;
+    server.Serve(kFilePath, slow);
+    vwtest::MessageBoxAnswerer answerer(IDNO);
+    auto window = Open();
+    ASSERT_TRUE(window->WaitUntil([&] { return server.Requests(kFilePath) > 0; }, 30s));
+    window->Post(ID_UPDATE);
+
+    ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 30s));
+    ExpectBoxes(answerer.Boxes(), {vwtest::kQuestionBox});
+    EXPECT_EQ(server.Requests(kManifestPath), 1);
+    EXPECT_EQ(server.Requests(kFilePath), 1);
+    // Answered No as a check of the user's: the notice the manifest names does not follow.
+    std::this_thread::sleep_for(3500ms);
+    EXPECT_FALSE(NoticeVisible(*window));
 }
 
 }  // namespace

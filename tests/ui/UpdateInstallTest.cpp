@@ -8,37 +8,17 @@
 #include <vector>
 
 #include "UpdateWindowFixture.h"
-#include "support/MessageBoxAnswerer.h"
 #include "updater/CUpdater.h"
-#include "updater/UpdateReactions.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using vwtest::AnsweredBox;
+using vwtest::ExpectBoxes;
+using vwtest::ExpectedBox;
+using vwtest::kHandOverFailedBox;
+using vwtest::kIncompleteBox;
+using vwtest::kQuestionBox;
 using vwtest::MainWindowDriver;
-
-// A box as the user should see it: its text exactly, its icon and whether it asks Yes or No.
-struct ExpectedBox {
-    const wchar_t* text;
-    LPCWSTR icon;
-    bool yesNo;
-};
-
-const ExpectedBox kQuestion{vw::kAskInstallText, IDI_QUESTION, true};
-const ExpectedBox kIncomplete{vw::kIncompleteText, IDI_HAND, false};
-const ExpectedBox kHandOverFailed{vw::kHandOverFailedText, IDI_HAND, false};
-
-void ExpectBoxes(const std::vector<AnsweredBox>& seen, const std::vector<ExpectedBox>& expected)
-{
-    ASSERT_EQ(seen.size(), expected.size());
-    for (size_t i = 0; i < seen.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(seen[i].text, expected[i].text);
-        EXPECT_EQ(seen[i].icon, ::LoadIconW(nullptr, expected[i].icon));
-        EXPECT_EQ(seen[i].yesNo, expected[i].yesNo);
-    }
-}
 
 // The program folder of this test: where the window looks for Updater.exe.
 std::wstring BesideThisProgram(const wchar_t* name)
@@ -96,12 +76,12 @@ TEST_F(UpdateInstall, TheDownloadsEndIsCarriedOutAsTheUserAnswers)
         bool noticeShown;    // the notice page comes 2 s after the last step
     };
     const Case cases[] = {
-        {"at start, answered No", false, true, IDNO, {kQuestion}, true},
-        {"by hand, answered No", true, true, IDNO, {kQuestion}, false},
+        {"at start, answered No", false, true, IDNO, {kQuestionBox}, true},
+        {"by hand, answered No", true, true, IDNO, {kQuestionBox}, false},
         {"at start, file missing on the server", false, false, IDNO, {}, true},
-        {"by hand, file missing on the server", true, false, IDNO, {kIncomplete}, false},
-        {"at start, Yes without Updater.exe", false, true, IDYES, {kQuestion, kHandOverFailed}, false},
-        {"by hand, Yes without Updater.exe", true, true, IDYES, {kQuestion, kHandOverFailed}, false},
+        {"by hand, file missing on the server", true, false, IDNO, {kIncompleteBox}, false},
+        {"at start, Yes without Updater.exe", false, true, IDYES, {kQuestionBox, kHandOverFailedBox}, false},
+        {"by hand, Yes without Updater.exe", true, true, IDYES, {kQuestionBox, kHandOverFailedBox}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,7 +126,7 @@ TEST_F(UpdateInstall, AfterNoTheNextCheckAsksAtOnceWithTheFilesAlreadyDownloaded
 
     window->Post(ID_UPDATE);
     ASSERT_TRUE(AnsweredAll(*window, answerer, 2));
-    ExpectBoxes(answerer.Boxes(), {kQuestion, kQuestion});
+    ExpectBoxes(answerer.Boxes(), {kQuestionBox, kQuestionBox});
     EXPECT_EQ(server.Requests(kManifestPath), 2);
     EXPECT_EQ(server.Requests(kFilePath), 1);
     EXPECT_TRUE(Answers(*window));
@@ -161,7 +141,7 @@ TEST_F(UpdateInstall, YesStartsACopyOfUpdaterInTheWorkingFolderAndTheProgramEnds
     auto window = Open();
 
     ASSERT_TRUE(window->WaitUntil([&] { return !window->Running(); }, 60s));
-    ExpectBoxes(answerer.Boxes(), {kQuestion});
+    ExpectBoxes(answerer.Boxes(), {kQuestionBox});
     EXPECT_EQ(window->Result(), IDCANCEL);
     const std::wstring copy = work + vw::kUpdaterProgramName;
     EXPECT_EQ(vwtest::ReadFileBytes(copy), vwtest::ReadFileBytes(updater.path()));

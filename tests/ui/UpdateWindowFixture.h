@@ -9,20 +9,47 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "MainWindowDriver.h"
 #include "resources/resource.h"
 #include "run/LogWriter.h"
 #include "support/HttpTestServer.h"
+#include "support/MessageBoxAnswerer.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
 #include "task/CBackupItemList.h"
 #include "updater/CheckDate.h"
 #include "updater/ProgramFolders.h"
+#include "updater/UpdateReactions.h"
 #include "updater/UpdaterKeys.h"
 #include "win/Format.h"
 
 namespace vwtest {
+
+// A box as the user should see it: its text exactly, its icon and whether it asks Yes or No.
+struct ExpectedBox {
+    const wchar_t* text;
+    LPCWSTR icon;
+    bool yesNo;
+};
+
+inline const ExpectedBox kQuestionBox{vw::kAskInstallText, IDI_QUESTION, true};
+inline const ExpectedBox kIncompleteBox{vw::kIncompleteText, IDI_HAND, false};
+inline const ExpectedBox kHandOverFailedBox{vw::kHandOverFailedText, IDI_HAND, false};
+inline const ExpectedBox kCheckFailedBox{vw::kUpdateCannotStartText, IDI_ASTERISK, false};
+inline const ExpectedBox kUpToDateBox{vw::kUpToDateText, IDI_ASTERISK, false};
+
+inline void ExpectBoxes(const std::vector<AnsweredBox>& seen, const std::vector<ExpectedBox>& expected)
+{
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].text, expected[i].text);
+        EXPECT_EQ(seen[i].icon, ::LoadIconW(nullptr, expected[i].icon));
+        EXPECT_EQ(seen[i].yesNo, expected[i].yesNo);
+    }
+}
 
 class UpdateWindowFixture : public ::testing::Test {
 protected:
