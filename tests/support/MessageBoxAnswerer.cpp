@@ -68,7 +68,8 @@ void MessageBoxAnswerer::Run()
                 std::lock_guard lock(mutex_);
                 boxes_.push_back(std::move(seen));
             }
-            const int button = ::GetDlgItem(box, button_) ? button_ : IDOK;
+            const bool onlyOk = !::GetDlgItem(box, button_) && ::GetDlgItem(box, IDOK);
+            const int button = onlyOk ? IDOK : button_;
             ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
             for (int i = 0; i < 250 && ::IsWindow(box); ++i)
                 std::this_thread::sleep_for(20ms);

@@ -1,8 +1,8 @@
 #pragma once
 // Answers the program's message boxes from a thread of its own, as a user would: waits for a box
 // captioned with the program's name (in this or another process), notes its text and presses a
-// button. Lets a test drive code that asks before it acts. A box without the asked button (a plain
-// notice after a question) is answered with its OK button, the only thing a user could press there.
+// button. Lets a test drive code that asks before it acts. A box with OK but without the asked
+// button (a plain notice after a question) is answered with OK, all a user could press there.
 #include <windows.h>
 
 #include <atomic>
