@@ -132,6 +132,28 @@ TEST_F(UpdateInstall, AfterNoTheNextCheckAsksAtOnceWithTheFilesAlreadyDownloaded
     EXPECT_TRUE(Answers(*window));
 }
 
+TEST_F(UpdateInstall, YesStopsTheRunningBackupBeforeTheHandOverFails)
+{
+    // About 150 ms a chunk: the big file's copy outlasts the whole update.
+    settings.Speed = 50;
+    AddTask(L"大", 100u << 20);
+    CheckedToday();
+    Offer("1.20", true);
+    vwtest::MessageBoxAnswerer answerer(IDYES);
+    auto window = Open();
+    window->Command(ID_START);
+    ASSERT_TRUE(window->WaitUntil([&] { return window->Text(IDC_STATUS_GROUP) == L"系统状态：正在备份"; }, 30s));
+
+    CheckByHand(*window);
+    ASSERT_TRUE(AnsweredAll(*window, answerer, 2));
+    ExpectBoxes(answerer.Boxes(), {kQuestionBox, kHandOverFailedBox});
+    EXPECT_TRUE(window->WaitUntil([&] { return window->Text(IDC_STATUS_GROUP) == L"系统状态：空闲中"; }, 10s));
+    EXPECT_TRUE(window->WaitUntil(
+        [&] { return window->Text(IDC_STATUS_PANEL).find(L"备份任务被强行终止！") != std::wstring::npos; }, 10s));
+    EXPECT_FALSE(vwtest::FileExists(folder.path() + L"大备份\\big.bin"));
+    EXPECT_TRUE(Answers(*window));
+}
+
 TEST_F(UpdateInstall, YesStartsACopyOfUpdaterInTheWorkingFolderAndTheProgramEnds)
 {
     UpdaterBesideUs updater;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -105,8 +106,9 @@ protected:
         profile.SetString(vw::kUpdaterSection, vw::kDownloadVerEntry, L"");
     }
 
-    // A stored task, so that a test sees the list come through what the update does.
-    void AddTask(const std::wstring& name)
+    // A stored task, so that a test sees the list come through what the update does; with a big
+    // file, one whose run lasts.
+    void AddTask(const std::wstring& name, uint64_t bigBytes = 0)
     {
         vw::CBackupItemList stored(profile, settings);
         stored.LoadAll();
@@ -117,6 +119,8 @@ protected:
         task->Dest = folder.path() + name + L"备份";
         task->Start = 0;
         ::CreateDirectoryW(task->Source.c_str(), nullptr);
+        if (bigBytes)
+            WriteFileOfSize(task->Source + L"\\big.bin", bigBytes);
         ASSERT_TRUE(task->Save());
     }
 
