@@ -1,10 +1,13 @@
 #include "MainWindowDriver.h"
 
 #include <atomic>
+#include <utility>
 
 #include "app/SingleInstance.h"
 #include "resources/resource.h"
+#include "task/CBackupItemList.h"
 #include "ui/CVaultwrenDlg.h"
+#include "win/Format.h"
 
 namespace vwtest {
 
@@ -96,6 +99,47 @@ void MainWindowDriver::Exit()
     Post(ID_EXIT);
     if (thread_.joinable())
         thread_.join();
+}
+
+MainWindowFixture::MainWindowFixture(const std::wstring& keyName, const std::wstring& folderName,
+                                     std::wstring destTail)
+    : key_(keyName), destTail_(std::move(destTail)), profile(key_.path()), folder(kDiskM, folderName),
+      dest(kDiskN, folderName)
+{
+}
+
+void MainWindowFixture::AddTask(const std::wstring& name, const TaskContent& content)
+{
+    vw::CBackupItemList stored(profile, settings);
+    stored.LoadAll();
+    vw::CBackupItem* task = stored.AddNew();
+    ASSERT_NE(task, nullptr);
+    task->Name = name;
+    task->Source = folder.path() + name;
+    task->Dest = DestOf(name);
+    task->History = content.history;
+    task->Start = 0;  // no automatic run in the middle of a test
+    ::CreateDirectoryW(task->Source.c_str(), nullptr);
+    for (int i = 0; i < content.files; ++i)
+        WriteFileBytes(task->Source + vw::Format(L"\\f%02d.txt", i), "data");
+    if (content.bigBytes)
+        WriteFileOfSize(task->Source + L"\\big.bin", content.bigBytes);
+    ASSERT_TRUE(task->Save());
+}
+
+void MainWindowFixture::AddTask(const std::wstring& name, int files, uint64_t bigBytes)
+{
+    TaskContent content;
+    content.files = files;
+    content.bigBytes = bigBytes;
+    AddTask(name, content);
+}
+
+std::unique_ptr<MainWindowDriver> MainWindowFixture::Open(bool startMinimised)
+{
+    auto driver = std::make_unique<MainWindowDriver>(profile, settings, log, startMinimised);
+    EXPECT_NE(driver->window(), nullptr);
+    return driver;
 }
 
 }  // namespace vwtest

@@ -12,11 +12,9 @@
 
 #include "MainWindowDriver.h"
 #include "resources/resource.h"
-#include "run/LogWriter.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ModalDriver.h"
 #include "support/TestDrives.h"
-#include "support/TestRegistry.h"
 #include "task/CBackupItemList.h"
 #include "ui/CTrayIcon.h"
 #include "ui/Dpi.h"
@@ -30,36 +28,9 @@ using vwtest::Rows;
 
 constexpr wchar_t kIdleCaption[] = L"系统状态：空闲中";
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public vwtest::MainWindowFixture {
 protected:
-    MainWindow() : key_(L"ui"), profile(key_.path()) {}
-
-    // A stored task with a source folder of `files` small files (and one big file when asked).
-    void AddTask(const std::wstring& name, int files = 0, uint64_t bigBytes = 0)
-    {
-        vw::CBackupItemList stored(profile, settings);
-        stored.LoadAll();
-        vw::CBackupItem* task = stored.AddNew();
-        ASSERT_NE(task, nullptr);
-        task->Name = name;
-        task->Source = folder.path() + name;
-        task->Dest = dest.path() + name + L"备份";
-        task->Start = 0;  // no automatic run in the middle of a test
-        ::CreateDirectoryW(task->Source.c_str(), nullptr);
-        for (int i = 0; i < files; ++i)
-            vwtest::WriteFileBytes(task->Source + vw::Format(L"\\f%02d.txt", i), "data");
-        if (bigBytes)
-            vwtest::WriteFileOfSize(task->Source + L"\\big.bin", bigBytes);
-        ASSERT_TRUE(task->Save());
-    }
-    std::wstring DestOf(const std::wstring& name) const { return dest.path() + name + L"备份"; }
-
-    std::unique_ptr<MainWindowDriver> Open(bool startMinimised = false)
-    {
-        auto driver = std::make_unique<MainWindowDriver>(profile, settings, log, startMinimised);
-        EXPECT_NE(driver->window(), nullptr);
-        return driver;
-    }
+    MainWindow() : MainWindowFixture(L"ui", L"ui", L"备份") {}
 
     static std::vector<std::wstring> Names(const Rows& rows)
     {
@@ -72,16 +43,6 @@ protected:
     {
         return w.Text(IDC_STATUS_PANEL).find(text) != std::wstring::npos;
     }
-
-private:
-    vwtest::TestRegistryKey key_;
-
-protected:
-    vw::ProfileStore profile;
-    vw::AppSettings settings;
-    vw::LogWriter log{false};
-    vwtest::ScratchFolder folder{vwtest::kDiskM, L"ui"};
-    vwtest::ScratchFolder dest{vwtest::kDiskN, L"ui"};
 };
 
 TEST_F(MainWindow, ComesFromItsTemplateWithToolbarColumnsAndOneRowPerTask)

@@ -11,10 +11,6 @@
 
 #include "MainWindowDriver.h"
 #include "resources/resource.h"
-#include "run/LogWriter.h"
-#include "support/TestDrives.h"
-#include "support/TestRegistry.h"
-#include "task/CBackupItemList.h"
 #include "ui/CTrayIcon.h"
 #include "ui/CVaultwrenDlg.h"
 
@@ -56,26 +52,10 @@ private:
     HMENU menu_ = nullptr;
 };
 
-class TaskList : public ::testing::Test {
+class TaskList : public vwtest::MainWindowFixture {
 protected:
-    TaskList() : key_(L"ui-list"), profile(key_.path()) {}
-
-    void AddTask(const std::wstring& name, int history, uint64_t bigBytes = 0)
-    {
-        vw::CBackupItemList stored(profile, settings);
-        stored.LoadAll();
-        vw::CBackupItem* task = stored.AddNew();
-        ASSERT_NE(task, nullptr);
-        task->Name = name;
-        task->Source = folder.path() + name;
-        task->Dest = dest.path() + name + L"\\一个很长很长的目标文件夹名字\\用来看中间省略的路径";
-        task->History = history;
-        task->Start = 0;
-        ::CreateDirectoryW(task->Source.c_str(), nullptr);
-        if (bigBytes)
-            vwtest::WriteFileOfSize(task->Source + L"\\big.bin", bigBytes);
-        ASSERT_TRUE(task->Save());
-    }
+    // Destinations deep enough for the list to shorten them in the middle.
+    TaskList() : MainWindowFixture(L"ui-list", L"list", L"\\一个很长很长的目标文件夹名字\\用来看中间省略的路径") {}
 
     // The text the list's tooltip holds now.
     static std::wstring TooltipText(const MainWindowDriver& w)
@@ -120,23 +100,13 @@ protected:
     {
         ::SendMessageW(w.List(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
     }
-
-private:
-    vwtest::TestRegistryKey key_;
-
-protected:
-    vw::ProfileStore profile;
-    vw::AppSettings settings;
-    vw::LogWriter log{false};
-    vwtest::ScratchFolder folder{vwtest::kDiskM, L"list"};
-    vwtest::ScratchFolder dest{vwtest::kDiskN, L"list"};
 };
 
 TEST_F(TaskList, TheTooltipShowsTheFullCellOrTheHintBelowTheRows)
 {
-    AddTask(L"文档", 1);
-    AddTask(L"照片", 1);
-    auto w = std::make_unique<MainWindowDriver>(profile, settings, log);
+    AddTask(L"文档");
+    AddTask(L"照片");
+    auto w = Open();
     const vwtest::Rows rows = w->ListRows();
     ASSERT_EQ(rows.size(), 2u);
 
@@ -159,8 +129,8 @@ TEST_F(TaskList, TheTooltipShowsTheFullCellOrTheHintBelowTheRows)
 
 TEST_F(TaskList, AClickOnEmptySpaceClearsTheSelectionAndOpensNoMenu)
 {
-    AddTask(L"文档", 1);
-    auto w = std::make_unique<MainWindowDriver>(profile, settings, log);
+    AddTask(L"文档");
+    auto w = Open();
     w->Select(0);
     ASSERT_EQ(w->SelectionMark(), 0);
     const RECT row = vwtest::ListViewRowRect(w->List(), 0);
@@ -175,9 +145,9 @@ TEST_F(TaskList, AClickOnEmptySpaceClearsTheSelectionAndOpensNoMenu)
 
 TEST_F(TaskList, TheContextMenuOfARowFollowsTheTaskAndItsPlace)
 {
-    AddTask(L"有历史", 1);
-    AddTask(L"无历史", 0);
-    auto w = std::make_unique<MainWindowDriver>(profile, settings, log);
+    AddTask(L"有历史", {.history = 1});
+    AddTask(L"无历史", {.history = 0});
+    auto w = Open();
     struct Case {
         int row;
         bool historyGrey, upGrey, downGrey;
@@ -204,8 +174,8 @@ TEST_F(TaskList, TheContextMenuOfARowFollowsTheTaskAndItsPlace)
 TEST_F(TaskList, TheTrayMenuOffersWhatTheRunStateAllows)
 {
     settings.Speed = 30;
-    AddTask(L"大", 1, 40u << 20);
-    auto w = std::make_unique<MainWindowDriver>(profile, settings, log);
+    AddTask(L"大", {.bigBytes = 40u << 20});
+    auto w = Open();
     struct Case {
         const wchar_t* state;
         bool startGrey, pauseGrey, stopGrey;
@@ -245,7 +215,7 @@ namespace {
 
 TEST_F(TaskList, ANewTaskbarGetsTheIconAgain)
 {
-    auto w = std::make_unique<MainWindowDriver>(profile, settings, log);
+    auto w = Open();
     NOTIFYICONDATAW record{};
     record.cbSize = sizeof(record);
     record.hWnd = w->window();
