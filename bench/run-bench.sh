@@ -141,10 +141,13 @@ timed() {  # timed SCENARIO TOOL
 scenario() {  # scenario NAME RESET(0|1) TOOL...
   local s=$1 reset=$2 rep tool
   shift 2
+  local tools=("$@")
   echo "$s:"
   for rep in $(seq "$runs"); do
-    # The tools take turns, so that a slow spell of the machine hits all of them alike.
-    for tool in "$@"; do
+    # The tools take turns, so that a slow spell of the machine hits all of them alike, and each
+    # repetition starts one tool further on: the tool that follows another one's heavy writing
+    # back is not always the same.
+    for tool in "${tools[@]:rep-1}" "${tools[@]:0:rep-1}"; do
       [ "$reset" = 1 ] && reset_tool "$s" "$tool"
       timed "$s" "$tool"
     done
