@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "MainWindowDriver.h"
+#include "MainWindowLayout.h"
 #include "resources/resource.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ModalDriver.h"
@@ -288,13 +289,7 @@ TEST_F(MainWindow, ExitDuringABackupStopsTheBatchLeavesNoPartialFileAndRemovesTh
 
 namespace {
 
-RECT ClientRectOf(HWND control)
-{
-    RECT r{};
-    ::GetWindowRect(control, &r);
-    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
+using vwtest::ClientRectOf;
 
 TEST_F(MainWindow, TheListTakesWhatTheWindowGrowsByThePanelKeepsToTheBottom)
 {
@@ -325,36 +320,15 @@ TEST_F(MainWindow, TheListTakesWhatTheWindowGrowsByThePanelKeepsToTheBottom)
 TEST_F(MainWindow, TheLabelSitsJustBelowTheToolbarAndTheControlsFollowWithoutOverlapping)
 {
     auto w = Open();
-    const int dpi = static_cast<int>(vw::WindowDpi(w->window()));
-    // Each control below the one before it, at most `maxGap` pixels (at 96 DPI) further down.
-    struct Below {
-        const char* what;
-        HWND upper;
-        HWND lower;
-        int maxGap;
-    };
-    const Below chain[] = {
-        {"label under the toolbar", w->Toolbar(), w->Item(IDC_TASK_LIST_LABEL), 8},
-        {"list under the label", w->Item(IDC_TASK_LIST_LABEL), w->List(), 8},
-        {"status group under the list", w->List(), w->Item(IDC_STATUS_GROUP), 40},
-    };
+    const UINT dpi = vw::WindowDpi(w->window());
     RECT frame{};
     ::GetWindowRect(w->window(), &frame);
     const SIZE sizes[] = {{0, 0}, {200, 100}, {0, 0}};
     for (const SIZE& grow : sizes) {
+        SCOPED_TRACE(testing::Message() << "window grown by " << grow.cx << "x" << grow.cy);
         ::SetWindowPos(w->window(), nullptr, 0, 0, frame.right - frame.left + grow.cx,
                        frame.bottom - frame.top + grow.cy, SWP_NOMOVE | SWP_NOZORDER);
-        for (const Below& b : chain) {
-            SCOPED_TRACE(testing::Message() << b.what << ", window grown by " << grow.cx << "x" << grow.cy);
-            const RECT upper = ClientRectOf(b.upper);
-            const RECT lower = ClientRectOf(b.lower);
-            EXPECT_GE(lower.top, upper.bottom);
-            EXPECT_LE(lower.top - upper.bottom, vw::ScaleForDpi(b.maxGap, dpi));
-            EXPECT_GT(lower.bottom, lower.top);
-        }
-        const RECT group = ClientRectOf(w->Item(IDC_STATUS_GROUP));
-        const RECT panel = ClientRectOf(w->Item(IDC_STATUS_PANEL));
-        EXPECT_TRUE(panel.top > group.top && panel.bottom <= group.bottom) << "the panel inside its group";
+        vwtest::ExpectStackedUnderTheToolbar(w->window(), dpi);
     }
 }
 

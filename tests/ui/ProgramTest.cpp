@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "MainWindowLayout.h"
 #include "resources/resource.h"
 #include "support/RemoteControls.h"
 #include "support/TestDrives.h"
@@ -130,6 +131,48 @@ public:
 private:
     vw::UniqueHandle process_;
     DWORD id_ = 0;
+};
+
+// The display's DPI as Wine reads it when a program starts; the setting it had comes back at the end.
+class SystemDpi {
+public:
+    explicit SystemDpi(DWORD dpi)
+    {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                              &key, nullptr) != ERROR_SUCCESS)
+            return;
+        key_.reset(key);
+        DWORD type = 0;
+        DWORD size = sizeof(previous_);
+        hadValue_ = ::RegQueryValueExW(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(&previous_), &size) ==
+                        ERROR_SUCCESS &&
+                    type == REG_DWORD;
+        set_ = ::RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi)) ==
+               ERROR_SUCCESS;
+    }
+    ~SystemDpi()
+    {
+        if (!key_)
+            return;
+        if (hadValue_)
+            ::RegSetValueExW(key_.get(), kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_),
+                             sizeof(previous_));
+        else
+            ::RegDeleteValueW(key_.get(), kValue);
+    }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+    bool Set() const { return set_; }
+
+private:
+    static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
+    static constexpr wchar_t kValue[] = L"LogPixels";
+    vw::UniqueHKey key_;
+    DWORD previous_ = 0;
+    bool hadValue_ = false;
+    bool set_ = false;
 };
 
 // The program's own profile (in this test prefix); emptied before and after each test.
@@ -289,6 +332,26 @@ TEST_F(ProgramProfile, AnotherProcessStartsABackupAndReadsTheRowsAndThePanel)
     EXPECT_TRUE(program.Exit());
     EXPECT_EQ(program.ExitCode(), 0u);
     vwtest::RemoveTree(dest.path() + L"备份");
+}
+
+TEST_F(ProgramProfile, AtEachDpiTheTaskListSitsJustBelowTheToolbar)
+{
+    int toolbarHeightAt96 = 0;
+    for (const UINT dpi : {96u, 144u}) {
+        SCOPED_TRACE(dpi);
+        const SystemDpi display(dpi);
+        ASSERT_TRUE(display.Set());
+        Program program(L"");
+        const HWND window = program.Window();
+        ASSERT_NE(window, nullptr);
+        vwtest::ExpectStackedUnderTheToolbar(window, dpi);
+        const RECT toolbar = vwtest::ClientRectOf(::GetDlgItem(window, IDC_TOOLBAR));
+        if (dpi == 96)
+            toolbarHeightAt96 = toolbar.bottom - toolbar.top;
+        else
+            EXPECT_GT(toolbar.bottom - toolbar.top, toolbarHeightAt96) << "the program really ran at this DPI";
+        EXPECT_TRUE(program.Exit());
+    }
 }
 
 }  // namespace
