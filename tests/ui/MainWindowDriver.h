@@ -85,6 +85,9 @@ protected:
     // The window on this profile, made and through its initialisation.
     std::unique_ptr<MainWindowDriver> Open(bool startMinimised = false);
 
+    // The profile's registry key, below HKEY_CURRENT_USER.
+    const std::wstring& ProfileKey() const { return key_.path(); }
+
 private:
     TestRegistryKey key_;
     std::wstring destTail_;

@@ -136,7 +136,7 @@ TEST_F(UpdateInstall, YesStopsTheRunningBackupBeforeTheHandOverFails)
 {
     // About 150 ms a chunk: the big file's copy outlasts the whole update.
     settings.Speed = 50;
-    AddTask(L"大", 100u << 20);
+    AddTask(L"大", 0, 100u << 20);
     CheckedToday();
     Offer("1.20", true);
     vwtest::MessageBoxAnswerer answerer(IDYES);

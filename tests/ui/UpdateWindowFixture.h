@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -14,12 +13,9 @@
 
 #include "MainWindowDriver.h"
 #include "resources/resource.h"
-#include "run/LogWriter.h"
 #include "support/HttpTestServer.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/TestDrives.h"
-#include "support/TestRegistry.h"
-#include "task/CBackupItemList.h"
 #include "updater/CheckDate.h"
 #include "updater/ProgramFolders.h"
 #include "updater/UpdateReactions.h"
@@ -52,17 +48,17 @@ inline void ExpectBoxes(const std::vector<AnsweredBox>& seen, const std::vector<
     }
 }
 
-class UpdateWindowFixture : public ::testing::Test {
+class UpdateWindowFixture : public MainWindowFixture {
 protected:
     static constexpr char kManifestPath[] = "/Updater.ini";
     static constexpr char kFilePath[] = "/files/Vaultwren.exe";
     static constexpr char kNoticePath[] = "/notice.html";
 
-    UpdateWindowFixture() : key_(L"ui-update"), profile(key_.path())
+    UpdateWindowFixture() : MainWindowFixture(L"ui-update", L"ui-update", L"备份")
     {
         profile.SetString(vw::kUpdaterSection, vw::kVersionEntry, L"1.10");
         profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, server.Url(kManifestPath));
-        vw::TempFolderFile(work, key_.path() + L"\\", L"");
+        vw::TempFolderFile(work, ProfileKey() + L"\\", L"");
         RemoveTree(work);
         server.Serve(kNoticePath, {200, "<html><body><h1>Vaultwren 公告</h1></body></html>"});
     }
@@ -106,30 +102,11 @@ protected:
         profile.SetString(vw::kUpdaterSection, vw::kDownloadVerEntry, L"");
     }
 
-    // A stored task, so that a test sees the list come through what the update does; with a big
-    // file, one whose run lasts.
-    void AddTask(const std::wstring& name, uint64_t bigBytes = 0)
-    {
-        vw::CBackupItemList stored(profile, settings);
-        stored.LoadAll();
-        vw::CBackupItem* task = stored.AddNew();
-        ASSERT_NE(task, nullptr);
-        task->Name = name;
-        task->Source = folder.path() + name;
-        task->Dest = folder.path() + name + L"备份";
-        task->Start = 0;
-        ::CreateDirectoryW(task->Source.c_str(), nullptr);
-        if (bigBytes)
-            WriteFileOfSize(task->Source + L"\\big.bin", bigBytes);
-        ASSERT_TRUE(task->Save());
-    }
-
+    // The window, the server's count of manifest requests taken as it opens.
     std::unique_ptr<MainWindowDriver> Open()
     {
         manifestRequestsAtOpen_ = server.Requests(kManifestPath);
-        auto driver = std::make_unique<MainWindowDriver>(profile, settings, log);
-        EXPECT_NE(driver->window(), nullptr);
-        return driver;
+        return MainWindowFixture::Open();
     }
 
     // The user's "软件升级(&U)", once the check the window began at its start has ended without a
@@ -173,15 +150,10 @@ protected:
     std::wstring Downloaded() const { return work + L"Update\\Vaultwren.exe"; }
 
 private:
-    TestRegistryKey key_;
     int manifestRequestsAtOpen_ = 0;
 
 protected:
-    vw::ProfileStore profile;
-    vw::AppSettings settings;
-    vw::LogWriter log{false};
     HttpTestServer server;
-    ScratchFolder folder{kDiskM, L"ui-update"};
     std::wstring work;  // the updater's working folder, with its trailing "\"
 };
 
