@@ -112,3 +112,31 @@ TEST(LongPathIni, MissingDeepFilesAndFoldersFailWithoutCreatingAnything)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LongPathIni, DeepFilesWorkedOnInTurnNeverTakeEachOthersContent)
+{
+    // Each call works on a copy in the temporary folder; two files used one after the other, faster
+    // than the file system's clock moves, must not meet in one copy's name.
+    vwtest::ScratchFolder scratch(vwtest::kDiskM, L"ini-turns");
+    const std::wstring folder = DeepFolder(scratch);
+    vw::LongPathIni first(folder + L"first.ini");
+    vw::LongPathIni second(folder + L"second.ini");
+    for (int round = 0; round < 40; ++round) {
+        ASSERT_TRUE(first.SetString(L"First", vw::Format(L"K%d", round), L"1"));
+        ASSERT_TRUE(second.SetString(L"Second", vw::Format(L"K%d", round), L"2"));
+        std::wstring value;
+        EXPECT_FALSE(second.GetString(L"First", L"K0", value)) << round;
+        EXPECT_FALSE(first.GetString(L"Second", L"K0", value)) << round;
+        ASSERT_TRUE(first.GetString(L"First", vw::Format(L"K%d", round), value)) << round;
+    }
+    const std::string firstBytes = vwtest::ReadFileBytes(Extended(folder + L"first.ini"));
+    const std::string secondBytes = vwtest::ReadFileBytes(Extended(folder + L"second.ini"));
+    EXPECT_EQ(firstBytes.find("Second"), std::string::npos);
+    EXPECT_EQ(secondBytes.find("First"), std::string::npos);
+    EXPECT_NE(firstBytes.find("K39=1"), std::string::npos);
+    EXPECT_NE(secondBytes.find("K39=2"), std::string::npos);
+}
+
+}  // namespace
