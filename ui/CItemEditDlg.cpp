@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <optional>
 #include <string>
 
 #include "resources/resource.h"
@@ -19,6 +20,16 @@
 namespace vw {
 
 namespace {
+
+// Stores a number field that could be read; false when it could not (the field then says why).
+template <typename T, typename U>
+bool Take(const std::optional<T>& value, U& target)
+{
+    if (!value)
+        return false;
+    target = *value;
+    return true;
+}
 
 // Monday first: bit n of the task's week belongs to the n-th box.
 constexpr int kWeekdayBoxes[] = {IDC_ITEM_MONDAY,   IDC_ITEM_TUESDAY, IDC_ITEM_WEDNESDAY, IDC_ITEM_THURSDAY,
@@ -190,25 +201,15 @@ bool CItemEditDlg::ReadEntries()
     entries_.Dest = GetItemText(d, IDC_ITEM_DEST);
     entries_.Start = IsItemChecked(d, IDC_ITEM_START);
     entries_.Clock = IsItemChecked(d, IDC_ITEM_CLOCK);
-    const auto startTime = ReadUnsignedField(d, IDC_ITEM_START_TIME);
-    if (!startTime)
+    if (!Take(ReadUnsignedField(d, IDC_ITEM_START_TIME), entries_.StartTime) ||
+        !Take(ReadIntField(d, IDC_ITEM_CLOCK_HOUR), entries_.ClockHour) ||
+        !Take(ReadIntField(d, IDC_ITEM_CLOCK_MINUTE), entries_.ClockMinute))
         return false;
-    entries_.StartTime = *startTime;
-    const auto hour = ReadIntField(d, IDC_ITEM_CLOCK_HOUR);
-    if (!hour)
-        return false;
-    entries_.ClockHour = *hour;
-    const auto minute = ReadIntField(d, IDC_ITEM_CLOCK_MINUTE);
-    if (!minute)
-        return false;
-    entries_.ClockMinute = *minute;
     entries_.History = IsItemChecked(d, IDC_ITEM_HISTORY);
     entries_.RemoveFollow = IsItemChecked(d, IDC_ITEM_FOLLOW);
     entries_.AutoTime = IsItemChecked(d, IDC_ITEM_AUTO);
-    const auto interval = ReadUnsignedField(d, IDC_ITEM_AUTO_MINUTE);
-    if (!interval)
+    if (!Take(ReadUnsignedField(d, IDC_ITEM_AUTO_MINUTE), entries_.AutoMinute))
         return false;
-    entries_.AutoMinute = *interval;
     for (int bit = 0; bit < 7; ++bit) {
         if (IsItemChecked(d, kWeekdayBoxes[bit]))
             entries_.Week |= 1 << bit;

@@ -47,17 +47,23 @@ bool CKoListCtrl::SetUpTooltip(const std::wstring& hint)
     hint_ = hint;
     // One tool over the whole list whose text follows the mouse; the tooltip watches the list's
     // mouse messages itself (TTF_SUBCLASS), so nothing has to relay them.
+    TTTOOLINFOW tool = WholeListTool(const_cast<wchar_t*>(L""));
+    ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(tooltip_.get(), TTM_ACTIVATE, TRUE, 0);
+    ::SendMessageW(tooltip_.get(), TTM_SETDELAYTIME, TTDT_INITIAL, 0);
+    return true;
+}
+
+TTTOOLINFOW CKoListCtrl::WholeListTool(wchar_t* text) const
+{
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = list_;
     tool.uId = 0;
     ::GetClientRect(list_, &tool.rect);
-    tool.lpszText = const_cast<wchar_t*>(L"");
-    ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    ::SendMessageW(tooltip_.get(), TTM_ACTIVATE, TRUE, 0);
-    ::SendMessageW(tooltip_.get(), TTM_SETDELAYTIME, TTDT_INITIAL, 0);
-    return true;
+    tool.lpszText = text;
+    return tool;
 }
 
 void CKoListCtrl::SetPathEllipsisColumns(int first, int second, int third)
@@ -111,13 +117,7 @@ void CKoListCtrl::OnMouseMove(LPARAM position)
     else
         tipText_.clear();
 
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = list_;
-    tool.uId = 0;
-    ::GetClientRect(list_, &tool.rect);
-    tool.lpszText = tipText_.data();
+    TTTOOLINFOW tool = WholeListTool(tipText_.data());
     ::SendMessageW(tooltip_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     ::SendMessageW(tooltip_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     // The tip on show still has the old text: take it away, the next hover shows the new one.

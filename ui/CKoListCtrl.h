@@ -43,6 +43,8 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self) noexcept;
     void OnMouseMove(LPARAM position);
+    // The one tooltip tool, over the list's whole client area, showing `text`.
+    TTTOOLINFOW WholeListTool(wchar_t* text) const;
     void Detach();
     bool IsPathColumn(int column) const;
 
