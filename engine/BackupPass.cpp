@@ -3,7 +3,8 @@
 //
 // What the pass keeps while it runs, and where each thing is decided:
 //   - each destination folder is compared with its source folder from one listing of each;
-//     CopyIfChanged decides and counts a copy, for the scan and the retries alike; an entry has no
+//     StampsDiffer decides a copy and CopyChanged makes and counts it, for the scan and the
+//     retries alike; an entry has no
 //     source when its name is missing from the source folder's listing (collected by the scan for
 //     the move into history, met by SyncDest's walk when cleaning);
 //   - a folder that cannot be listed on either side is a failure: nothing under its destination is
@@ -93,21 +94,25 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     FolderSnapshot::Names sourceNames;
     FolderListing listing(s);
     while (NextWalkEntry(listing, stopped)) {
+        // Every entry of every later run passes here, most of them unchanged: the name is folded
+        // once, and a file's paths are put together only when it is to be copied.
         const std::wstring name = listing.Name();
-        sourceNames.insert(FoldCase(name));
+        const std::wstring& key = *sourceNames.insert(FoldCase(name)).first;
+        const FolderSnapshot::Entry* existing = destEntries.FindFolded(key);
+        const bool destIsFolder = existing && existing->folder;
         if (listing.IsFolder()) {
             // A file in the folder's place that cannot go leaves the folder uncreatable: its files fail.
-            if (destEntries.FindFile(name))
+            if (existing && !destIsFolder)
                 RemoveReplacedEntry(name, s, d, h, false);
             // A sub-tree that fails does not fail its parent.
-            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destEntries.ContainsFolder(name));
+            ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destIsFolder);
             continue;
         }
-        bool destExistsHere = destEntries.Contains(name);
-        if (destEntries.ContainsFolder(name))
-            destExistsHere = !RemoveReplacedEntry(name, s, d, h, true);
-        CopyIfChanged(CBackupFileInfo{0, name, s, d, h}, StampOf(listing.Entry()), destEntries.FindFile(name),
-                      true, destExistsHere);
+        if (!StampsDiffer(StampOf(listing.Entry()), existing && !destIsFolder ? &existing->stamp : nullptr,
+                          DestinationIsFat()))
+            continue;
+        const bool destExistsHere = destIsFolder ? !RemoveReplacedEntry(name, s, d, h, true) : existing != nullptr;
+        CopyChanged(CBackupFileInfo{0, name, s, d, h}, true, destExistsHere);
     }
     if (listing.Failed()) {
         ReportUnreadableFolder(s, listing.Error());
@@ -201,16 +206,13 @@ bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
     if (!ReadStamp(JoinName(entry.sourceFolder, entry.name), source))
         source = FileStamp{~0ull, ~0ull};  // a source that is gone never matches: the copy then fails and says why
     const bool destIsFile = destExists && ReadStamp(destFile, dest) && !IsFolder(destFile);
-    CopyIfChanged(entry, source, destIsFile ? &dest : nullptr,
-                  IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder), destExists);
+    if (StampsDiffer(source, destIsFile ? &dest : nullptr, DestinationIsFat()))
+        CopyChanged(entry, IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder), destExists);
     return true;
 }
 
-void CBackupEngine::CopyIfChanged(const CBackupFileInfo& entry, const FileStamp& source, const FileStamp* dest,
-                                  bool folderReady, bool destExists)
+void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists)
 {
-    if (!StampsDiffer(source, dest, DestinationIsFat()))
-        return;
     if (folderReady && ReplaceFile(entry, destExists)) {
         ++context_.filesDone;
         ++context_.filesCopied;

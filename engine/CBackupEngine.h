@@ -96,10 +96,9 @@ private:
     // entry goes (history, or away without history). True when it is gone.
     bool RemoveReplacedEntry(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
                              const std::wstring& history, bool folder);
-    // The copy decision (last-write time and size) and the counting of its outcome: copied, or
-    // failed and listed for the retry.
-    void CopyIfChanged(const CBackupFileInfo& entry, const FileStamp& source, const FileStamp* dest,
-                       bool folderReady, bool destExists);
+    // The copy of a file found new or changed (StampsDiffer) and the counting of its outcome:
+    // copied, or failed and listed for the retry.
+    void CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists);
     // A folder that could not be listed: counted as a failure and named in a status line.
     void ReportUnreadableFolder(const std::wstring& folder, DWORD error);
     // Files below a folder (skip list aside): those a folder that cannot be created leaves unbacked.

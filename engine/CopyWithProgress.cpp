@@ -30,11 +30,14 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
 
 // Holds the worker while the user's pause lasts. The state is looked at again after the event is
 // reset: a resume that came in between found no paused copy to release and must not be lost.
-// Only the copy itself resets the event, so without a pause request it is signalled and the wait
-// is left out (under Wine every wait is a round trip to the server, once per chunk).
+// The event is made at the copy's first pause and kept until the copy ends: most copies are never
+// paused, and under Wine making and closing an event are two round trips to the server per file.
+// Without an event the copy cannot pause inside the file; it pauses between files instead.
 void HoldWhilePaused(RunContext& context)
 {
-    if (!context.HasPauseEvent() || context.CurrentTaskState() != kTaskPaused)
+    if (context.CurrentTaskState() != kTaskPaused)
+        return;
+    if (!context.HasPauseEvent() && !context.CreatePauseEvent())
         return;
     context.pausedInCopy = 1;
     context.ResetPauseEvent();
@@ -190,8 +193,6 @@ bool CopyTracked(RunContext& context, const std::wstring& source, const std::wst
 {
     context.ResetCopyFields(fileName);
     context.copying = 1;
-    // Without an event the copy simply cannot pause inside the file; pauses between files still work.
-    context.CreatePauseEvent();
 
     const DWORD error = CopyFileChunked(context, source, destination, out);
     if (error != ERROR_SUCCESS) {

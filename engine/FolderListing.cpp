@@ -93,10 +93,15 @@ bool FolderSnapshot::Read(const std::wstring& folder, DWORD* error)
     return false;
 }
 
+const FolderSnapshot::Entry* FolderSnapshot::FindFolded(const std::wstring& key) const
+{
+    const auto found = entries_.find(key);
+    return found == entries_.end() ? nullptr : &found->second;
+}
+
 const FolderSnapshot::Entry* FolderSnapshot::Find(const std::wstring& name) const
 {
-    const auto found = entries_.find(FoldCase(name));
-    return found == entries_.end() ? nullptr : &found->second;
+    return FindFolded(FoldCase(name));
 }
 
 const FileStamp* FolderSnapshot::FindFile(const std::wstring& name) const

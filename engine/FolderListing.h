@@ -53,8 +53,16 @@ class FolderSnapshot {
 public:
     using Names = std::unordered_set<std::wstring>;  // upper-cased (FoldCase)
 
+    struct Entry {
+        FileStamp stamp;
+        bool folder = false;
+        std::wstring name;  // as the file system spells it
+    };
+
     // False when the folder could not be listed (FolderListing::Failed); the snapshot is then empty.
     bool Read(const std::wstring& folder, DWORD* error = nullptr);
+    // The entry of a name already upper-cased (FoldCase), or null.
+    const Entry* FindFolded(const std::wstring& key) const;
     // The file of that name, or null (also when the name is a folder).
     const FileStamp* FindFile(const std::wstring& name) const;
     // A file or a folder of that name.
@@ -70,11 +78,6 @@ public:
     }
 
 private:
-    struct Entry {
-        FileStamp stamp;
-        bool folder = false;
-        std::wstring name;  // as the file system spells it
-    };
     const Entry* Find(const std::wstring& name) const;
     std::unordered_map<std::wstring, Entry> entries_;
 };

@@ -79,7 +79,7 @@ public:
     // the cancel and paused-in-copy flags down, no pause event.
     void ResetCopyFields(const std::wstring& fileName);
 
-    // The pause event of the running copy: created signalled for each copy, closed after it.
+    // The pause event of the running copy: created signalled at its first pause, closed when it ends.
     bool CreatePauseEvent();
     void ClosePauseEvent();
     bool HasPauseEvent() const;
