@@ -4,9 +4,9 @@
 // What the pass keeps while it runs, and where each thing is decided:
 //   - each destination folder is compared with its source folder from one listing of each;
 //     StampsDiffer decides a copy and CopyChanged makes and counts it, for the scan and the
-//     retries alike; an entry has no
-//     source when its name is missing from the source folder's listing (collected by the scan for
-//     the move into history, met by SyncDest's walk when cleaning);
+//     retries alike; an entry has no source when its name is missing from the source folder's
+//     listing (collected by the scan for the move into history, met by SyncDest's walk when
+//     cleaning);
 //   - a folder that cannot be listed on either side is a failure: nothing under its destination is
 //     moved or deleted, since half a listing would pass the missing half for removed entries;
 //   - an entry that changed kind (a file where the source now has a folder, or the reverse) is a
@@ -99,17 +99,17 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
         const std::wstring name = listing.Name();
         const std::wstring& key = *sourceNames.insert(FoldCase(name)).first;
         const FolderSnapshot::Entry* existing = destEntries.FindFolded(key);
+        const FileStamp* destFile = existing ? existing->File() : nullptr;
         const bool destIsFolder = existing && existing->folder;
         if (listing.IsFolder()) {
             // A file in the folder's place that cannot go leaves the folder uncreatable: its files fail.
-            if (existing && !destIsFolder)
+            if (destFile)
                 RemoveReplacedEntry(name, s, d, h, false);
             // A sub-tree that fails does not fail its parent.
             ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destIsFolder);
             continue;
         }
-        if (!StampsDiffer(StampOf(listing.Entry()), existing && !destIsFolder ? &existing->stamp : nullptr,
-                          DestinationIsFat()))
+        if (!StampsDiffer(StampOf(listing.Entry()), destFile, DestinationIsFat()))
             continue;
         const bool destExistsHere = destIsFolder ? !RemoveReplacedEntry(name, s, d, h, true) : existing != nullptr;
         CopyChanged(CBackupFileInfo{0, name, s, d, h}, true, destExistsHere);

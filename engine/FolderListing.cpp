@@ -104,12 +104,6 @@ const FolderSnapshot::Entry* FolderSnapshot::Find(const std::wstring& name) cons
     return FindFolded(FoldCase(name));
 }
 
-const FileStamp* FolderSnapshot::FindFile(const std::wstring& name) const
-{
-    const Entry* entry = Find(name);
-    return entry && !entry->folder ? &entry->stamp : nullptr;
-}
-
 bool FolderSnapshot::Contains(const std::wstring& name) const
 {
     return Find(name) != nullptr;

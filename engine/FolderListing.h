@@ -57,14 +57,15 @@ public:
         FileStamp stamp;
         bool folder = false;
         std::wstring name;  // as the file system spells it
+
+        // The stamp when the entry is a file; null for a folder.
+        const FileStamp* File() const { return folder ? nullptr : &stamp; }
     };
 
     // False when the folder could not be listed (FolderListing::Failed); the snapshot is then empty.
     bool Read(const std::wstring& folder, DWORD* error = nullptr);
     // The entry of a name already upper-cased (FoldCase), or null.
     const Entry* FindFolded(const std::wstring& key) const;
-    // The file of that name, or null (also when the name is a folder).
-    const FileStamp* FindFile(const std::wstring& name) const;
     // A file or a folder of that name.
     bool Contains(const std::wstring& name) const;
     bool ContainsFolder(const std::wstring& name) const;
