@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the real program under Wine: PNG files under BUILD_DIR/screenshots/.
 #   tools/screenshots.sh [BUILD_DIR]
-# Uses the Wine prefix and display of tools/wine-env.sh (sets them up when the caller has not).
+# Uses the project's Wine prefix of BUILD_DIR: the one the test command has set up when it is the
+# caller, else its own through tools/wine-env.sh (never a prefix the caller's WINEPREFIX names: the
+# script deletes the program's profile there).
 # Three demo tasks in the program's profile; one has a big file, slowed down so that a backup is
 # on screen long enough to be seen.
 #   main-idle.png       the main window with three tasks, idle
@@ -15,7 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/mingw}" && pwd)
 cd "$root"
 
-if [ -z "${WINEPREFIX:-}" ]; then
+if [ -z "${VW_TEST_DRIVES:-}" ] || [ "${WINEPREFIX:-}" != "$build/wineprefix" ]; then
   source tools/wine-env.sh
   trap vw_wine_down EXIT
   vw_wine_up "$build"
@@ -26,12 +28,8 @@ mkdir -p "$out"
 program="$build/gui/Vaultwren.exe"
 probe() { wine "$build/tests/uiprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 runner() { wine "$build/cmd/VaultwrenCmd.exe" "$@" >/dev/null 2>&1; }
-shot() {  # shot FILE [X Y W H]: the display, or the part of it given
-  if [ $# -ge 5 ]; then
-    import -window root -crop "${4}x${5}+${2}+${3}" +repage "$out/$1"
-  else
-    import -window root "$out/$1"
-  fi
+shot() {  # shot FILE [X Y W H]: the screen, or the part of it given, as the program's side sees it
+  probe shot "Z:$out/$1" "${@:2}" || { echo "screenshots: $1 could not be saved" >&2; exit 1; }
   echo "screenshot: $out/$1"
 }
 start_program() {

@@ -72,6 +72,19 @@ bool SaveScreenshot(const std::wstring& name, std::initializer_list<HWND> window
         if (window && ::IsWindowVisible(window) && ::GetWindowRect(window, &r))
             ::UnionRect(&area, &area, &r);
     }
+    if (::IsRectEmpty(&area))
+        return false;
+    return SaveScreenArea(folder + L"\\" + name + L".png", area);
+}
+
+bool SaveScreenArea(const std::wstring& path, RECT area)
+{
+    if (::IsRectEmpty(&area)) {
+        area.left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+        area.top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+        area.right = area.left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        area.bottom = area.top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    }
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
@@ -102,7 +115,7 @@ bool SaveScreenshot(const std::wstring& name, std::initializer_list<HWND> window
     for (size_t i = 3; i < pixels.size(); i += 4)
         pixels[i] = 255;  // the screen has no transparency
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const bool saved = WritePng(folder + L"\\" + name + L".png", pixels, width, height);
+    const bool saved = WritePng(path, pixels, width, height);
     if (SUCCEEDED(com))
         ::CoUninitialize();
     return saved;

@@ -12,4 +12,8 @@ namespace vwtest {
 // `name` without extension. Returns false when nothing was saved.
 bool SaveScreenshot(const std::wstring& name, std::initializer_list<HWND> windows);
 
+// The part `area` of the screen as it is now, saved as a PNG file at `path` (an empty area: the
+// whole screen). Returns false when nothing was saved.
+bool SaveScreenArea(const std::wstring& path, RECT area);
+
 }  // namespace vwtest

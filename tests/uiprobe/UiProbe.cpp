@@ -5,11 +5,13 @@
 //   uiprobe command ID                    a command by id (posted)
 //   uiprobe close-box | visible           the close box; exit code 0 when the window is visible
 //   uiprobe wait-text CONTROL TEXT [s]    until the control's text contains TEXT
+//   uiprobe text CONTROL                  prints the control's text (UTF-8)
 //   uiprobe select ROW | rclick-row ROW   a row of the task list
 //   uiprobe tray-menu                     the tray icon's right click, with the cursor near the window
 //   uiprobe wait-menu [seconds]           until a popup menu shows; prints its rectangle
 //   uiprobe close-menu                    Escape to the open menu
 //   uiprobe exit [seconds]                the tray menu's exit; waits until the window is gone
+//   uiprobe shot FILE [X Y W H]           the screen, or the part given, saved as a PNG file
 // Exit code 0 on success, 1 when what was waited for did not come.
 #include <windows.h>
 
@@ -20,7 +22,9 @@
 
 #include "resources/resource.h"
 #include "support/RemoteControls.h"
+#include "support/Screenshot.h"
 #include "ui/CTrayIcon.h"
+#include "win/Format.h"
 
 namespace {
 
@@ -68,6 +72,16 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2)
         return 2;
     const std::wstring verb = argv[1];
+    if (verb == L"shot" && argc > 2) {
+        RECT area{};
+        if (argc > 6) {
+            area.left = _wtoi(argv[3]);
+            area.top = _wtoi(argv[4]);
+            area.right = area.left + _wtoi(argv[5]);
+            area.bottom = area.top + _wtoi(argv[6]);
+        }
+        return vwtest::SaveScreenArea(argv[2], area) ? 0 : 1;
+    }
     if (verb == L"wait-window") {
         HWND window = nullptr;
         const bool found = WaitFor(
@@ -103,6 +117,12 @@ int wmain(int argc, wchar_t** argv)
                        Seconds(argc, argv, 4, 30))
                    ? 0
                    : 1;
+    }
+    if (verb == L"text" && argc > 2) {
+        const std::string utf8 = vw::WideToUtf8(vwtest::WindowText(::GetDlgItem(window, _wtoi(argv[2]))));
+        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+        std::fputs("\n", stdout);
+        return 0;
     }
     const HWND list = ::GetDlgItem(window, IDC_TASK_LIST);
     if (verb == L"select" && argc > 2) {
