@@ -1,7 +1,8 @@
 # Sourced by the test and run scripts: sets up the Windows side of this machine for one run.
 #   vw_wine_up BUILD_DIR [--fresh]   a Wine prefix inside the build tree, a display, Chinese fonts,
 #                                     the test drive letters, one persistent wineserver
-#   vw_wine_down                      stops what vw_wine_up started
+#   vw_wine_down                      stops what vw_wine_up started, and nothing else: a Wine server
+#                                     or a tmpfs that another run (a Vaultwren.exe still open) uses stays
 #
 # Test drives (tests/support/TestDrives.h names them for the tests):
 #   M:, N:, O:  folders under BUILD_DIR/drives, ordinary fixed disks
@@ -21,6 +22,7 @@ vw_wine_up() {
   export VW_TEST_DRIVES="$build/drives"
   _vw_started_xvfb=""
   _vw_mounted=""
+  _vw_started_server=""
 
   if [ -z "${DISPLAY:-}" ]; then
     local n=90
@@ -30,6 +32,14 @@ vw_wine_up() {
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   fi
+
+  if [ $fresh -eq 0 ] && [ -f "$WINEPREFIX/system.reg" ] && _vw_server_running; then
+    # Another run of this prefix is going on (a window started by tools/run.sh): share it, and leave
+    # its server, drives and display as they are.
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
+    return 0
+  fi
+  _vw_started_server=1
 
   if [ $fresh -eq 1 ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -k >/dev/null 2>&1 || true   # a server left over from an earlier run of this prefix
@@ -73,8 +83,9 @@ _vw_make_drives() {
   mkdir -p "$VW_TEST_DRIVES/m/link-target"
   ln -sfn "$VW_TEST_DRIVES/m/link-target" "$VW_TEST_DRIVES/n/linked"
   rm -f "$d/f:"
-  if mountpoint -q "$VW_TEST_DRIVES/full" ||
-     mount -t tmpfs -o size=4m,mode=0777 vaultwren-full "$VW_TEST_DRIVES/full" 2>/dev/null; then
+  if mountpoint -q "$VW_TEST_DRIVES/full"; then
+    ln -sfn "$VW_TEST_DRIVES/full" "$d/f:"
+  elif mount -t tmpfs -o size=4m,mode=0777 vaultwren-full "$VW_TEST_DRIVES/full" 2>/dev/null; then
     _vw_mounted="$VW_TEST_DRIVES/full"
     ln -sfn "$VW_TEST_DRIVES/full" "$d/f:"
   else
@@ -95,6 +106,17 @@ _vw_own_desktop() {
   done
 }
 
+# The Wine server of a prefix works in a folder named after the prefix's device and inode (under a
+# temporary folder whose name differs between Wine builds): a process working there serves this prefix.
+_vw_server_running() {
+  local folder p
+  folder=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+  for p in /proc/[0-9]*; do
+    case "$(readlink "$p/cwd" 2>/dev/null)" in */"$folder") return 0 ;; esac
+  done
+  return 1
+}
+
 _vw_unmount_full() {
   [ -n "${VW_TEST_DRIVES:-}" ] && mountpoint -q "$VW_TEST_DRIVES/full" 2>/dev/null &&
     umount "$VW_TEST_DRIVES/full" 2>/dev/null
@@ -102,8 +124,12 @@ _vw_unmount_full() {
 }
 
 vw_wine_down() {
-  wineserver -k >/dev/null 2>&1 || true
-  _vw_unmount_full
+  if [ -n "${_vw_started_server:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "${_vw_mounted:-}" ]; then
+    umount "$_vw_mounted" 2>/dev/null || true
+  fi
   if [ -n "${_vw_started_xvfb:-}" ]; then
     kill "$_vw_started_xvfb" 2>/dev/null || true
     wait "$_vw_started_xvfb" 2>/dev/null || true
