@@ -54,6 +54,39 @@ def manifest_text(args, entries):
     return "\r\n".join(lines) + "\r\n"
 
 
+def is_update_folder(folder):
+    """True when folder is what this script wrote before: its manifest "Updater.ini", the files/ folder,
+    and only files beside them (the manifest's other names)."""
+    try:
+        with open(os.path.join(folder, "Updater.ini"), "rb") as f:
+            head = f.read(32)
+    except OSError:
+        return False
+    if not (head.startswith(b"[UPDATER]") or head.startswith(b"\xff\xfe" + "[UPDATER]".encode("utf-16-le"))):
+        return False
+    for entry in os.scandir(folder):
+        if entry.is_symlink() or (entry.is_dir() and entry.name != "files"):
+            return False
+    return True
+
+
+def check_out_folder(release, out):
+    """Exits with the reason when OUT may not be emptied: it holds the release, lies inside it, or is
+    a folder of something else. Deleting a checkout or a release by a wrong argument costs too much."""
+    release_real = os.path.realpath(release)
+    out_real = os.path.realpath(out)
+    inside = lambda child, parent: os.path.commonpath([child, parent]) == parent
+    if inside(release_real, out_real):
+        sys.exit(f"refusing {out}: the output folder holds the release folder {release}")
+    if inside(out_real, release_real):
+        sys.exit(f"refusing {out}: the output folder lies inside the release folder {release}")
+    if os.path.lexists(out):
+        if not os.path.isdir(out) or os.path.islink(out):
+            sys.exit(f"refusing {out}: it is not a folder")
+        if any(os.scandir(out)) and not is_update_folder(out):
+            sys.exit(f"refusing {out}: the folder is not empty and not an earlier update folder")
+
+
 def encode(text):
     # The program reads the manifest with the profile-string calls: plain ASCII where it is, otherwise
     # UTF-16 with its byte-order mark, which those calls recognise whatever the system's code page.
@@ -66,7 +99,8 @@ def encode(text):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("release", help="folder with the files of the new version")
-    parser.add_argument("out", help="folder to write (emptied first)")
+    parser.add_argument("out", help="folder to write: a new or empty folder, or an earlier update folder "
+                                    "(emptied first)")
     parser.add_argument("--version", required=True, help="the offered version, a decimal number such as 1.20")
     parser.add_argument("--base-url", required=True, help="address under which OUT is served")
     parser.add_argument("--check-days", type=int, help="days an installation waits after finding nothing newer")
@@ -87,6 +121,7 @@ def main():
     if not base.startswith(("http://", "https://")):
         sys.exit("--base-url must be an http:// or https:// address")
 
+    check_out_folder(args.release, args.out)
     if os.path.exists(args.out):
         shutil.rmtree(args.out)
     os.makedirs(os.path.join(args.out, "files"))
