@@ -15,11 +15,15 @@ case "${1:-}" in
   *) echo "usage: tools/run.sh [--console]" >&2; exit 2 ;;
 esac
 
+say() { echo "run.sh: $*"; }
 had_display=${DISPLAY:-}
+say "checking the packages it needs (installs what is missing)"
 tools/install-deps.sh
+say "building Vaultwren.exe and VaultwrenCmd.exe with mingw-w64 into build/mingw"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target VaultwrenCmd Vaultwren uiprobe
 
+say "preparing Wine (the prefix build/mingw/wineprefix, drives M: and N:; the first time takes a while)"
 source tools/wine-env.sh
 trap vw_wine_down EXIT
 vw_wine_up build/mingw
@@ -32,6 +36,7 @@ date '+%Y-%m-%d %H:%M:%S 的报告' > "$demo/文档/报告/今天.txt"
 
 runner() { tools/wine-exec.sh build/mingw/cmd/VaultwrenCmd.exe "$@"; }
 if runner list | grep -q "没有备份任务"; then
+  say "adding the demo task 演示: M:\\VaultwrenDemo → N:\\VaultwrenDemo备份"
   runner add --name 演示 --source 'M:\VaultwrenDemo' --dest 'N:\VaultwrenDemo备份'
 fi
 show_destination() {
@@ -43,9 +48,11 @@ if [ $mode = console ]; then
   echo "--- 任务列表"
   runner list
   echo "--- 备份"
-  runner run --all
+  status=0
+  runner run --all || status=$?
   show_destination
-  exit 0
+  [ $status -eq 3 ] && say "Vaultwren.exe (or another runner) is running: the console runner left the backup to it"
+  exit $status
 fi
 
 if [ -n "$had_display" ]; then
@@ -58,13 +65,21 @@ fi
 
 # No display here: the window runs on a virtual one, backs the demo task up, and is photographed.
 probe() { tools/wine-exec.sh build/mingw/tests/uiprobe.exe "$@" 2>/dev/null | tr -d '\r'; }
+say "no display here: starting Vaultwren.exe on the virtual display $DISPLAY"
 tools/wine-exec.sh build/mingw/gui/Vaultwren.exe >/dev/null 2>&1 &
-read -r x y w h <<<"$(probe wait-window 60)"
+rect=$(probe wait-window 60) || { say "the window did not come up" >&2; exit 1; }
+read -r x y w h <<<"$rect"
+say "the window is up; backing the demo task up (its 启动 button)"
 probe command 32795                                 # 启动
-probe wait-text 1024 '备份任务完成' 120 >/dev/null || echo "run.sh: the backup did not finish in time" >&2
+finished=0
+probe wait-text 1024 '备份任务完成' 120 >/dev/null && finished=1
+echo "--- 状态 (the window's status panel)"
+probe text 1024
 mkdir -p build/mingw/screenshots
-shot=build/mingw/screenshots/run.png
-import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
+shot=$root/build/mingw/screenshots/run.png
+probe shot "Z:$shot" "$x" "$y" "$w" "$h" || say "the picture of the window could not be saved" >&2
+say "ending Vaultwren.exe (the tray menu's 退出)"
 probe exit 60 || true
 show_destination
-echo "Screenshot of the window after the backup: $shot"
+[ -f "$shot" ] && say "picture of the window after the backup: $shot"
+[ $finished -eq 1 ] || { say "the backup did not finish in time" >&2; exit 1; }
