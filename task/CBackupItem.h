@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "task/DateTime.h"
@@ -37,6 +38,9 @@ enum class TaskKey : int {
     RemoveFollow = 16,
 };
 
+// The order of a whole-section write: the Id leads, so a section cut short still names its task.
+std::span<const TaskKey> SaveOrder();
+
 // Run-time states of a task.
 enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
 
@@ -66,6 +70,10 @@ public:
     bool LoadKey(TaskKey key);
     bool Save();
     bool SaveKey(TaskKey key);
+    // Writes one key of `task` into the section of task.index (which need not be this task's own).
+    bool WriteKey(const TaskSnapshot& task, TaskKey key);
+    // True when the task's section holds every key: a whole-section write was not cut short.
+    bool IsStoredWhole() const;
     bool DeleteSection();
     void SetLastTime(const DateTime& time, bool save);
     void SetDest(const std::wstring& dest, bool save);
@@ -89,8 +97,6 @@ public:
     std::atomic<uint32_t> result{0};
 
 private:
-    bool WriteKey(const TaskSnapshot& task, TaskKey key);
-
     mutable std::mutex fieldsLock_;
     ProfileStore& profile_;
     const AppSettings& settings_;

@@ -363,6 +363,9 @@ TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
     editor = openEditor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(w->ListRows().size(), 2u);  // the new task is in the list while it is being edited
+    // ... but stored only when the editor is confirmed: an interruption now leaves nothing behind.
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 1);
+    EXPECT_FALSE(profile.SectionExists(L"Item1"));
     vwtest::Click(editor, IDCANCEL);
     EXPECT_TRUE(w->WaitUntil([&] { return w->ListRows().size() == 1; }));
 
