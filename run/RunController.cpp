@@ -380,7 +380,9 @@ bool RunController::HandleMessage(UINT message, WPARAM wParam)
         const bool ownEnd = worker_ && context_.workerEnded.load();
         if (ownEnd)
             JoinWorker();
-        if (wParam == 0)
+        // A stop that came first has ended the batch already: its end is the batch's only one,
+        // and no task starts after it.
+        if (wParam == 0 && context_.batchActive.load())
             StartNext();
         else if (ownEnd && !context_.cleaningRun.load())
             AbandonBatch();

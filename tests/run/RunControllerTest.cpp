@@ -437,6 +437,45 @@ TEST_F(Batch, BatchLineCountsFilesThatCouldNotBeBackedUp)
     EXPECT_TRUE(HistoryHas(L"备份任务完成！共完成备份任务1个，成功备份1个文件，1个文件无法备份"));
 }
 
+TEST_F(Batch, ACopyCancelledByAStopIsNeitherBackedUpNorFailed)
+{
+    settings.Speed = 10;
+    AddTask(L"big", 0, 32 << 20);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+    controller.StopAll();
+    EXPECT_EQ(context.filesFailed.load(), 0);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"备份任务被强行终止！共完成备份任务0个，成功备份0个文件\r\n"));
+    EXPECT_FALSE(HistoryHas(L"无法备份")) << vw::WideToUtf8(History());
+}
+
+// The end message of a run that finished just as the user stopped the batch arrives after the
+// stop has ended the batch: the stop's end stays the only one, and nothing starts after it.
+TEST_F(Batch, AStopLandingAsARunEndsIsTheBatchsOnlyEnd)
+{
+    settings.Speed = 10;
+    AddTask(L"big", 0, 32 << 20);
+    vw::CBackupItem& next = AddTask(L"next", 1);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+    window.ClearLog();
+    controller.StopAll();
+    PostMessageW(window.get(), WM_BACKUP_THREAD_END_MSG, 0, 0);
+    ASSERT_TRUE(RunToEnd());
+    window.PumpFor(std::chrono::milliseconds(300));
+
+    int ends = 0;
+    for (const auto& entry : window.Log())
+        ends += entry.message == WM_BACKUP_FINISH_MSG;
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(window.Saw(WM_BACKUP_FINISH_MSG, 1));
+    EXPECT_FALSE(HistoryHas(L"备份任务完成！")) << vw::WideToUtf8(History());
+    EXPECT_EQ(next.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(next.Snapshot().LastTime.IsNever()) << "the next task never ran";
+    EXPECT_EQ(context.runState.load(), vw::kRunIdle);
+}
+
 TEST_F(Batch, CleaningRunIsABatchOfItsOwn)
 {
     vw::CBackupItem& task = AddTask(L"clean", 2);
