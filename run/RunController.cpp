@@ -8,6 +8,7 @@
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "task/CBackupItemList.h"
+#include "task/Schedule.h"
 #include "win/Format.h"
 
 namespace vw {
@@ -413,9 +414,23 @@ bool RunController::HandleTimer(UINT_PTR timerId)
     CBackupItem* task = tasks_.FindByTimerId(static_cast<int32_t>(timerId));
     if (!task)
         return false;
-    KillTimer(context_.window.load(), timerId);
+    const HWND window = context_.window.load();
+    KillTimer(window, timerId);
+    const DateTime now = DateTime::Now();
+    if (TimerFiredEarly(task->Snapshot().NextTime, now)) {
+        task->ArmUntilNextTime(window, now);
+        return true;
+    }
     Enqueue(task, true, false);
     return true;
+}
+
+void RunController::ClockChanged()
+{
+    // A pending start-up run waits its delay again from now; every other run goes to the time the
+    // schedule gives under the new clock.
+    for (const auto& task : tasks_)
+        task->Reschedule(context_.window.load(), settings_.MinTime.load(), task->startupRunPending);
 }
 
 }  // namespace vw

@@ -88,11 +88,15 @@ public:
     // Windows refuses SetTimer/KillTimer on a window of another thread, so a worker asks the
     // window to call this. False only when the timer could not be armed. (task/Schedule.cpp)
     bool Reschedule(HWND window, int32_t minTime, bool startupMode);
+    // Arms the task's timer to expire at its NextTime as the clock reads `now`. UI thread only.
+    bool ArmUntilNextTime(HWND window, const DateTime& now);
 
     // "Item<index>".
     std::wstring SectionName() const;
 
     int32_t timerId;
+    // The timer waits for the start-up run (set by Reschedule). UI thread only.
+    bool startupRunPending = false;
     std::atomic<int32_t> state{kTaskIdle};
     std::atomic<uint32_t> result{0};
 

@@ -14,6 +14,7 @@
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
+#include "task/Schedule.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
 #include "win/UniqueHandle.h"
@@ -156,6 +157,56 @@ TEST_F(Batch, TaskQueuedByItsTimerJoinsTheRunningBatch)
     EXPECT_EQ(finishes, 1);
     EXPECT_LT(PositionOf(L"任务“first”完成"), PositionOf(L"任务“second”开始..."));
     EXPECT_TRUE(HistoryHas(L"共完成备份任务2个"));
+}
+
+// A timer that expires well before the task's NextTime (the clock went back, a long period) arms
+// itself again for the rest of the wait; one that expires on time queues the task.
+TEST_F(Batch, ATimerThatFiresEarlyWaitsForTheRestInsteadOfRunning)
+{
+    vw::CBackupItem& task = AddTask(L"early", 1);
+    const vw::DateTime next = vw::DateTime::Now() + vw::DateSpan::FromParts(0, 1, 0, 0);
+    task.SetNextTime(next);
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    EXPECT_EQ(task.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(task.Snapshot().NextTime == next);
+    window.PumpFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(window.Log().empty()) << "nothing ran";
+
+    task.SetNextTime(vw::DateTime::Now() + vw::DateSpan::FromParts(0, 0, 0, 30));
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    EXPECT_NE(task.state.load(), vw::kTaskIdle);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"任务“early”完成，成功备份1个文件"));
+}
+
+// After a change of the clock or the time zone each task is scheduled anew; a pending start-up run
+// stays a start-up run.
+TEST_F(Batch, AClockChangeSchedulesEveryTaskAgain)
+{
+    vw::CBackupItem& daily = AddTask(L"daily", 0);
+    daily.Clock = 1;
+    daily.ClockHour = 3;
+    daily.ClockMinute = 30;
+    vw::CBackupItem& startup = AddTask(L"startup", 0);
+    startup.Start = 1;
+    startup.StartTime = 10;
+    startup.AutoTime = 1;
+    startup.AutoMinute = 600;
+    controller.RescheduleAll(true);
+    ASSERT_TRUE(startup.startupRunPending);
+    const vw::DateTime stale = vw::DateTime::Now() + vw::DateSpan::FromParts(3, 0, 0, 0);
+    daily.SetNextTime(stale);  // as armed under the former clock
+
+    controller.ClockChanged();
+    const vw::DateTime now = vw::DateTime::Now();
+    const vw::DateTime expected = vw::ComputeSchedule(daily.Snapshot(), settings.MinTime.load(), false, now).nextTime;
+    EXPECT_TRUE(daily.Snapshot().NextTime == expected)
+        << vw::WideToUtf8(vw::FormatDateTime(daily.Snapshot().NextTime));
+    EXPECT_EQ(daily.Snapshot().NextTime.Hour(), 3);
+    EXPECT_TRUE(startup.startupRunPending);
+    const int64_t wait = (startup.Snapshot().NextTime - now).WholeSeconds();
+    EXPECT_GT(wait, 9 * 60);
+    EXPECT_LE(wait, 10 * 60);
 }
 
 TEST_F(Batch, AutomaticRunWithinMinTimeStaysIdle)

@@ -375,3 +375,20 @@ TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
     EXPECT_EQ(stored[0].Name, L"新任务");
     EXPECT_EQ(stored[0].Source, source);
 }
+
+// Windows tells every top-level window when the clock or the time zone changes: the window then
+// schedules each task again from the new clock (an interval run counts from now).
+TEST_F(MainWindow, ATimeChangeSchedulesTheTasksAgain)
+{
+    AddTask(L"每小时");
+    profile.SetInt(L"Item0", L"AutoTime", 1);
+    profile.SetInt(L"Item0", L"AutoMinute", 60);
+    auto w = Open();
+    const std::wstring before = w->ListRows().at(0).at(5);
+    ASSERT_FALSE(before.empty());
+
+    ::Sleep(1100);
+    ::SendMessageW(w->window(), WM_TIMECHANGE, 0, 0);
+    const std::wstring after = w->ListRows().at(0).at(5);
+    EXPECT_GT(after, before) << vw::WideToUtf8(after);
+}
