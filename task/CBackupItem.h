@@ -97,6 +97,9 @@ public:
     int32_t timerId;
     // The timer waits for the start-up run (set by Reschedule). UI thread only.
     bool startupRunPending = false;
+    // Set for a run that catches up after the computer woke: its worker first waits up to this
+    // long for the destination to be reachable, and clears it. 0: no wait.
+    std::atomic<uint32_t> destinationWaitMs{0};
     std::atomic<int32_t> state{kTaskIdle};
     std::atomic<uint32_t> result{0};
 
