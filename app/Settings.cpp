@@ -30,12 +30,16 @@ std::wstring ProgramVersionText()
     return Format(L"%4.2f", kProgramVersion);
 }
 
-void LoadSettings(ProfileStore& profile, AppSettings& settings)
+void ReadSettings(const ProfileStore& profile, AppSettings& settings)
 {
     settings.MinStart = profile.GetInt(kSysInfoSection, kMinStartEntry, kDefaultMinStart) != 0 ? 1 : 0;
     settings.MinTime = profile.GetInt(kSysInfoSection, kMinTimeEntry, kDefaultMinTime);
     settings.Speed = profile.GetInt(kSysInfoSection, kSpeedEntry, kDefaultSpeed);
+}
 
+void LoadSettings(ProfileStore& profile, AppSettings& settings)
+{
+    ReadSettings(profile, settings);
     FillWhenEmpty(profile, kUpdaterSection, kIniUrlEntry, kDefaultIniUrl);
     FillWhenEmpty(profile, kUpdaterSection, kVersionEntry, ProgramVersionText());
     FillWhenEmpty(profile, kUrlSection, kReportUrlEntry, kDefaultReportUrl);

@@ -34,6 +34,8 @@ std::wstring ProgramVersionText();
 // Start-up: reads the three values (no range limits; MinStart becomes 0 or 1) and fills the
 // updater's address, the version and the feedback address when they are empty.
 void LoadSettings(ProfileStore& profile, AppSettings& settings);
+// The three values as LoadSettings reads them, writing nothing.
+void ReadSettings(const ProfileStore& profile, AppSettings& settings);
 
 // The three values as the settings dialog hands them over.
 struct SettingsValues {

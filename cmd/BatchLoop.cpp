@@ -1,7 +1,9 @@
 #include "cmd/BatchLoop.h"
 
+#include <algorithm>
 #include <atomic>
 
+#include "cmd/Commands.h"
 #include "cmd/Console.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
@@ -17,17 +19,32 @@ constexpr UINT WM_CONSOLE_STOP = WM_APP + 1;
 
 // Ctrl+C and the console closing stop the batch the way the window's stop command does.
 std::atomic<HWND> g_stopTarget{nullptr};
+// Set once the batch has ended (its last lines written, the task's LastTime stored).
+std::atomic<HANDLE> g_batchEnded{nullptr};
 
-BOOL WINAPI OnConsoleEvent(DWORD)
-{
-    if (const HWND window = g_stopTarget.load()) {
-        PostMessageW(window, WM_CONSOLE_STOP, 0, 0);
-        return TRUE;
-    }
-    return FALSE;
-}
+// How long a console close, logoff or shutdown waits for the batch to end: the system ends the
+// process when the handler returns, and after about five seconds anyway.
+constexpr DWORD kEndWaitMs = 4000;
 
 }  // namespace
+
+BOOL WINAPI BatchConsoleEvent(DWORD event)
+{
+    const HWND window = g_stopTarget.load();
+    if (!window)
+        return FALSE;
+    PostMessageW(window, WM_CONSOLE_STOP, 0, 0);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        if (const HANDLE ended = g_batchEnded.load())
+            WaitForSingleObject(ended, kEndWaitMs);
+    }
+    return TRUE;
+}
+
+int ExitCodeOf(const BatchOutcome& outcome)
+{
+    return outcome.runsFailed > 0 || outcome.filesFailed > 0 || outcome.stopped ? kExitRunFailed : kExitOk;
+}
 
 BatchLoop::BatchLoop(RunController& controller, RunContext& context)
     : controller_(controller), context_(context), terminal_(Console::OutIsTerminal())
@@ -41,15 +58,20 @@ BatchLoop::BatchLoop(RunController& controller, RunContext& context)
                               nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     controller_.ResetRun(window_);
+    ended_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_batchEnded = ended_.get();
     g_stopTarget = window_;
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    SetConsoleCtrlHandler(BatchConsoleEvent, TRUE);
 }
 
 BatchLoop::~BatchLoop()
 {
-    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    SetConsoleCtrlHandler(BatchConsoleEvent, FALSE);
     g_stopTarget = nullptr;
     DestroyWindow(window_);
+    // A handler still waiting is let go before the event closes.
+    SetEvent(ended_.get());
+    g_batchEnded = nullptr;
 }
 
 LRESULT CALLBACK BatchLoop::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -73,8 +95,9 @@ void BatchLoop::OnMessage(UINT message, WPARAM wParam)
     if (message == WM_DISK_SPACE_LOW_MSG)
         Console::Out(Format(L"%c盘空间已小于100MB，您可以使用清理历史文件功能释放磁盘空间！\r\n",
                             static_cast<wchar_t>(wParam)));
-    if (message == WM_BACKUP_FINISH_MSG) {
-        // The controller's end of the batch clears the counters: read them first.
+    if (message == WM_BACKUP_FINISH_MSG && !finished_) {
+        // The first end is the batch's. The controller's end of the batch clears the counters:
+        // read them first.
         outcome_.runsFailed = context_.runsFailed.load();
         outcome_.filesFailed = context_.filesFailed.load();
         outcome_.stopped = wParam != 0;
@@ -91,7 +114,7 @@ void BatchLoop::PrintNewLines()
     if (history.size() <= printed_)
         return;
     if (progressShown_) {
-        Console::Out(L"\r" + std::wstring(78, L' ') + L"\r");
+        Console::Out(L"\r" + std::wstring(static_cast<size_t>(ProgressColumns()), L' ') + L"\r");
         progressShown_ = false;
     }
     Console::Out(history.substr(printed_));
@@ -106,24 +129,43 @@ void BatchLoop::PrintProgress()
     if (now - lastProgress_ < 1000)
         return;
     lastProgress_ = now;
-    Console::Out(Format(L"\r正在备份：“%s” %3.1f%%   ", context_.CurrentFile().c_str(), context_.progress.load()));
+    // Kept within one line: a line that wraps leaves a trail of partial lines behind the "\r".
+    Console::Out(L"\r" + FitToColumns(Format(L"正在备份：“%s” %3.1f%%   ", context_.CurrentFile().c_str(),
+                                               context_.progress.load()),
+                                        ProgressColumns()));
     progressShown_ = true;
+}
+
+void BatchLoop::Pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+int BatchLoop::ProgressColumns()
+{
+    // One cell short of the width: writing the last cell moves some consoles to the next line.
+    return std::max(Console::Columns() - 1, 1);
 }
 
 BatchOutcome BatchLoop::Run()
 {
-    finished_ = context_.batchActive.load() == 0;
+    // A batch that ended before this loop began (its worker could not be made) has posted its end
+    // already: that end carries the outcome.
+    Pump();
+    if (!finished_ && context_.batchActive.load() == 0)
+        finished_ = true;
     while (!finished_) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        Pump();
         PrintNewLines();
         PrintProgress();
     }
     PrintNewLines();
+    SetEvent(ended_.get());
     return outcome_;
 }
 

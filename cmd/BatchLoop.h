@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "win/UniqueHandle.h"
+
 namespace vw {
 
 class RunController;
@@ -17,6 +19,14 @@ struct BatchOutcome {
     int32_t filesFailed = 0;
     bool stopped = false;
 };
+
+// The runner's exit code for a batch: 0 only when every run completed and every file was backed up.
+int ExitCodeOf(const BatchOutcome& outcome);
+
+// The console control handler while a batch loop lives: Ctrl+C, Ctrl+Break and a console close,
+// logoff or shutdown stop the batch; for the last three (after which the system ends the process)
+// it returns only once the batch has ended, or after about four seconds.
+BOOL WINAPI BatchConsoleEvent(DWORD event);
 
 class BatchLoop {
 public:
@@ -32,12 +42,16 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnMessage(UINT message, WPARAM wParam);
+    // Serves every message waiting now.
+    void Pump();
     void PrintNewLines();
     void PrintProgress();
+    static int ProgressColumns();
 
     RunController& controller_;
     RunContext& context_;
     HWND window_ = nullptr;
+    UniqueHandle ended_;
     bool finished_ = false;
     BatchOutcome outcome_;
     size_t printed_ = 0;

@@ -4,11 +4,16 @@
 
 #include <cstdlib>
 #include <cwctype>
+#include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/Settings.h"
+#include "app/SingleInstance.h"
 #include "cmd/BatchLoop.h"
 #include "cmd/Console.h"
+#include "cmd/ProfileWriteGuard.h"
 #include "engine/RunContext.h"
 #include "run/RunController.h"
 #include "task/AppSettings.h"
@@ -39,26 +44,56 @@ int Refuse(const std::wstring& text)
     return kExitBadInput;
 }
 
-// Everything a command works on, loaded the way the program loads it at start-up.
+// Everything a command works on, loaded the way the program loads it at start-up. A session that
+// only reads (list) writes nothing: no repair, no default filled in, no profile made.
 class Session {
 public:
-    Session() : profile(ProfileKey()), context(settings), tasks(profile, settings), controller(tasks, context, settings)
+    explicit Session(bool readOnly)
+        : profile(ProfileKey()), context(settings), tasks(profile, settings), controller(tasks, context, settings)
     {
-        LoadSettings(profile, settings);
-        tasks.LoadAll();
+        if (readOnly) {
+            ReadSettings(profile, settings);
+        } else {
+            LoadSettings(profile, settings);
+        }
+        tasks.LoadAll(!readOnly);
     }
 
-    // A task by its 1-based number or its name (without regard to case).
-    CBackupItem* Find(const std::wstring& spec) const
+    // A task by its 1-based number or its name (without regard to case). A name made of digits
+    // that stands for another task than the one at that number is refused: `remove 2` must not
+    // remove the wrong task. `refusal` then says why; nullptr with an empty `refusal`: no such task.
+    CBackupItem* Find(const std::wstring& given, std::wstring& refusal) const
     {
-        if (!spec.empty() && spec.find_first_not_of(L"0123456789") == std::wstring::npos) {
-            const unsigned long number = wcstoul(spec.c_str(), nullptr, 10);
-            return number >= 1 && number <= tasks.size() ? &tasks[number - 1] : nullptr;
+        refusal.clear();
+        CBackupItem* byName = nullptr;
+        for (const auto& task : tasks) {
+            if (EqualsIgnoringCase(task->Name, given)) {
+                byName = task.get();
+                break;
+            }
         }
-        for (const auto& task : tasks)
-            if (EqualsIgnoringCase(task->Name, spec))
-                return task.get();
-        return nullptr;
+        CBackupItem* byNumber = nullptr;
+        if (!given.empty() && given.size() <= 9 && given.find_first_not_of(L"0123456789") == std::wstring::npos) {
+            const unsigned long number = wcstoul(given.c_str(), nullptr, 10);
+            if (number >= 1 && number <= tasks.size())
+                byNumber = &tasks[number - 1];
+        }
+        if (byName && byNumber && byName != byNumber) {
+            refusal = Format(L"“%s”既是任务“%s”的序号，又是另一个任务的名称，无法确定指的是哪一个。请先给这个任务改一个不全是数字的名称。",
+                             given.c_str(), byNumber->Name.c_str());
+            return nullptr;
+        }
+        return byName ? byName : byNumber;
+    }
+
+    // Find, or a refusal on the error output when the task cannot be told.
+    CBackupItem* FindOrSay(const std::wstring& given) const
+    {
+        std::wstring refusal;
+        CBackupItem* task = Find(given, refusal);
+        if (!task)
+            Console::Err((refusal.empty() ? Format(L"找不到任务：%s", given.c_str()) : refusal) + L"\r\n");
+        return task;
     }
 
     ProfileStore profile;
@@ -109,17 +144,15 @@ int Add(Session& session, const Arguments& arguments)
         return Refuse(text);
     }
 
-    CBackupItem* task = session.tasks.AddNew();
+    // Filled in before it is stored, so the profile never holds the task half made.
+    std::unique_ptr<CBackupItem> made = session.tasks.MakeNew();
+    made->Name = arguments.name;
+    made->Source = check.Source;
+    made->Dest = check.Dest;
+    made->History = arguments.history;
+    made->RemoveFollow = arguments.follow;
+    const CBackupItem* task = session.tasks.Append(std::move(made));
     if (!task) {
-        Console::Err(L"无法保存新任务。\r\n");
-        return kExitRunFailed;
-    }
-    task->Name = arguments.name;
-    task->Source = check.Source;
-    task->Dest = check.Dest;
-    task->History = arguments.history;
-    task->RemoveFollow = arguments.follow;
-    if (!task->Save()) {
         Console::Err(L"无法保存新任务。\r\n");
         return kExitRunFailed;
     }
@@ -129,8 +162,7 @@ int Add(Session& session, const Arguments& arguments)
 
 int RunBatch(BatchLoop& loop)
 {
-    const BatchOutcome outcome = loop.Run();
-    return outcome.runsFailed > 0 || outcome.filesFailed > 0 || outcome.stopped ? kExitRunFailed : kExitOk;
+    return ExitCodeOf(loop.Run());
 }
 
 int Run(Session& session, const Arguments& arguments)
@@ -142,10 +174,10 @@ int Run(Session& session, const Arguments& arguments)
         if (chosen.empty())
             return Refuse(L"没有备份任务。");
     }
-    for (const auto& spec : arguments.tasks) {
-        CBackupItem* task = session.Find(spec);
+    for (const auto& given : arguments.tasks) {
+        CBackupItem* task = session.FindOrSay(given);
         if (!task)
-            return Refuse(Format(L"找不到任务：%s", spec.c_str()));
+            return kExitBadInput;
         chosen.push_back(task);
     }
     BatchLoop loop(session.controller, session.context);
@@ -166,18 +198,19 @@ int Clean(Session& session, CBackupItem& task)
 
 int RunCommand(const Arguments& arguments)
 {
-    UniqueHandle instance;
+    InstanceLock instance;
+    std::optional<ProfileWriteGuard> writes;
     if (arguments.command != Command::List) {
-        // Holding the window's own name keeps Vaultwren.exe and other runners away from the
-        // profile while this one works on it.
-        instance.reset(CreateMutexW(nullptr, TRUE, kInstanceName));
-        if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) {
+        writes.emplace();
+        // Holding the program's names keeps Vaultwren.exe and other runners, also those of the
+        // user's other sessions, away from the profile while this one works on it.
+        if (!instance.Take(0)) {
             Console::Err(L"Vaultwren 或另一个 VaultwrenCmd 正在运行，请稍后再试。\r\n");
             return kExitBusy;
         }
     }
 
-    Session session;
+    Session session(arguments.command == Command::List);
     switch (arguments.command) {
     case Command::List:
         return List(session);
@@ -189,9 +222,9 @@ int RunCommand(const Arguments& arguments)
         break;
     }
 
-    CBackupItem* task = session.Find(arguments.tasks.front());
+    CBackupItem* task = session.FindOrSay(arguments.tasks.front());
     if (!task)
-        return Refuse(Format(L"找不到任务：%s", arguments.tasks.front().c_str()));
+        return kExitBadInput;
     switch (arguments.command) {
     case Command::Clean:
         return Clean(session, *task);

@@ -220,6 +220,9 @@ void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, 
             --context_.filesFailed;
         return;
     }
+    // A copy the user's stop cancelled was neither backed up nor failed: the next run copies it.
+    if (context_.stopFlag.load() && context_.lastError.load() == ERROR_REQUEST_ABORTED)
+        return;
     if (entry.retry == 0) {
         ++context_.filesFailed;
         auto retry = std::make_unique<CBackupFileInfo>(entry);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/CBackupEngine.h"
+#include "engine/DestinationWait.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "engine/SystemErrorText.h"
@@ -86,6 +87,8 @@ DWORD WINAPI BackupThreadProc(void* runContext)
     const wchar_t* name = task.Name.c_str();
 
     OpenRun(*context, Format(L"任务“%s”开始...", name));
+    if (const DWORD wait = task.destinationWaitMs.exchange(0); wait > 0)
+        WaitForDestination(*context, task.Snapshot().Dest, wait);
     bool stopped = false;
     {
         CBackupEngine engine(task, *context);

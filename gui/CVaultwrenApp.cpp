@@ -32,7 +32,7 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
 {
     // A later instance goes on without the window class: its main window cannot be made, so it
     // ends below without showing anything (after the settings' defaults are in place).
-    instanceMutex_ = ClaimSingleInstance(instance);
+    instanceLock_ = ClaimSingleInstance(instance);
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -60,7 +60,7 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
     }
     if (result == IDOK || result == IDCANCEL)
         log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出");
-    instanceMutex_.reset();
+    instanceLock_ = {};
     return 0;
 }
 

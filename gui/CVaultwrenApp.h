@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/SingleInstance.h"
 #include "task/AppSettings.h"
 #include "win/ProfileStore.h"
 #include "win/UniqueHandle.h"
@@ -22,7 +23,7 @@ public:
     int Run(HINSTANCE instance, const std::wstring& arguments);
 
 private:
-    UniqueHandle instanceMutex_;
+    InstanceLock instanceLock_;
     ProfileStore profile_{kProgramProfileKey};
     AppSettings settings_;
 };

@@ -4,11 +4,15 @@
 ; the tray menu's exit command (32789) is what ends the program.
 ;   !insertmacro VW_CLOSE_RUNNING_COPY ""     defines CloseRunningCopy for the setup program
 ;   !insertmacro VW_CLOSE_RUNNING_COPY "un."  defines un.CloseRunningCopy for the uninstaller
-; Both quit with exit code 2 when the user declines or the program does not end.
+; Both quit with exit code 2 when the user declines or the program does not end. The program file
+; of a window closed here is left in $VwClosedProgram, so that setup can start it again.
 
 !define VW_INSTANCE_NAME "CVaultwren"
 !define VW_EXIT_COMMAND 32789
 !define VW_SYNCHRONIZE 0x00100000
+!define VW_QUERY_AND_SYNCHRONIZE 0x00101000  ; PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE
+
+Var VwClosedProgram
 
 !macro VW_CLOSE_RUNNING_COPY UN
 Function ${UN}InstanceRunning
@@ -26,6 +30,8 @@ Function ${UN}CloseRunningCopy
   Push $0
   Push $1
   Push $2
+  Push $3
+  Push $4
   FindWindow $0 "${VW_INSTANCE_NAME}"
   ${If} $0 <> 0
     MessageBox MB_OKCANCEL|MB_ICONQUESTION \
@@ -36,7 +42,14 @@ Function ${UN}CloseRunningCopy
     ; The program releases its mutex before its process has ended and let go of its file: wait
     ; for the process itself. A running backup is stopped first; give it a while.
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
-    System::Call 'kernel32::OpenProcess(i ${VW_SYNCHRONIZE}, i 0, i r1) p.r2'
+    System::Call 'kernel32::OpenProcess(i ${VW_QUERY_AND_SYNCHRONIZE}, i 0, i r1) p.r2'
+    ${If} $2 P<> 0
+      StrCpy $3 ${NSIS_MAX_STRLEN}
+      System::Call 'kernel32::QueryFullProcessImageNameW(p r2, i 0, w .r4, *i r3) i.r3'
+      ${If} $3 <> 0
+        StrCpy $VwClosedProgram $4
+      ${EndIf}
+    ${EndIf}
     SendMessage $0 ${WM_COMMAND} ${VW_EXIT_COMMAND} 0 /TIMEOUT=5000
     ${If} $2 P<> 0
       System::Call 'kernel32::WaitForSingleObject(p r2, i 15000)'
@@ -70,6 +83,8 @@ Function ${UN}CloseRunningCopy
     SetErrorLevel 2
     Quit
   done:
+  Pop $4
+  Pop $3
   Pop $2
   Pop $1
   Pop $0

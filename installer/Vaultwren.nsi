@@ -47,6 +47,7 @@ VIAddVersionKey /LANG=2052 "FileDescription" "${PRODUCT} 安装程序"
 VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+!define MUI_CUSTOMFUNCTION_ABORT OnSetupAbort
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Vaultwren.exe"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -61,6 +62,33 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 Function .onInit
   SetShellVarContext current
   Call CloseRunningCopy
+FunctionEnd
+
+; The program setup closed runs again, minimised (its window was in the tray), however setup ends:
+; installed, failed or cancelled, with or without /S. Not when it runs already (the finish page's
+; box started it).
+Function RestartClosedCopy
+  ${If} $VwClosedProgram != ""
+  ${AndIf} ${FileExists} "$VwClosedProgram"
+    Call InstanceRunning
+    Pop $0
+    ${If} $0 = 0
+      Exec '"$VwClosedProgram" /Min'
+    ${EndIf}
+  ${EndIf}
+  StrCpy $VwClosedProgram ""
+FunctionEnd
+
+Function .onInstSuccess
+  Call RestartClosedCopy
+FunctionEnd
+
+Function .onInstFailed
+  Call RestartClosedCopy
+FunctionEnd
+
+Function OnSetupAbort
+  Call RestartClosedCopy
 FunctionEnd
 
 Section
@@ -96,7 +124,15 @@ Section Uninstall
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
-  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  ; The autorun value goes only when it starts this installation: it may start a portable copy.
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${If} $0 != ""
+    StrCpy $2 '"$INSTDIR\Vaultwren.exe"'
+    System::Call 'shlwapi::StrStrIW(w r0, w r2) p.r1'
+    ${If} $1 P<> 0
+      DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    ${EndIf}
+  ${EndIf}
   RMDir /r "${UPDATER_WORK_DIR}"
   RMDir "$TEMP\Software\${PUBLISHER}"
   RMDir "$TEMP\Software"

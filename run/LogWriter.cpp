@@ -48,7 +48,7 @@ bool LogWriter::WriteLine(std::string_view source, std::wstring_view text)
             return false;
         const std::wstring path = JoinName(folder, LogFileName(now));
         // No sharing: a second copy of the program must not write into the first one's log.
-        file_.reset(CreateFileW(LongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        file_.reset(CreateFileW(LongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file_)
             return false;

@@ -1,9 +1,9 @@
 #pragma once
 // The program's diagnostic log: start, window set-up, hiding, tray changes and exit, one line
 // each, in a file "VaultwrenLog<yyyymmdd>.txt" on the user's desktop. Written only when the
-// program was started with the log switch. The file is opened on the first line, without
-// sharing, and stays open for the rest of the run, so every line of one run goes to the file
-// of its first day. Bytes are GBK (code page 936) without a byte-order mark.
+// program was started with the log switch. The file is opened on the first line, shared for
+// reading only (the user may read it meanwhile, a second writer is kept out), and stays open for
+// the rest of the run, so every line of one run goes to the file of its first day. Bytes are GBK (code page 936) without a byte-order mark.
 #include <windows.h>
 
 #include <functional>

@@ -8,6 +8,7 @@
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "task/CBackupItemList.h"
+#include "task/Schedule.h"
 #include "win/Format.h"
 
 namespace vw {
@@ -380,7 +381,9 @@ bool RunController::HandleMessage(UINT message, WPARAM wParam)
         const bool ownEnd = worker_ && context_.workerEnded.load();
         if (ownEnd)
             JoinWorker();
-        if (wParam == 0)
+        // A stop that came first has ended the batch already: its end is the batch's only one,
+        // and no task starts after it.
+        if (wParam == 0 && context_.batchActive.load())
             StartNext();
         else if (ownEnd && !context_.cleaningRun.load())
             AbandonBatch();
@@ -411,9 +414,23 @@ bool RunController::HandleTimer(UINT_PTR timerId)
     CBackupItem* task = tasks_.FindByTimerId(static_cast<int32_t>(timerId));
     if (!task)
         return false;
-    KillTimer(context_.window.load(), timerId);
+    const HWND window = context_.window.load();
+    KillTimer(window, timerId);
+    const DateTime now = DateTime::Now();
+    if (TimerFiredEarly(task->Snapshot().NextTime, now)) {
+        task->ArmUntilNextTime(window, now);
+        return true;
+    }
     Enqueue(task, true, false);
     return true;
+}
+
+void RunController::ClockChanged()
+{
+    // A pending start-up run waits its delay again from now; every other run goes to the time the
+    // schedule gives under the new clock.
+    for (const auto& task : tasks_)
+        task->Reschedule(context_.window.load(), settings_.MinTime.load(), task->startupRunPending);
 }
 
 }  // namespace vw

@@ -52,8 +52,11 @@ public:
 
     // True for the six worker messages, after doing the protocol's part of them.
     bool HandleMessage(UINT message, WPARAM wParam);
-    // True when the timer was a task's: the task is queued as an automatic run.
+    // True when the timer was a task's: the task is queued as an automatic run, or, when the timer
+    // expired well before the task's NextTime, armed again for the rest of the wait.
     bool HandleTimer(UINT_PTR timerId);
+    // The system clock or time zone changed: every task's schedule is computed again.
+    void ClockChanged();
 
     bool HasWorker() const { return worker_.valid(); }
 

@@ -20,15 +20,24 @@ constexpr const wchar_t* kKeyNames[] = {
 };
 static_assert(std::size(kKeyNames) == static_cast<size_t>(TaskKey::RemoveFollow) + 1);
 
-// The order of a whole-section write and read. Index and Id lead, so a section cut short by a failed
-// write still names its task.
+// The order of a whole-section write and read. The Id leads, so a section cut short by a failed write
+// still names its task and loading takes the task's whole copy instead (see CBackupItemList).
 constexpr TaskKey kSaveOrder[] = {
-    TaskKey::Index,     TaskKey::Id,         TaskKey::Name,        TaskKey::Source,    TaskKey::Dest,
+    TaskKey::Id,        TaskKey::Index,       TaskKey::Name,        TaskKey::Source,    TaskKey::Dest,
     TaskKey::History,   TaskKey::RemoveFollow, TaskKey::Start,     TaskKey::StartTime, TaskKey::Clock,
     TaskKey::ClockHour, TaskKey::ClockMinute, TaskKey::Week,       TaskKey::AutoTime,  TaskKey::AutoMinute,
     TaskKey::CreateTime, TaskKey::LastTime,
 };
 static_assert(std::size(kSaveOrder) == std::size(kKeyNames));
+
+}  // namespace
+
+std::span<const TaskKey> SaveOrder()
+{
+    return kSaveOrder;
+}
+
+namespace {
 
 const wchar_t* KeyName(TaskKey key)
 {
@@ -193,6 +202,18 @@ bool CBackupItem::WriteKey(const TaskSnapshot& task, TaskKey key)
         return profile_.SetInt(section, name, task.RemoveFollow);
     }
     return false;
+}
+
+bool CBackupItem::IsStoredWhole() const
+{
+    if (index < 0)
+        return false;
+    const std::wstring section = SectionName();
+    for (TaskKey key : kSaveOrder) {
+        if (!profile_.EntryExists(section, KeyName(key)))
+            return false;
+    }
+    return true;
 }
 
 bool CBackupItem::DeleteSection()

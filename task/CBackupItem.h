@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "task/DateTime.h"
@@ -37,6 +38,9 @@ enum class TaskKey : int {
     RemoveFollow = 16,
 };
 
+// The order of a whole-section write: the Id leads, so a section cut short still names its task.
+std::span<const TaskKey> SaveOrder();
+
 // Run-time states of a task.
 enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
 
@@ -66,6 +70,10 @@ public:
     bool LoadKey(TaskKey key);
     bool Save();
     bool SaveKey(TaskKey key);
+    // Writes one key of `task` into the section of task.index (which need not be this task's own).
+    bool WriteKey(const TaskSnapshot& task, TaskKey key);
+    // True when the task's section holds every key: a whole-section write was not cut short.
+    bool IsStoredWhole() const;
     bool DeleteSection();
     void SetLastTime(const DateTime& time, bool save);
     void SetDest(const std::wstring& dest, bool save);
@@ -80,17 +88,22 @@ public:
     // Windows refuses SetTimer/KillTimer on a window of another thread, so a worker asks the
     // window to call this. False only when the timer could not be armed. (task/Schedule.cpp)
     bool Reschedule(HWND window, int32_t minTime, bool startupMode);
+    // Arms the task's timer to expire at its NextTime as the clock reads `now`. UI thread only.
+    bool ArmUntilNextTime(HWND window, const DateTime& now);
 
     // "Item<index>".
     std::wstring SectionName() const;
 
     int32_t timerId;
+    // The timer waits for the start-up run (set by Reschedule). UI thread only.
+    bool startupRunPending = false;
+    // Set for a run that catches up after the computer woke: its worker first waits up to this
+    // long for the destination to be reachable, and clears it. 0: no wait.
+    std::atomic<uint32_t> destinationWaitMs{0};
     std::atomic<int32_t> state{kTaskIdle};
     std::atomic<uint32_t> result{0};
 
 private:
-    bool WriteKey(const TaskSnapshot& task, TaskKey key);
-
     mutable std::mutex fieldsLock_;
     ProfileStore& profile_;
     const AppSettings& settings_;

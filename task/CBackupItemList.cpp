@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -68,32 +70,69 @@ bool CBackupItemList::WriteCount()
     return profile_.SetInt(kProjectSection, kCountEntry, static_cast<int>(tasks_.size()));
 }
 
-bool CBackupItemList::LoadAll()
+bool CBackupItemList::LoadAll(bool repair)
 {
     DeleteAll();
-    const int stored = profile_.GetInt(kProjectSection, kCountEntry, 0);
-    if (stored <= 0)
+    // A "Count" that is missing or not a number says nothing: the sections there are tell.
+    int stored = 0;
+    const bool countRead = profile_.TryGetInt(kProjectSection, kCountEntry, stored) && stored >= 0;
+    if (!countRead)
+        stored = INT_MAX;
+    if (stored == 0)
         return true;
 
-    bool repaired = true;
     // A position without a section is skipped: the tasks after it move up below.
+    Tasks found;
     for (const int i : StoredPositions(profile_, stored)) {
-        const std::wstring section = Format(L"Item%d", i);
         std::unique_ptr<CBackupItem> task = CreateTask();
         task->index = i;
-        if (profile_.GetInt(section, kIndexEntry, -1) != i && !profile_.SetInt(section, kIndexEntry, i))
-            repaired = false;
         // Whatever else is damaged keeps its default: a task with one bad value beats a lost task.
-        if (!task->Load() && !task->LoadKey(TaskKey::Index)) {
-            for (int key = static_cast<int>(TaskKey::Id); key <= static_cast<int>(TaskKey::RemoveFollow); ++key)
-                task->LoadKey(static_cast<TaskKey>(key));
+        for (TaskKey key : SaveOrder()) {
+            if (key != TaskKey::Index)
+                task->LoadKey(key);
         }
+        found.push_back(std::move(task));
+    }
+
+    // A move cut short leaves one task in two sections. The copy that was written whole is the task;
+    // when neither is, the first one. The other is dropped, and its section is overwritten or removed
+    // below.
+    std::vector<int> dropped;
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (!found[i] || found[i]->Id.empty())
+            continue;
+        std::vector<size_t> copies{i};
+        for (size_t j = i + 1; j < found.size(); ++j) {
+            if (found[j] && found[j]->Id == found[i]->Id)
+                copies.push_back(j);
+        }
+        if (copies.size() == 1)
+            continue;
+        const auto whole = std::find_if(copies.begin(), copies.end(), [&](size_t c) { return found[c]->IsStoredWhole(); });
+        const size_t kept = whole != copies.end() ? *whole : copies.front();
+        for (size_t c : copies) {
+            if (c != kept) {
+                dropped.push_back(found[c]->index);
+                found[c].reset();
+            }
+        }
+    }
+
+    bool repaired = repair;
+    for (auto& task : found) {
+        if (!task)
+            continue;
+        const std::wstring section = task->SectionName();
+        if (repair && profile_.GetInt(section, kIndexEntry, -1) != task->index &&
+            !profile_.SetInt(section, kIndexEntry, task->index))
+            repaired = false;
         tasks_.push_back(std::move(task));
     }
 
-    // Close the gaps of missing sections, lowest position first: every section written here is
-    // already empty or already copied further down. The new section is written before the old
-    // one goes, so an interruption leaves a task twice, never lost.
+    // Close the gaps of missing and dropped sections, lowest position first: every section written
+    // here is empty, dropped or already copied further down. It is cleared first, so a write cut short
+    // leaves a section that is not whole, and the new section is written before the old one goes:
+    // an interruption leaves a task twice, never lost.
     for (size_t position = 0; position < tasks_.size(); ++position) {
         CBackupItem& task = *tasks_[position];
         if (task.index == static_cast<int32_t>(position))
@@ -102,16 +141,22 @@ bool CBackupItemList::LoadAll()
         task.index = static_cast<int32_t>(position);
         if (!repaired)
             continue;
-        if (task.Save())
+        if (profile_.RemoveSection(task.SectionName()) && task.Save())
             profile_.RemoveSection(oldSection);
         else
             repaired = false;
     }
     // With a move left undone the old "Count" still covers every stored section; the next load
     // repairs again.
-    if (repaired && tasks_.size() != static_cast<size_t>(stored))
+    if (repaired && (!countRead || tasks_.size() != static_cast<size_t>(stored)))
         repaired = WriteCount();
-    return repaired;
+    if (repaired) {
+        for (int position : dropped) {
+            if (position >= static_cast<int>(tasks_.size()))
+                profile_.RemoveSection(Format(L"Item%d", position));
+        }
+    }
+    return repaired || !repair;
 }
 
 std::wstring CBackupItemList::MakeId() const
@@ -122,38 +167,71 @@ std::wstring CBackupItemList::MakeId() const
                   now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
 }
 
-CBackupItem* CBackupItemList::AddNew()
+std::unique_ptr<CBackupItem> CBackupItemList::MakeNew()
 {
-    tasks_.push_back(CreateTask());
-    CBackupItem& task = *tasks_.back();
-    task.index = static_cast<int32_t>(tasks_.size() - 1);
+    std::unique_ptr<CBackupItem> task = CreateTask();
+    task->index = static_cast<int32_t>(tasks_.size());
 
-    for (int k = task.index + 1;; ++k) {
+    for (int k = task->index + 1;; ++k) {
         std::wstring name = Format(L"任务%d", k);
         if (IsNameUnique(name)) {
-            task.Name = std::move(name);
+            task->Name = std::move(name);
             break;
         }
     }
 
     // The local clock may tick coarser than a millisecond (or be set back): an Id already in the
     // list would tie two tasks to one destination marker section.
-    task.Id = MakeId();
-    while (std::any_of(tasks_.begin(), tasks_.end() - 1, [&](const auto& other) { return other->Id == task.Id; })) {
+    task->Id = MakeId();
+    while (std::any_of(tasks_.begin(), tasks_.end(), [&](const auto& other) { return other->Id == task->Id; })) {
         Sleep(1);
-        task.Id = MakeId();
+        task->Id = MakeId();
     }
+    Sleep(1);  // the next task created right after gets a later Id
+    return task;
+}
 
-    if (task.Save()) {
-        Sleep(1);  // the next task created right after gets a later Id
-        // Without the new "Count" the task would be gone at the next start although the user saw
-        // it added.
-        if (WriteCount())
-            return &task;
-    }
-    // What was written lies beyond "Count", where it is ignored and the next new task overwrites it.
-    tasks_.pop_back();
+CBackupItem* CBackupItemList::Append(std::unique_ptr<CBackupItem> task)
+{
+    CBackupItem& listed = ListUnstored(std::move(task));
+    if (StoreNew(listed))
+        return &listed;
+    DropNew(listed);
     return nullptr;
+}
+
+CBackupItem& CBackupItemList::ListUnstored(std::unique_ptr<CBackupItem> task)
+{
+    task->index = static_cast<int32_t>(tasks_.size());
+    tasks_.push_back(std::move(task));
+    return *tasks_.back();
+}
+
+bool CBackupItemList::StoreNew(CBackupItem& task)
+{
+    if (tasks_.empty() || tasks_.back().get() != &task)
+        return false;
+    // The section goes first, whole, where "Count" does not reach yet; only the new "Count" makes it
+    // a task. Whatever an interruption leaves beyond "Count" is ignored and overwritten by the next
+    // new task.
+    const std::wstring section = task.SectionName();
+    if (!profile_.RemoveSection(section) || !task.Save())
+        return false;
+    if (WriteCount())
+        return true;
+    profile_.RemoveSection(section);
+    return false;
+}
+
+void CBackupItemList::DropNew(CBackupItem& task)
+{
+    if (!tasks_.empty() && tasks_.back().get() == &task)
+        tasks_.pop_back();
+}
+
+CBackupItem* CBackupItemList::AddNew()
+{
+    return Append(MakeNew());
 }
 
 bool CBackupItemList::Remove(CBackupItem& task)
@@ -182,15 +260,77 @@ bool CBackupItemList::Remove(CBackupItem& task)
     return saved && WriteCount();
 }
 
+std::vector<CBackupItemList::ProfileWrite> CBackupItemList::SwapWrites(int a, int b) const
+{
+    CBackupItem& first = *tasks_[a];
+    CBackupItem& second = *tasks_[b];
+    const int spare = static_cast<int>(tasks_.size());
+    std::vector<ProfileWrite> writes;
+    auto removeSection = [&](int position) {
+        writes.push_back([this, position] { return profile_.RemoveSection(Format(L"Item%d", position)); });
+    };
+    auto writeCount = [&](int count) {
+        writes.push_back([this, count] { return profile_.SetInt(kProjectSection, kCountEntry, count); });
+    };
+    // Into a cleared section, so a write cut short leaves a section that is not whole.
+    auto saveInto = [&](CBackupItem& task, int position) {
+        removeSection(position);
+        TaskSnapshot snapshot = task.Snapshot();
+        snapshot.index = position;
+        for (TaskKey key : SaveOrder())
+            writes.push_back([&task, snapshot, key] { return task.WriteKey(snapshot, key); });
+    };
+    // The first task is copied whole to a spare section beyond the list, which the new "Count" then
+    // covers; only then are the two sections rewritten, each cleared first. At every step each task
+    // is whole in at least one section, and loading keeps one whole copy of a task stored twice.
+    saveInto(first, spare);
+    writeCount(spare + 1);
+    saveInto(second, a);
+    saveInto(first, b);
+    writeCount(spare);
+    removeSection(spare);
+    return writes;
+}
+
 bool CBackupItemList::Swap(int a, int b)
 {
     const int count = static_cast<int>(tasks_.size());
     if (a == b || a < 0 || b < 0 || a >= count || b >= count)
         return false;
+    for (const ProfileWrite& write : SwapWrites(a, b)) {
+        if (!write()) {
+            FollowStoredOrder();
+            return false;
+        }
+    }
     std::swap(tasks_[a], tasks_[b]);
     tasks_[a]->index = a;
     tasks_[b]->index = b;
-    return tasks_[a]->Save() && tasks_[b]->Save();
+    return true;
+}
+
+void CBackupItemList::FollowStoredOrder()
+{
+    // The profile as the next start would load it, repaired where it can be; the tasks keep their
+    // objects (timers, queue entries) and take the positions found there.
+    CBackupItemList stored(profile_, settings_);
+    stored.LoadAll();
+    Tasks ordered;
+    for (const auto& found : stored.tasks_) {
+        const auto match = std::find_if(tasks_.begin(), tasks_.end(), [&](const auto& task) { return task && task->Id == found->Id; });
+        if (match == tasks_.end())
+            continue;
+        (*match)->index = found->index;
+        ordered.push_back(std::move(*match));
+    }
+    // A task the profile does not show (it cannot be read back) stays listed after the others.
+    for (auto& task : tasks_) {
+        if (task) {
+            task->index = static_cast<int32_t>(ordered.size());
+            ordered.push_back(std::move(task));
+        }
+    }
+    tasks_ = std::move(ordered);
 }
 
 CBackupItem* CBackupItemList::FindByTimerId(int32_t timerId) const

@@ -65,7 +65,7 @@ ScheduleResult ComputeSchedule(const TaskFields& task, int32_t minTime, bool sta
     if (startupMode && task.Start) {
         const DateTime t = now + DateSpan::FromParts(0, 0, task.StartTime, 0);
         if ((t - task.LastTime).WholeSeconds() > minTimeSeconds)
-            return {t, TimerPeriod(static_cast<int64_t>(task.StartTime) * 60000 + task.index)};
+            return {t, TimerPeriod(static_cast<int64_t>(task.StartTime) * 60000 + task.index), true};
         // A recent last run cancels the start-up run; the other triggers still apply.
     }
 
@@ -87,7 +87,17 @@ ScheduleResult ComputeSchedule(const TaskFields& task, int32_t minTime, bool sta
     // Only a stored value far outside the editor's ranges can push the time off the calendar.
     if (!chosen || !chosen->IsValid())
         return NoRun();
-    return {*chosen, TimerPeriod((*chosen - now).WholeSeconds() * 1000 + task.index)};
+    return {*chosen, TimerPeriodUntil(*chosen, now, task.index)};
+}
+
+uint32_t TimerPeriodUntil(const DateTime& nextTime, const DateTime& now, int32_t index)
+{
+    return TimerPeriod((nextTime - now).WholeSeconds() * 1000 + index);
+}
+
+bool TimerFiredEarly(const DateTime& nextTime, const DateTime& now)
+{
+    return nextTime.IsValid() && !nextTime.IsNever() && (nextTime - now).WholeSeconds() > 60;
 }
 
 bool CBackupItem::Reschedule(HWND window, int32_t minTime, bool startupMode)
@@ -96,9 +106,16 @@ bool CBackupItem::Reschedule(HWND window, int32_t minTime, bool startupMode)
     // LastTime may be written by a worker meanwhile: the schedule works on one copy.
     const ScheduleResult schedule = ComputeSchedule(Snapshot(), minTime, startupMode, DateTime::Now());
     SetNextTime(schedule.nextTime);
+    startupRunPending = schedule.startupRun;
     if (!schedule.timerPeriodMs)
         return true;
     return SetTimer(window, static_cast<UINT_PTR>(timerId), *schedule.timerPeriodMs, nullptr) != 0;
+}
+
+bool CBackupItem::ArmUntilNextTime(HWND window, const DateTime& now)
+{
+    const DateTime next = Snapshot().NextTime;
+    return SetTimer(window, static_cast<UINT_PTR>(timerId), TimerPeriodUntil(next, now, index), nullptr) != 0;
 }
 
 }  // namespace vw

@@ -14,6 +14,7 @@ namespace vw {
 struct ScheduleResult {
     DateTime nextTime;                     // never when no automatic run is due
     std::optional<uint32_t> timerPeriodMs;  // empty: the task keeps no timer
+    bool startupRun = false;               // the next run is the start-up run
 };
 
 // `minTime` is the setting MinTime (minutes); `startupMode` is true only for the pass over all
@@ -21,5 +22,14 @@ struct ScheduleResult {
 // index, so tasks due at the same instant expire in list order.
 ScheduleResult ComputeSchedule(const TaskFields& task, int32_t minTime, bool startupMode,
                                const DateTime& now);
+
+// The period of a task's timer that expires at `nextTime`, with the task's index added.
+uint32_t TimerPeriodUntil(const DateTime& nextTime, const DateTime& now, int32_t index);
+
+// A timer counts elapsed time, the schedule the clock: after a daylight-saving or time-zone change,
+// a clock set back, or a period longer than a timer holds, it expires before the task's NextTime.
+// True when `now` lies more than a minute before `nextTime`: the timer is armed again, the task
+// does not run yet.
+bool TimerFiredEarly(const DateTime& nextTime, const DateTime& now);
 
 }  // namespace vw

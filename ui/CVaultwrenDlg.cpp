@@ -360,6 +360,10 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         if (minimumSize_.cx > 0)
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
         return false;
+    case WM_TIMECHANGE:
+        controller_.ClockChanged();
+        RefreshList(-1);
+        return false;
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC) {
             CatchUpAfterSleep(controller_, tasks_, DateTime::Now());

@@ -48,8 +48,9 @@ void CVaultwrenDlg::AddTask()
     // Every change of the list is refused while a run holds tasks of it, whatever sent the command.
     if (context_.runState.load() != kRunIdle)
         return;
-    if (!tasks_.AddNew())
-        return;
+    // Stored only once the editor is confirmed, whole: an interruption meanwhile leaves no task
+    // half made in the profile.
+    tasks_.ListUnstored(tasks_.MakeNew());
     const int position = static_cast<int>(tasks_.size()) - 1;
     RefreshList(position);
     OpenEditor(position, true);
@@ -68,13 +69,14 @@ void CVaultwrenDlg::OpenEditor(int position, bool isNewTask)
     ScrollIntoView(position);
     CBackupItem& task = tasks_[static_cast<size_t>(position)];
     CItemEditDlg editor(task, isNewTask, settings_, Handle());
-    if (editor.Run(Handle()) == IDOK) {
+    const bool confirmed = editor.Run(Handle()) == IDOK;
+    if (confirmed && (!isNewTask || tasks_.StoreNew(task))) {
         task.state = kTaskIdle;
         task.Reschedule(Handle(), settings_.MinTime.load(), false);
         RefreshList(position);
     } else if (isNewTask) {
         ::KillTimer(Handle(), static_cast<UINT_PTR>(task.timerId));
-        tasks_.Remove(task);
+        tasks_.DropNew(task);
         RefreshList(-1);
     }
 }

@@ -45,17 +45,25 @@ std::wstring ProfileStore::SectionPath(const std::wstring& section) const
 
 int ProfileStore::GetInt(const std::wstring& section, const std::wstring& entry, int defaultValue) const
 {
+    int value = defaultValue;
+    TryGetInt(section, entry, value);
+    return value;
+}
+
+bool ProfileStore::TryGetInt(const std::wstring& section, const std::wstring& entry, int& value) const
+{
     UniqueHKey key = OpenKey(root_, SectionPath(section), KEY_QUERY_VALUE);
     if (!key)
-        return defaultValue;
+        return false;
     DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (RegQueryValueExW(key.get(), entry.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    if (RegQueryValueExW(key.get(), entry.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
             ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(value))
-        return defaultValue;
-    return static_cast<int>(value);
+        type != REG_DWORD || size != sizeof(data))
+        return false;
+    value = static_cast<int>(data);
+    return true;
 }
 
 std::wstring ProfileStore::GetString(const std::wstring& section, const std::wstring& entry,
@@ -127,6 +135,12 @@ bool ProfileStore::RemoveSection(const std::wstring& section)
 bool ProfileStore::SectionExists(const std::wstring& section) const
 {
     return static_cast<bool>(OpenKey(root_, SectionPath(section), KEY_QUERY_VALUE));
+}
+
+bool ProfileStore::EntryExists(const std::wstring& section, const std::wstring& entry) const
+{
+    UniqueHKey key = OpenKey(root_, SectionPath(section), KEY_QUERY_VALUE);
+    return key && RegQueryValueExW(key.get(), entry.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 std::vector<std::wstring> ProfileStore::SectionNames() const

@@ -15,6 +15,8 @@ public:
     explicit ProfileStore(std::wstring rootPath, HKEY root = HKEY_CURRENT_USER);
 
     int GetInt(const std::wstring& section, const std::wstring& entry, int defaultValue) const;
+    // False when the entry is missing or is not an integer; `value` is then left alone.
+    bool TryGetInt(const std::wstring& section, const std::wstring& entry, int& value) const;
     std::wstring GetString(const std::wstring& section, const std::wstring& entry,
                            const std::wstring& defaultValue) const;
     // A write creates the section's sub-key when it is missing.
@@ -24,6 +26,8 @@ public:
     // Removes the section with all its entries; true when it is gone (also when it never existed).
     bool RemoveSection(const std::wstring& section);
     bool SectionExists(const std::wstring& section) const;
+    // True when the section holds a value of that name, of whatever type.
+    bool EntryExists(const std::wstring& section, const std::wstring& entry) const;
     // The names of every section there is, in no particular order; empty when the root is missing.
     std::vector<std::wstring> SectionNames() const;
 

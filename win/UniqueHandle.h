@@ -84,6 +84,7 @@ inline void UnhookNoThrow(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
 inline void ImageListDestroyNoThrow(HIMAGELIST list) noexcept { ::ImageList_Destroy(list); }
 inline void SysFreeStringNoThrow(BSTR s) noexcept { ::SysFreeString(s); }
 inline void CoTaskMemFreeNoThrow(void* p) noexcept { ::CoTaskMemFree(p); }
+inline void LocalFreeNoThrow(HLOCAL p) noexcept { ::LocalFree(p); }
 }  // namespace detail
 
 // Events, threads, mutexes: invalid is NULL.
@@ -109,5 +110,7 @@ using UniqueImageList = UniqueAny<detail::NullTraits<HIMAGELIST, detail::ImageLi
 using UniqueBstr = UniqueAny<detail::NullTraits<BSTR, detail::SysFreeStringNoThrow>>;
 // Memory the shell or COM hands over (item id lists, strings), freed with CoTaskMemFree.
 using UniqueCoTaskMem = UniqueAny<detail::NullTraits<void*, detail::CoTaskMemFreeNoThrow>>;
+// Memory the system allocates for the caller with LocalAlloc (SID strings, formatted messages).
+using UniqueLocalMem = UniqueAny<detail::NullTraits<HLOCAL, detail::LocalFreeNoThrow>>;
 
 }  // namespace vw

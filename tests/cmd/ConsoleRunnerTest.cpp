@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "app/SingleInstance.h"
 #include "support/ConsoleRunnerProcess.h"
+#include "support/RegistryLock.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
 #include "support/TreeSnapshot.h"
@@ -90,6 +92,55 @@ TEST_F(ConsoleRunner, RefusesBadInputWithExitCode2)
               0u);
 }
 
+// A task may be named with digits only; an argument that is the name of one task and the number
+// of another is refused rather than guessed.
+TEST_F(ConsoleRunner, ANumberThatIsAlsoAnotherTasksNameIsRefused)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    ASSERT_EQ(Add(L"2", sources / L"s", backups / L"two").exitCode, 0u);
+    ASSERT_EQ(Add(L"乙", sources / L"s", backups / L"yi").exitCode, 0u);
+    ASSERT_EQ(Add(L"3", sources / L"s", backups / L"three").exitCode, 0u);
+
+    const struct {
+        std::wstring arguments;
+        DWORD exitCode;
+        std::wstring says;
+    } cases[] = {
+        {L"remove 2", 2u, L"“2”既是任务“乙”的序号，又是另一个任务的名称"},
+        {L"reset 2", 2u, L"无法确定指的是哪一个"},
+        {L"run 2", 2u, L"无法确定指的是哪一个"},
+        {L"reset 3", 0u, L""},  // the name and the number are the same task
+        {L"reset 1", 0u, L""},  // a number that is no task's name
+    };
+    for (const auto& c : cases) {
+        const Result result = RunCmd(c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << vw::WideToUtf8(c.arguments) << "\n" << vw::WideToUtf8(result.output);
+        EXPECT_TRUE(result.Has(c.says)) << vw::WideToUtf8(c.arguments) << "\n" << vw::WideToUtf8(result.output);
+    }
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 3) << "nothing was removed";
+    EXPECT_EQ(vw::WideToUtf8(profile.GetString(L"Item1", L"Name", L"")), "乙");
+}
+
+// A profile that refuses the new "Count" leaves no task half made behind.
+TEST_F(ConsoleRunner, AddThatCannotBeStoredLeavesNoTask)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    ASSERT_EQ(Add(L"甲", sources / L"s", backups / L"jia").exitCode, 0u);
+    {
+        RegistryLock lock(profile.RootPath() + L"\\Project", KEY_SET_VALUE);
+        ASSERT_TRUE(lock.locked());
+        const Result refused = Add(L"乙", sources / L"s", backups / L"yi");
+        EXPECT_EQ(refused.exitCode, 1u) << vw::WideToUtf8(refused.output);
+        EXPECT_TRUE(refused.Has(L"无法保存新任务。"));
+    }
+    const Result listed = RunCmd(L"list");
+    EXPECT_TRUE(listed.Has(L"1\t甲\t"));
+    EXPECT_FALSE(listed.Has(L"乙")) << vw::WideToUtf8(listed.output);
+    ASSERT_EQ(Add(L"丙", sources / L"s", backups / L"bing").exitCode, 0u);
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 2);
+    EXPECT_EQ(vw::WideToUtf8(profile.GetString(L"Item1", L"Name", L"")), "丙");
+}
+
 TEST_F(ConsoleRunner, RefusesWhatWindowsCannotHoldWithExitCode2)
 {
     ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
@@ -153,6 +204,25 @@ TEST_F(ConsoleRunner, SecondRunnerIsRefusedWithExitCode3)
     EXPECT_EQ(second.exitCode, 3u) << vw::WideToUtf8(second.output);
     EXPECT_TRUE(second.Has(L"正在运行"));
     EXPECT_EQ(first.Wait().exitCode, 0u);
+}
+
+// A program of the same user in another session (a Task Scheduler job that runs whether the user
+// is signed in or not) holds only the global name there: the runner keeps away all the same, and
+// takes both names once they are free.
+TEST_F(ConsoleRunner, TheUsersGlobalNameKeepsTheRunnerAwayToo)
+{
+    ASSERT_TRUE(WriteFileBytes(sources / L"s\\a.txt", "a"));
+    const std::wstring global = vw::GlobalInstanceName();
+    ASSERT_EQ(global.rfind(L"Global\\CVaultwren-S-1-5-", 0), 0u) << vw::WideToUtf8(global);
+    {
+        vw::UniqueHandle other(CreateMutexW(nullptr, TRUE, global.c_str()));
+        ASSERT_TRUE(other);
+        const Result refused = Add(L"甲", sources / L"s", backups / L"jia");
+        EXPECT_EQ(refused.exitCode, 3u) << vw::WideToUtf8(refused.output);
+        EXPECT_TRUE(refused.Has(L"正在运行"));
+        ReleaseMutex(other.get());
+    }
+    EXPECT_EQ(Add(L"甲", sources / L"s", backups / L"jia").exitCode, 0u);
 }
 
 TEST_F(ConsoleRunner, ResetThenRunRecreatesADeletedDestination)

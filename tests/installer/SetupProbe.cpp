@@ -1,6 +1,10 @@
 // The installer test's hands inside its Wine prefix: what a shell script cannot see or do there.
 //   setupprobe shown CLASS SECONDS        waits for a visible top-level window of CLASS, prints its title
 //   setupprobe gone CLASS SECONDS         waits until no window of CLASS is left
+//   setupprobe owner CLASS SECONDS        waits for a window of CLASS, shown or not, prints the program
+//                                         file of its process
+//   setupprobe exit CLASS SECONDS         sends the tray menu's exit command to the window of CLASS and
+//                                         waits until no window of CLASS is left
 //   setupprobe hold MUTEX SECONDS         owns the named mutex for SECONDS, as a busy copy without a window
 //   setupprobe run SECONDS "COMMAND"      runs the command line and waits for every process it starts (an
 //                                         uninstaller hands over to a copy of itself and returns at once)
@@ -61,6 +65,32 @@ int Gone(const wchar_t* windowClass, int seconds)
     return WaitFor(seconds, [&] { return FindWindowW(windowClass, nullptr) == nullptr; }) ? 0 : kTimedOut;
 }
 
+int Owner(const wchar_t* windowClass, int seconds)
+{
+    HWND window = nullptr;
+    if (!WaitFor(seconds, [&] { return (window = FindWindowW(windowClass, nullptr)) != nullptr; }))
+        return kTimedOut;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    vw::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &size))
+        return kTimedOut;
+    PrintLine(path);
+    return 0;
+}
+
+int Exit(const wchar_t* windowClass, int seconds)
+{
+    constexpr WPARAM kExitCommand = 32789;  // the tray menu's exit: closing only hides the window
+    const HWND window = FindWindowW(windowClass, nullptr);
+    if (!window)
+        return kTimedOut;
+    PostMessageW(window, WM_COMMAND, kExitCommand, 0);
+    return Gone(windowClass, seconds);
+}
+
 int Hold(const wchar_t* mutexName, int seconds)
 {
     vw::UniqueHandle mutex(CreateMutexW(nullptr, TRUE, mutexName));
@@ -115,6 +145,10 @@ int wmain(int argc, wchar_t** argv)
         return Shown(argv[2], seconds);
     if (verb == L"gone")
         return Gone(argv[2], seconds);
+    if (verb == L"owner")
+        return Owner(argv[2], seconds);
+    if (verb == L"exit")
+        return Exit(argv[2], seconds);
     if (verb == L"hold")
         return Hold(argv[2], seconds);
     return kBadUsage;

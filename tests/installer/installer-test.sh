@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release as a user gets it: builds it with tools/release.sh, then in a fresh Wine prefix of its
-# own installs an older build, makes a task, installs the release over the running older program,
-# starts the installed program, runs the portable zip from another folder and uninstalls silently.
+# own installs an older build, makes a task, installs the release over the running older program
+# (which setup starts again), starts the installed program, runs the portable zip from another
+# folder and uninstalls silently, also with an autorun value that starts another copy.
 #   tests/installer/installer-test.sh SETUPPROBE_EXE
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -118,8 +119,13 @@ older_program=$!
 probe shown CVaultwren 60 >/dev/null || fail "the older Vaultwren.exe showed no window"
 rc=0; w "$dist/Vaultwren-$version-setup.exe" /S || rc=$?
 [ $rc -eq 0 ] || fail "silent install over the older build exited with $rc"
-probe gone CVaultwren 10 || fail "setup left the running program open"
+for _ in $(seq 100); do kill -0 "$older_program" 2>/dev/null || break; sleep 0.2; done
+! kill -0 "$older_program" 2>/dev/null || fail "setup left the older program running"
 wait "$older_program" || true
+step "setup starts the program it closed again (minimised, from the installed folder)"
+owner=$(probe owner CVaultwren 30 | tr -d '\r') || fail "setup did not start the program it closed again"
+[ "$owner" = "$install_win\\Vaultwren.exe" ] || fail "setup started '$owner' again, expected the installed program"
+probe exit CVaultwren 30 || fail "the program setup started again did not exit"
 rm -rf "$work/installed" && mkdir "$work/installed"
 cp "$install_dir"/*.exe "$work/installed/" && rm "$work/installed/Uninstall.exe"
 same_files "$programs" "$work/installed" || fail "the installed programs are not the release's"
@@ -157,5 +163,16 @@ expect_value "$profile_key\\Project" Count 0x1
 expect_value "$profile_key\\SysInfo" MinTime 0x1e
 [ "$(snapshot "$backup_dir")" = "$backup_before" ] || fail "uninstall changed the backup destination"
 [ -f "$source_dir/a.txt" ] || fail "uninstall touched the source folder"
+
+step "uninstall keeps an autorun value that starts another copy (the portable one)"
+rc=0; w "$dist/Vaultwren-$version-setup.exe" /S || rc=$?
+[ $rc -eq 0 ] || fail "installing again exited with $rc"
+portable_autorun="\"O:\\portable\\Vaultwren\\Vaultwren.exe\" /Min"
+w reg add "$run_key" /v Vaultwren /d "$portable_autorun" /f >/dev/null
+quiet=$(reg_value "$uninstall_key" QuietUninstallString)
+rc=0; probe run 120 "$quiet" || rc=$?
+[ $rc -eq 0 ] || fail "the second silent uninstall exited with $rc"
+[ ! -e "$install_dir" ] || fail "the second uninstall left $install_dir"
+expect_value "$run_key" Vaultwren "$portable_autorun"
 
 echo "installer test passed"

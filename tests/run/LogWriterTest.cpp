@@ -144,9 +144,10 @@ TEST(LogWriterTest, RunAcrossMidnightKeepsWritingTheFileOfItsFirstDay)
     EXPECT_EQ(ReadFileBytes(folder / L"VaultwrenLog20240306.txt"), "2024-03-06 00:01:00 Next() run\r\n");
 }
 
-TEST(LogWriterTest, FileIsHeldWithoutSharingForTheWholeRun)
+TEST(LogWriterTest, FileIsReadableMeanwhileButHeldAgainstOtherWritersForTheWholeRun)
 {
     ScratchFolder folder;
+    const std::wstring path = folder / L"VaultwrenLog20240305.txt";
     const auto clock = [] { return At(2024, 3, 5, 8, 7, 0); };
     vw::LogWriter first(true, folder.path(), clock);
     ASSERT_TRUE(first.WriteLine("First", L"a"));
@@ -154,10 +155,22 @@ TEST(LogWriterTest, FileIsHeldWithoutSharingForTheWholeRun)
     // A second copy of the program loses its lines while the first one holds the file.
     vw::LogWriter second(true, folder.path(), clock);
     EXPECT_FALSE(second.WriteLine("Second", L"b"));
-    vw::UniqueFile reader(CreateFileW((folder / L"VaultwrenLog20240305.txt").c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_FALSE(reader.valid());
-    EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+
+    // The user reads the log while the program runs (as "type" or an editor opens it).
+    {
+        vw::UniqueFile reader(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader.valid()) << GetLastError();
+        char bytes[64] = {};
+        DWORD got = 0;
+        ASSERT_TRUE(ReadFile(reader.get(), bytes, sizeof(bytes) - 1, &got, nullptr));
+        EXPECT_EQ(std::string(bytes, got), "2024-03-05 08:07:00 First() a\r\n");
+        // Anyone who wants to write is kept out.
+        vw::UniqueFile writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(writer.valid());
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+    }
 
     EXPECT_TRUE(first.WriteLine("First", L"c"));
 }

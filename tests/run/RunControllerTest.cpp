@@ -14,6 +14,7 @@
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
+#include "task/Schedule.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
 #include "win/UniqueHandle.h"
@@ -156,6 +157,56 @@ TEST_F(Batch, TaskQueuedByItsTimerJoinsTheRunningBatch)
     EXPECT_EQ(finishes, 1);
     EXPECT_LT(PositionOf(L"任务“first”完成"), PositionOf(L"任务“second”开始..."));
     EXPECT_TRUE(HistoryHas(L"共完成备份任务2个"));
+}
+
+// A timer that expires well before the task's NextTime (the clock went back, a long period) arms
+// itself again for the rest of the wait; one that expires on time queues the task.
+TEST_F(Batch, ATimerThatFiresEarlyWaitsForTheRestInsteadOfRunning)
+{
+    vw::CBackupItem& task = AddTask(L"early", 1);
+    const vw::DateTime next = vw::DateTime::Now() + vw::DateSpan::FromParts(0, 1, 0, 0);
+    task.SetNextTime(next);
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    EXPECT_EQ(task.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(task.Snapshot().NextTime == next);
+    window.PumpFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(window.Log().empty()) << "nothing ran";
+
+    task.SetNextTime(vw::DateTime::Now() + vw::DateSpan::FromParts(0, 0, 0, 30));
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    EXPECT_NE(task.state.load(), vw::kTaskIdle);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"任务“early”完成，成功备份1个文件"));
+}
+
+// After a change of the clock or the time zone each task is scheduled anew; a pending start-up run
+// stays a start-up run.
+TEST_F(Batch, AClockChangeSchedulesEveryTaskAgain)
+{
+    vw::CBackupItem& daily = AddTask(L"daily", 0);
+    daily.Clock = 1;
+    daily.ClockHour = 3;
+    daily.ClockMinute = 30;
+    vw::CBackupItem& startup = AddTask(L"startup", 0);
+    startup.Start = 1;
+    startup.StartTime = 10;
+    startup.AutoTime = 1;
+    startup.AutoMinute = 600;
+    controller.RescheduleAll(true);
+    ASSERT_TRUE(startup.startupRunPending);
+    const vw::DateTime stale = vw::DateTime::Now() + vw::DateSpan::FromParts(3, 0, 0, 0);
+    daily.SetNextTime(stale);  // as armed under the former clock
+
+    controller.ClockChanged();
+    const vw::DateTime now = vw::DateTime::Now();
+    const vw::DateTime expected = vw::ComputeSchedule(daily.Snapshot(), settings.MinTime.load(), false, now).nextTime;
+    EXPECT_TRUE(daily.Snapshot().NextTime == expected)
+        << vw::WideToUtf8(vw::FormatDateTime(daily.Snapshot().NextTime));
+    EXPECT_EQ(daily.Snapshot().NextTime.Hour(), 3);
+    EXPECT_TRUE(startup.startupRunPending);
+    const int64_t wait = (startup.Snapshot().NextTime - now).WholeSeconds();
+    EXPECT_GT(wait, 9 * 60);
+    EXPECT_LE(wait, 10 * 60);
 }
 
 TEST_F(Batch, AutomaticRunWithinMinTimeStaysIdle)
@@ -435,6 +486,45 @@ TEST_F(Batch, BatchLineCountsFilesThatCouldNotBeBackedUp)
     ASSERT_TRUE(RunToEnd());
     EXPECT_TRUE(HistoryHas(L"任务“locked”完成，成功备份1个文件\r\n"));
     EXPECT_TRUE(HistoryHas(L"备份任务完成！共完成备份任务1个，成功备份1个文件，1个文件无法备份"));
+}
+
+TEST_F(Batch, ACopyCancelledByAStopIsNeitherBackedUpNorFailed)
+{
+    settings.Speed = 10;
+    AddTask(L"big", 0, 32 << 20);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+    controller.StopAll();
+    EXPECT_EQ(context.filesFailed.load(), 0);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(L"备份任务被强行终止！共完成备份任务0个，成功备份0个文件\r\n"));
+    EXPECT_FALSE(HistoryHas(L"无法备份")) << vw::WideToUtf8(History());
+}
+
+// The end message of a run that finished just as the user stopped the batch arrives after the
+// stop has ended the batch: the stop's end stays the only one, and nothing starts after it.
+TEST_F(Batch, AStopLandingAsARunEndsIsTheBatchsOnlyEnd)
+{
+    settings.Speed = 10;
+    AddTask(L"big", 0, 32 << 20);
+    vw::CBackupItem& next = AddTask(L"next", 1);
+    controller.StartAll();
+    ASSERT_TRUE(window.PumpUntil([&] { return Copying(context); }));
+    window.ClearLog();
+    controller.StopAll();
+    PostMessageW(window.get(), WM_BACKUP_THREAD_END_MSG, 0, 0);
+    ASSERT_TRUE(RunToEnd());
+    window.PumpFor(std::chrono::milliseconds(300));
+
+    int ends = 0;
+    for (const auto& entry : window.Log())
+        ends += entry.message == WM_BACKUP_FINISH_MSG;
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(window.Saw(WM_BACKUP_FINISH_MSG, 1));
+    EXPECT_FALSE(HistoryHas(L"备份任务完成！")) << vw::WideToUtf8(History());
+    EXPECT_EQ(next.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(next.Snapshot().LastTime.IsNever()) << "the next task never ran";
+    EXPECT_EQ(context.runState.load(), vw::kRunIdle);
 }
 
 TEST_F(Batch, CleaningRunIsABatchOfItsOwn)

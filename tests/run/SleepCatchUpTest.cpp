@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DestinationWait.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "run/RunController.h"
@@ -13,6 +14,7 @@
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
+#include "win/Format.h"
 #include "win/ProfileStore.h"
 
 namespace {
@@ -90,6 +92,57 @@ TEST_F(SleepCatchUp, EachDueTaskRunsOnceAndNothingElseStarts)
     for (const auto& received : window.Log())
         runs += received.message == vw::WM_BACKUP_THREAD_START_MSG ? 1 : 0;
     EXPECT_EQ(runs, 1);
+}
+
+// Right after a wake the destination's network may not be back: the catch-up run waits for it,
+// bounded, and a destination that is there costs no wait.
+TEST_F(SleepCatchUp, ACatchUpRunWaitsBoundedForItsDestination)
+{
+    settings.MinTime = 0;
+    const struct {
+        const char* what;
+        std::wstring dest;
+        ULONGLONG atLeastMs;
+        ULONGLONG belowMs;
+    } cases[] = {
+        {"destination there", folder.path() + L"在备份", 0, 1500},
+        {"destination's drive not there", std::wstring(1, vwtest::kNoRoot) + L":\\备份", 2000, 6000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DateTime now = DateTime::Now();
+        vw::CBackupItem& task = AddTask(L"过期", now - DateSpan(1.0));
+        task.Dest = c.dest;
+        window.ClearLog();
+        const ULONGLONG start = GetTickCount64();
+        vw::CatchUpAfterSleep(controller, tasks, now, 2000);
+        ASSERT_TRUE(window.PumpUntil([&] {
+            return (window.Saw(vw::WM_BACKUP_FINISH_MSG, 0) || window.Saw(vw::WM_BACKUP_FINISH_MSG, 1)) &&
+                   context.batchActive.load() == 0;
+        }));
+        const ULONGLONG took = GetTickCount64() - start;
+        EXPECT_GE(took, c.atLeastMs);
+        EXPECT_LT(took, c.belowMs);
+        EXPECT_EQ(task.destinationWaitMs.load(), 0u) << "the next run waits for nothing";
+        tasks.Remove(task);
+    }
+}
+
+TEST(DestinationRoot, IsTheDriveOrTheShare)
+{
+    const struct {
+        const wchar_t* dest;
+        const wchar_t* root;
+    } cases[] = {
+        {L"D:\\备份\\文档", L"D:\\"},
+        {L"d:", L"d:\\"},
+        {L"\\\\nas\\share\\备份", L"\\\\nas\\share\\"},
+        {L"\\\\nas\\share", L"\\\\nas\\share\\"},
+        {L"\\\\nas", L""},
+        {L"备份", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vw::WideToUtf8(vw::DestinationRoot(c.dest)), vw::WideToUtf8(c.root)) << vw::WideToUtf8(c.dest);
 }
 
 TEST_F(SleepCatchUp, NothingDueBeginsNoBatch)

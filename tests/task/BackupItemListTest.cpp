@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cwctype>
 #include <string>
 #include <vector>
 
+#include "support/RegistryLock.h"
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
 #include "win/Format.h"
@@ -20,6 +22,9 @@ using vw::CBackupItem;
 using vw::CBackupItemList;
 
 constexpr int kNoIndex = INT_MIN;
+// "Count" values a damaged profile holds instead of a number.
+constexpr int kNoCount = INT_MIN;
+constexpr int kTextCount = INT_MIN + 1;
 
 std::string U8(const std::wstring& text)
 {
@@ -227,6 +232,46 @@ TEST_F(BackupItemListTest, RemoveRefusesATaskNotAtItsPosition)
     EXPECT_EQ(StoredTasks(), before);
 }
 
+// A new task is stored whole or not at all: nothing is counted before all of it is written.
+TEST_F(BackupItemListTest, ANewTaskThatCannotBeStoredLeavesNothingCounted)
+{
+    Add(L"A");
+    const struct {
+        const char* what;
+        const wchar_t* lockedSection;
+        REGSAM denied;
+    } cases[] = {
+        {"a section left over where it goes cannot be cleared", L"Item1", DELETE | KEY_ENUMERATE_SUB_KEYS},
+        {"Count cannot be written", L"Project", KEY_SET_VALUE},
+    };
+    profile_.SetString(L"Item1", L"Name", L"left over");  // beyond "Count": no task
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<CBackupItem> made = list_.MakeNew();
+        made->Name = L"B";
+        made->Source = L"C:\\src";
+        {
+            vwtest::RegistryLock lock(key_.path() + L"\\" + c.lockedSection, c.denied);
+            ASSERT_TRUE(lock.locked());
+            EXPECT_EQ(list_.Append(std::move(made)), nullptr);
+        }
+        EXPECT_EQ(list_.size(), 1u);
+        EXPECT_EQ(profile_.GetInt(L"Project", L"Count", 0), 1);
+        CBackupItemList reloaded(profile_, settings_);
+        ASSERT_TRUE(reloaded.LoadAll());
+        EXPECT_EQ(reloaded.size(), 1u);
+    }
+
+    std::unique_ptr<CBackupItem> made = list_.MakeNew();
+    made->Name = L"B";
+    made->Source = L"C:\\src";
+    CBackupItem* added = list_.Append(std::move(made));
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->index, 1);
+    EXPECT_EQ(U8(profile_.GetString(L"Item1", L"Source", L"")), "C:\\src");
+    EXPECT_EQ(StoredTasks().size(), 2u);
+}
+
 TEST_F(BackupItemListTest, SwapRewritesBothSections)
 {
     Add(L"A");
@@ -245,6 +290,121 @@ TEST_F(BackupItemListTest, SwapRewritesBothSections)
     for (auto [a, b] : {std::pair{1, 1}, {-1, 0}, {0, 3}, {3, 2}})
         EXPECT_FALSE(list_.Swap(a, b)) << a << "," << b;
     EXPECT_EQ(StoredTasks(), (std::vector<Stored>{before[1], before[2], before[0]}));
+}
+
+// The Ids a fresh start loads, in order. That load leaves each task in the section of its position
+// and "Count" covering them all (what lies beyond "Count" is ignored).
+std::vector<std::wstring> LoadedIds(vw::ProfileStore& profile)
+{
+    vw::AppSettings settings;
+    CBackupItemList list(profile, settings);
+    EXPECT_TRUE(list.LoadAll());
+    std::vector<std::wstring> ids;
+    for (const auto& task : list) {
+        EXPECT_EQ(profile.GetInt(task->SectionName(), L"Index", -1), task->index);
+        EXPECT_EQ(U8(profile.GetString(task->SectionName(), L"Id", L"")), U8(task->Id));
+        ids.push_back(task->Id);
+    }
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", -1), static_cast<int>(ids.size()));
+    return ids;
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> ids)
+{
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// A move up or down cut off after any number of its registry writes (the program killed, the power
+// gone) still loads every task exactly once, each with all of its own values.
+TEST(BackupItemListSwap, CutOffAfterAnyWriteLosesNoTask)
+{
+    for (auto [a, b] : {std::pair{0, 1}, {1, 0}, {1, 2}, {2, 0}}) {
+        for (size_t cut = 0;; ++cut) {
+            SCOPED_TRACE(::testing::Message() << "swap " << a << "," << b << " cut after write " << cut);
+            vwtest::TestRegistryKey key(vw::Format(L"swapcut%d%d-%d", a, b, static_cast<int>(cut)));
+            vw::ProfileStore profile(key.path());
+            vw::AppSettings settings;
+            CBackupItemList list(profile, settings);
+            std::vector<std::wstring> ids;
+            for (const wchar_t* name : {L"A", L"B", L"C"}) {
+                CBackupItem* task = list.AddNew();
+                ASSERT_NE(task, nullptr);
+                task->Name = name;
+                task->Source = std::wstring(L"C:\\src\\") + name;
+                task->Dest = std::wstring(L"D:\\dst\\") + name;
+                task->ClockHour = static_cast<int32_t>(ids.size()) + 5;
+                ASSERT_TRUE(task->Save());
+                ids.push_back(task->Id);
+            }
+            const std::vector<CBackupItemList::ProfileWrite> writes = list.SwapWrites(a, b);
+            for (size_t i = 0; i < cut && i < writes.size(); ++i)
+                ASSERT_TRUE(writes[i]()) << "write " << i;
+
+            const std::vector<std::wstring> loaded = LoadedIds(profile);
+            EXPECT_EQ(Sorted(loaded), Sorted(ids));
+            // Loaded again: the repaired profile is stable.
+            EXPECT_EQ(LoadedIds(profile), loaded);
+            CBackupItemList reloaded(profile, settings);
+            ASSERT_TRUE(reloaded.LoadAll());
+            for (const auto& task : reloaded) {
+                const std::wstring name = task->Name;
+                const size_t original = static_cast<size_t>(std::find(ids.begin(), ids.end(), task->Id) - ids.begin());
+                ASSERT_LT(original, 3u);
+                EXPECT_EQ(U8(name), U8(std::wstring(1, static_cast<wchar_t>(L'A' + original))));
+                EXPECT_EQ(U8(task->Source), U8(L"C:\\src\\" + name));
+                EXPECT_EQ(U8(task->Dest), U8(L"D:\\dst\\" + name));
+                EXPECT_EQ(task->ClockHour, static_cast<int32_t>(original) + 5);
+            }
+            if (cut >= writes.size()) {
+                std::vector<std::wstring> swapped = ids;
+                std::swap(swapped[a], swapped[b]);
+                EXPECT_EQ(loaded, swapped);
+                break;
+            }
+        }
+    }
+}
+
+// A registry write that is refused part way: Swap says so, no task is lost, and the list in memory
+// stands in the order the profile loads in, each task at its own section.
+TEST(BackupItemListSwap, RefusedWriteLeavesTheListAsTheProfileLoadsIt)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* lockedSection;  // below the profile root
+        REGSAM denied;
+    };
+    const Case cases[] = {
+        {"a spare section left over cannot be cleared", L"Item3", DELETE | KEY_ENUMERATE_SUB_KEYS},
+        {"Count cannot be written", L"Project", KEY_SET_VALUE},
+        {"the first section cannot be cleared", L"Item0", DELETE | KEY_ENUMERATE_SUB_KEYS},
+        {"the second section cannot be cleared", L"Item1", DELETE | KEY_ENUMERATE_SUB_KEYS},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vwtest::TestRegistryKey key(vw::Format(L"swaplock%d", n++));
+        vw::ProfileStore profile(key.path());
+        vw::AppSettings settings;
+        CBackupItemList list(profile, settings);
+        std::vector<std::wstring> ids;
+        for (int i = 0; i < 3; ++i)
+            ids.push_back(list.AddNew()->Id);
+        profile.SetString(L"Item3", L"Name", L"left over");  // beyond "Count": no task
+        {
+            vwtest::RegistryLock lock(key.path() + L"\\" + c.lockedSection, c.denied);
+            ASSERT_TRUE(lock.locked());
+            EXPECT_FALSE(list.Swap(0, 1));
+        }
+        std::vector<std::wstring> listed;
+        for (size_t i = 0; i < list.size(); ++i) {
+            EXPECT_EQ(list[i].index, static_cast<int32_t>(i));
+            listed.push_back(list[i].Id);
+        }
+        EXPECT_EQ(Sorted(listed), Sorted(ids));
+        EXPECT_EQ(LoadedIds(profile), listed);
+    }
 }
 
 TEST(BackupItemListDamage, DamagedProfileLosesNoTaskAndANewTaskOverwritesNothing)
@@ -271,13 +431,22 @@ TEST(BackupItemListDamage, DamagedProfileLosesNoTaskAndANewTaskOverwritesNothing
         {"Count damaged, a section far out", 0x7FFFFFFF, {{0, L"A"}, {40000, L"Z"}}, {L"A", L"Z"}},
         {"time of the wrong length", 2, {{0, L"A"}, {1, L"B", INT_MAX, L"2024-5-5 10:00:00"}}, {L"A", L"B"}},
         {"no section at all", 2, {}, {}},
+        {"Count missing", kNoCount, {{0, L"A"}, {1, L"B"}, {2, L"C"}}, {L"A", L"B", L"C"}},
+        {"Count stored as text", kTextCount, {{0, L"A"}, {1, L"B"}}, {L"A", L"B"}},
+        {"Count negative", -1, {{0, L"A"}, {2, L"C"}}, {L"A", L"C"}},
+        {"Count missing, no section", kNoCount, {}, {}},
+        {"an Id repeated: the first copy stays", 3, {{0, L"A"}, {1, L"A"}, {2, L"B"}}, {L"A", L"B"}},
+        {"an Id repeated last", 3, {{0, L"A"}, {1, L"B"}, {2, L"A"}}, {L"A", L"B"}},
     };
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         vwtest::TestRegistryKey key(vw::Format(L"damaged%d", n++));
         vw::ProfileStore profile(key.path());
-        profile.SetInt(L"Project", L"Count", c.count);
+        if (c.count == kTextCount)
+            profile.SetString(L"Project", L"Count", std::to_wstring(c.sections.size()));
+        else if (c.count != kNoCount)
+            profile.SetInt(L"Project", L"Count", c.count);
         for (const Entry& e : c.sections)
             WriteSection(profile, e.number, e.name, e.index, e.lastTime);
 

@@ -191,6 +191,26 @@ bool TimerFiredWithin(HWND window, UINT_PTR timerId, DWORD milliseconds)
     return false;
 }
 
+TEST(ScheduleTest, ATimerThatExpiresMoreThanAMinuteBeforeNextTimeFiredEarly)
+{
+    const struct {
+        const char* what;
+        const wchar_t* next;
+        const wchar_t* now;
+        bool early;
+    } cases[] = {
+        {"on time", L"2024-03-05 08:00:00", L"2024-03-05 08:00:00", false},
+        {"late", L"2024-03-05 08:00:00", L"2024-03-05 09:00:00", false},
+        {"a timer's own slack of a few seconds", L"2024-03-05 08:00:00", L"2024-03-05 07:59:50", false},
+        {"exactly a minute early", L"2024-03-05 08:00:00", L"2024-03-05 07:59:00", false},
+        {"the clock set back an hour (daylight saving ends)", L"2024-10-27 08:00:00", L"2024-10-27 07:00:00", true},
+        {"a period longer than a timer holds", L"2024-04-30 08:00:00", L"2024-03-05 08:00:00", true},
+        {"no run due", kNever, L"2024-03-05 08:00:00", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vw::TimerFiredEarly(At(c.next), At(c.now)), c.early) << c.what;
+}
+
 class RescheduleTest : public ::testing::Test {
 protected:
     RescheduleTest()
@@ -245,6 +265,18 @@ TEST_F(RescheduleTest, ReschedulingReplacesTheTimer)
     task_.StartTime = 0;
     ASSERT_TRUE(task_.Reschedule(window_.get(), 120, true));
     EXPECT_TRUE(TimerFiredWithin(window_.get(), 10042, 2000));
+}
+
+TEST_F(RescheduleTest, RemembersWhetherTheStartUpRunIsPending)
+{
+    ASSERT_TRUE(window_);
+    task_.Start = 1;
+    task_.StartTime = 10;
+    task_.AutoTime = 1;
+    ASSERT_TRUE(task_.Reschedule(window_.get(), 120, true));
+    EXPECT_TRUE(task_.startupRunPending);
+    ASSERT_TRUE(task_.Reschedule(window_.get(), 120, false));
+    EXPECT_FALSE(task_.startupRunPending);
 }
 
 }  // namespace

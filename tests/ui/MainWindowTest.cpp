@@ -363,6 +363,9 @@ TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
     editor = openEditor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(w->ListRows().size(), 2u);  // the new task is in the list while it is being edited
+    // ... but stored only when the editor is confirmed: an interruption now leaves nothing behind.
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 1);
+    EXPECT_FALSE(profile.SectionExists(L"Item1"));
     vwtest::Click(editor, IDCANCEL);
     EXPECT_TRUE(w->WaitUntil([&] { return w->ListRows().size() == 1; }));
 
@@ -371,4 +374,21 @@ TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0].Name, L"新任务");
     EXPECT_EQ(stored[0].Source, source);
+}
+
+// Windows tells every top-level window when the clock or the time zone changes: the window then
+// schedules each task again from the new clock (an interval run counts from now).
+TEST_F(MainWindow, ATimeChangeSchedulesTheTasksAgain)
+{
+    AddTask(L"每小时");
+    profile.SetInt(L"Item0", L"AutoTime", 1);
+    profile.SetInt(L"Item0", L"AutoMinute", 60);
+    auto w = Open();
+    const std::wstring before = w->ListRows().at(0).at(5);
+    ASSERT_FALSE(before.empty());
+
+    ::Sleep(1100);
+    ::SendMessageW(w->window(), WM_TIMECHANGE, 0, 0);
+    const std::wstring after = w->ListRows().at(0).at(5);
+    EXPECT_GT(after, before) << vw::WideToUtf8(after);
 }

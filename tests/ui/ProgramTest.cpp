@@ -6,11 +6,13 @@
 #include <shlobj.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "MainWindowLayout.h"
+#include "app/SingleInstance.h"
 #include "resources/resource.h"
 #include "support/RemoteControls.h"
 #include "support/TestDrives.h"
@@ -200,6 +202,23 @@ TEST_F(SingleInstance, ASecondStartEndsAtOnceAndBringsTheFirstWindowForward)
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
     EXPECT_EQ(MainWindows().size(), 1u);
     EXPECT_TRUE(first.Exit());
+}
+
+// A start while a console run holds the names (a scheduled run at the user's logon) finds no
+// window to bring forward: it waits for the run's end and then is the program.
+TEST_F(SingleInstance, AStartDuringAConsoleRunWaitsForItsEndAndThenShowsTheWindow)
+{
+    auto consoleRun = std::make_unique<vw::InstanceLock>();
+    ASSERT_TRUE(consoleRun->Take(0));
+
+    Program program(L"");
+    ASSERT_TRUE(program.Started());
+    EXPECT_FALSE(program.Ended(3s)) << "it must not give up";
+    EXPECT_TRUE(MainWindows().empty());
+
+    consoleRun.reset();
+    EXPECT_NE(program.Window(), nullptr);
+    EXPECT_TRUE(program.Exit());
 }
 
 // The lines the program writes, in its own log format, read back as GBK bytes.
