@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
-  wine wine64 xvfb x11-utils fonts-wqy-microhei python3
+  wine wine64 xvfb x11-utils fonts-wqy-microhei python3 python3-cryptography
 )
 for option in "$@"; do
   case "$option" in
