@@ -47,7 +47,7 @@ TEST_F(UpdateCheck, TheUserIsToldOnceWhatTheCheckFound)
         SCOPED_TRACE(c.name);
         ForgetEarlierUpdates();
         CheckedToday();
-        server.Serve(kManifestPath, c.manifest);
+        ServeManifest(c.manifest);
         profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, c.serverGone ? unreachable : server.Url(kManifestPath));
 
         vwtest::MessageBoxAnswerer answerer(IDOK);
@@ -67,7 +67,7 @@ TEST_F(UpdateCheck, AFailedDownloadIsToldWhileTheUpdaterStillWindsDown)
 {
     // The download gives up at once on such a manifest and then takes a pause meant for this box.
     CheckedToday();
-    server.Serve(kManifestPath, {200, FileWithoutAddress()});
+    ServeManifest({200, FileWithoutAddress()});
     vwtest::MessageBoxAnswerer answerer(IDOK);
     auto window = Open();
     CheckByHand(*window);

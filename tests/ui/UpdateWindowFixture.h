@@ -14,6 +14,7 @@
 #include "MainWindowDriver.h"
 #include "resources/resource.h"
 #include "support/HttpTestServer.h"
+#include "support/TestSigning.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/TestDrives.h"
 #include "updater/CheckDate.h"
@@ -78,11 +79,18 @@ protected:
         std::string manifest = std::string("[UPDATER]\r\nVersion=") + version + "\r\nFileCount=1\r\n" +
                                "[UPDATER_NAME]\r\nFileName1=Vaultwren.exe\r\nFileSize1=" +
                                std::to_string(content.size()) + "\r\n[UPDATER_URL]\r\nFileURL1=" +
-                               vw::WideToUtf8(server.Url(kFilePath)) + "\r\n";
+                               vw::WideToUtf8(server.Url(kFilePath)) + "\r\nFileSHA2561=" + Sha256Hex(content) + "\r\n";
         if (noticeType)
             manifest += "[UPDATER_MSG]\r\nURL=" + vw::WideToUtf8(server.Url(kNoticePath)) + "\r\nTimer=" +
                         std::to_string(noticeSeconds) + "\r\nType=" + noticeType + "\r\n";
-        server.Serve(kManifestPath, {200, manifest});
+        ServeManifest({200, manifest});
+    }
+
+    // The manifest as the server answers it, with the test key's signature of its body beside it.
+    void ServeManifest(const HttpReply& reply)
+    {
+        server.Serve(kManifestPath, reply);
+        server.Serve(std::string(kManifestPath) + ".sig", {200, SignWithTestKey(reply.body)});
     }
 
     // The check at start finds the last one recent enough and asks the server nothing: only the

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "updater/CUpdater.h"
+#include "updater/ManifestSignature.h"
 #include "updater/ProgramFolders.h"
 #include "updater/UpdateInstall.h"
 #include "updater/UpdateManifest.h"
@@ -79,7 +80,7 @@ vw::InstallResult Install(const std::wstring& manifest, const std::wstring& down
     // A file can stay in use for a moment after Vaultwren has ended (its last handles closing, a
     // virus scanner reading the new file).
     vw::InstallResult result = vw::InstallUpdate(manifest, downloads, programFolder);
-    for (int attempt = 1; attempt < kInstallAttempts && vw::IsFileInUse(result); ++attempt) {
+    for (int attempt = 1; attempt < kInstallAttempts && vw::MayPass(result); ++attempt) {
         Sleep(kInstallRetryMs);
         result = vw::InstallUpdate(manifest, downloads, programFolder);
     }
@@ -92,7 +93,8 @@ int Run(const std::wstring& subPath)
     const bool haveWork = vw::TempFolderFile(manifest, subPath, vw::kManifestName) &&
                           vw::TempFolderFile(downloads, subPath, vw::kDownloadFolderName) &&
                           vw::TempFolderFile(log, subPath, kLogName);
-    const std::wstring version = haveWork ? vw::UpdateManifest(manifest).VersionText() : std::wstring();
+    const std::wstring version =
+        haveWork && vw::IsSignedManifest(manifest) ? vw::UpdateManifest(manifest).VersionText() : std::wstring();
 
     vw::InstallResult result;
     vw::InstallOutcome outcome = vw::InstallOutcome::DownloadDamaged;
