@@ -11,6 +11,7 @@
 #include "updater/VersionNumber.h"
 #include "win/Format.h"
 #include "win/HaltPoint.h"
+#include "win/MutexLock.h"
 
 namespace vw {
 
@@ -78,7 +79,7 @@ InstallResult InstallUpdate(const std::wstring& manifestPath, const std::wstring
     if (to.size() < 3 || !Exists(to + L"Vaultwren.exe"))
         return Ended(InstallEnd::NotAProgramFolder);
 
-    const SwapLock lock(kSwapLockWaitMs);
+    const MutexLock lock(kSwapLockName, kSwapLockWaitMs);
     if (!lock.Held())
         return Ended(InstallEnd::CopyFailed, StagingFolder(to), ERROR_BUSY);
     const RecoveryResult recovered = FinishInterruptedUpdate(to);

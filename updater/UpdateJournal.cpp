@@ -4,12 +4,13 @@
 
 #include "updater/UpdateManifest.h"
 #include "win/Format.h"
+#include "win/MutexLock.h"
+#include "win/UniqueHandle.h"
 
 namespace vw {
 
 namespace {
 
-constexpr wchar_t kSwapLockName[] = L"VaultwrenUpdateSwap";
 constexpr wchar_t kJournalName[] = L"journal.txt";
 constexpr char kJournalTitle[] = "Vaultwren update journal 1";
 constexpr char kSwapping[] = "swapping";
@@ -191,7 +192,7 @@ RecoveryResult FinishInterruptedUpdate(const std::wstring& programFolder, DWORD 
     RecoveryResult result;
     if (!Exists(StagingFolder(programFolder)))
         return result;
-    const SwapLock lock(waitMs);
+    const MutexLock lock(kSwapLockName, waitMs);
     if (!lock.Held()) {
         result.end = RecoveryEnd::Busy;
         return result;
@@ -223,22 +224,6 @@ RecoveryResult FinishInterruptedUpdate(const std::wstring& programFolder, DWORD 
     if (UndoSwap(programFolder, journal->entries, result))
         result.end = RecoveryEnd::Undone;
     return result;
-}
-
-SwapLock::SwapLock(DWORD waitMs) : mutex_(CreateMutexW(nullptr, FALSE, kSwapLockName))
-{
-    if (!mutex_)
-        return;
-    const DWORD waited = WaitForSingleObject(mutex_.get(), waitMs);
-    // An abandoned lock is one whose holder was killed mid-swap: it is ours now, and the journal
-    // tells what to do.
-    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-}
-
-SwapLock::~SwapLock()
-{
-    if (held_)
-        ReleaseMutex(mutex_.get());
 }
 
 }  // namespace vw

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "win/UniqueHandle.h"
 
 namespace vw {
 
@@ -60,21 +59,10 @@ bool UndoSwap(const std::wstring& programFolder, const std::vector<SwapEntry>& e
 bool RemoveStagingFolder(const std::wstring& programFolder);
 
 // Finishes or undoes what an interrupted swap left in `programFolder`. Waits up to `waitMs` for a
-// swap of another process to end first (Updater.exe holds the swap lock while it works).
+// swap of another process to end first (Updater.exe holds kSwapLockName while it works).
 RecoveryResult FinishInterruptedUpdate(const std::wstring& programFolder, DWORD waitMs = 0);
 
 // The machine-wide lock of a swap: one process at a time installs or recovers.
-class SwapLock {
-public:
-    explicit SwapLock(DWORD waitMs);
-    ~SwapLock();
-    SwapLock(const SwapLock&) = delete;
-    SwapLock& operator=(const SwapLock&) = delete;
-    bool Held() const { return held_; }
-
-private:
-    UniqueHandle mutex_;
-    bool held_ = false;
-};
+inline constexpr wchar_t kSwapLockName[] = L"VaultwrenUpdateSwap";
 
 }  // namespace vw

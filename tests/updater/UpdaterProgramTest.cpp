@@ -221,7 +221,7 @@ protected:
 
     // Runs Updater.exe until it reaches `step` (win/HaltPoint.h) and kills it there, as a power cut
     // would. False when it never got there.
-    bool RunUpdaterHaltedAt(const std::wstring& step)
+    bool RunUpdaterHaltedAt(const std::wstring& step, const std::function<void()>& whileHalted = {})
     {
         const std::wstring eventName = L"vw-updater-halt-" + std::to_wstring(GetCurrentProcessId());
         const vw::UniqueHandle reached(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
@@ -241,6 +241,8 @@ protected:
         const vw::UniqueHandle threadHandle(process.hThread);
         const HANDLE either[] = {reached.get(), process.hProcess};
         const bool halted = WaitForMultipleObjects(2, either, FALSE, 60000) == WAIT_OBJECT_0;
+        if (halted && whileHalted)
+            whileHalted();
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, 10000);
         return halted;
@@ -305,6 +307,13 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
     };
     vw::UniqueFile held;
     vw::UniqueHandle running;
+    vw::UniqueWindow window;
+    // Vaultwren's window class, as FindWindow looks for it.
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"CVaultwren";
+    RegisterClassW(&windowClass);
     const std::string programFolder = vw::WideToUtf8(program.path());
     const Case cases[] = {
         // The third file stays in use through every attempt: the two swapped before it are put back.
@@ -340,10 +349,22 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
          [&] {
              running.reset(CreateMutexW(nullptr, TRUE, L"CVaultwren"));
              ASSERT_TRUE(running);
+             window.reset(CreateWindowExW(0, L"CVaultwren", L"Vaultwren", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
+                                          nullptr, GetModuleHandleW(nullptr), nullptr));
+             ASSERT_TRUE(window);
              SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", L"1000");
          },
          3, std::wstring(L"更新没有安装：Vaultwren一直没有退出。") + kOldVersionStays, false,
          "1.20: not installed, Vaultwren still runs"},
+        // A console runner holds the same name, without a window: the message names it.
+        {"a console runner does not end",
+         [&] {
+             running.reset(CreateMutexW(nullptr, TRUE, L"CVaultwren"));
+             ASSERT_TRUE(running);
+             SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", L"1000");
+         },
+         3, std::wstring(L"更新没有安装：命令行程序VaultwrenCmd一直在运行，没有结束。") + kOldVersionStays, false,
+         "1.20: not installed, VaultwrenCmd still runs"},
     };
     std::vector<std::string> logged;
     for (const Case& c : cases) {
@@ -353,6 +374,7 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
         const Run run = RunUpdater({}, c.restarted);
         EXPECT_EQ(run.code, c.code);
         held.reset();
+        window.reset();
         running.reset();
         SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", nullptr);
 
@@ -487,7 +509,12 @@ TEST_F(UpdaterProgram, ASwapKilledAtAnyStepLeavesTheOldOrTheNewVersionWhole)
 
 TEST_F(UpdaterProgram, UpdaterStartedAgainAfterAKillFinishesTheUpdate)
 {
-    ASSERT_TRUE(RunUpdaterHaltedAt(L"update-replaced-2"));
+    // Mid-swap Updater.exe holds the program's name: no console runner starts on half-swapped files.
+    ASSERT_TRUE(RunUpdaterHaltedAt(L"update-replaced-2", [] {
+        const vw::UniqueHandle name(OpenMutexW(SYNCHRONIZE, FALSE, L"CVaultwren"));
+        ASSERT_TRUE(name);
+        EXPECT_EQ(WaitForSingleObject(name.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    }));
     const Run run = RunUpdater();
     EXPECT_EQ(run.code, 0u);
     EXPECT_TRUE(run.boxes.empty());

@@ -11,6 +11,7 @@ constexpr wchar_t kCannotWriteText[] = L"更新没有安装：无法写入程序
 constexpr wchar_t kDownloadDamagedText[] = L"更新没有安装：下载的更新文件不完整或已损坏。";
 constexpr wchar_t kNoProgramFolderText[] = L"更新没有安装：找不到Vaultwren的程序目录。";
 constexpr wchar_t kStillRunningText[] = L"更新没有安装：Vaultwren一直没有退出。";
+constexpr wchar_t kRunnerStillRunsText[] = L"更新没有安装：命令行程序VaultwrenCmd一直在运行，没有结束。";
 constexpr wchar_t kBadSignatureText[] = L"更新没有安装：更新文件的签名不正确，可能已被篡改。";
 constexpr wchar_t kNotNewerText[] = L"更新没有安装：提供的版本不比已安装的版本新。";
 constexpr wchar_t kRollbackFailedText[] =
@@ -38,6 +39,8 @@ Description Describe(InstallOutcome outcome)
         return {kNoProgramFolderText, L"not installed, no program folder"};
     case InstallOutcome::StillRunning:
         return {kStillRunningText, L"not installed, Vaultwren still runs"};
+    case InstallOutcome::RunnerStillRuns:
+        return {kRunnerStillRunsText, L"not installed, VaultwrenCmd still runs"};
     case InstallOutcome::BadSignature:
         return {kBadSignatureText, L"not installed, the manifest's signature is wrong"};
     case InstallOutcome::NotNewer:

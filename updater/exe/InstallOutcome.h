@@ -18,6 +18,7 @@ enum class InstallOutcome {
     RollbackFailed,    // the install failed and the old version could not be put back whole
     NoProgramFolder,   // the profile names no folder, or one without Vaultwren.exe
     StillRunning,      // Vaultwren did not end within the wait
+    RunnerStillRuns,   // a console runner (VaultwrenCmd.exe) did not end within the wait
 };
 
 // A failure of the install that may be gone a moment later: the file was in use.

@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "updater/CUpdater.h"
@@ -21,6 +22,7 @@
 #include "updater/exe/InstallOutcome.h"
 #include "updater/exe/UpdaterLog.h"
 #include "win/InstanceName.h"
+#include "win/MutexLock.h"
 #include "win/UniqueHandle.h"
 
 namespace {
@@ -52,18 +54,12 @@ DWORD ProgramEndWaitMs()
     return *end == L'\0' ? static_cast<DWORD>(ms) : kProgramEndWaitMs;
 }
 
-// True when no Vaultwren holds its mutex any more (also when it never ran).
-bool WaitForProgramEnd()
+// Who still holds the program's name when the wait is over: Vaultwren shows its window class, a
+// console runner has none.
+vw::InstallOutcome WhoStillRuns()
 {
-    const vw::UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, vw::kInstanceName));
-    if (!mutex)
-        return true;
-    const DWORD waited = WaitForSingleObject(mutex.get(), ProgramEndWaitMs());
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        ReleaseMutex(mutex.get());
-        return true;
-    }
-    return false;
+    return FindWindowW(vw::kInstanceName, nullptr) ? vw::InstallOutcome::StillRunning
+                                                    : vw::InstallOutcome::RunnerStillRuns;
 }
 
 void StartProgram(const std::wstring& programFolder)
@@ -104,13 +100,18 @@ int Run(const std::wstring& subPath)
         if (!key.ReadString(vw::kPathEntry, programFolder, MAX_PATH))
             programFolder.clear();
     }
+    // Taken once Vaultwren and every console runner have let go of it, and held through the swap:
+    // no runner starts on half-swapped files. It is let go just before the program starts again,
+    // which takes it as its own.
+    std::optional<vw::MutexLock> programName;
     if (programFolder.empty()) {
         outcome = vw::InstallOutcome::NoProgramFolder;
     } else {
         if (programFolder.back() != L'\\')
             programFolder += L'\\';
-        if (!WaitForProgramEnd()) {
-            outcome = vw::InstallOutcome::StillRunning;
+        programName.emplace(vw::kInstanceName, ProgramEndWaitMs());
+        if (!programName->Held()) {
+            outcome = WhoStillRuns();
         } else if (haveWork) {
             result = Install(manifest, downloads, programFolder);
             outcome = vw::OutcomeOf(result);
@@ -127,7 +128,11 @@ int Run(const std::wstring& subPath)
         vw::AppendUpdaterLog(log, vw::LogLine(outcome, version, result));
     // Vaultwren runs again before the user reads why the update failed: the message waits for
     // an answer, the program must not.
-    if (outcome != vw::InstallOutcome::NoProgramFolder && outcome != vw::InstallOutcome::StillRunning)
+    const bool programRuns = outcome == vw::InstallOutcome::StillRunning ||
+                             outcome == vw::InstallOutcome::RunnerStillRuns;
+    if (programName)
+        programName->Release();
+    if (outcome != vw::InstallOutcome::NoProgramFolder && !programRuns)
         StartProgram(programFolder);
     const std::wstring message = vw::FailureMessage(outcome);
     if (!message.empty())
@@ -139,6 +144,7 @@ int Run(const std::wstring& subPath)
     case vw::InstallOutcome::NoProgramFolder:
         return kNoProgramFolder;
     case vw::InstallOutcome::StillRunning:
+    case vw::InstallOutcome::RunnerStillRuns:
         return kProgramStillRuns;
     default:
         return kNotInstalled;
