@@ -25,7 +25,7 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam)
     const bool haveNotice = !updater_.noticeUrl.empty();
     UpdateReaction reaction;
     if (message == WM_UPDATER_ERROR_MSG)
-        reaction = OnUpdaterFailure(wParam, automatic);
+        reaction = OnUpdaterFailure(wParam, automatic, updater_.resultCode.load());
     else if (message == WM_UPDATER_CHECK_END_MSG)
         reaction = OnCheckEnded(wParam != 0, automatic, haveNotice);
     else if (message == WM_UPDATER_DOWNLOAD_END_MSG)

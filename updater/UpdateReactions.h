@@ -47,8 +47,13 @@ class CUpdater;
 // False when the check could not start: kUpdateCannotStartText with the exclamation icon is due.
 bool StartManualCheck(CUpdater& updater, HWND window);
 
-// WM_UPDATER_ERROR_MSG: a file's failure (wParam != 0) changes nothing.
-UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic);
+// What a user who asked is told of a failed update: kUpdateCannotStartText, then on a line of its
+// own what failed, by the updater's result code (CUpdater.h); the plain text for a stop.
+const wchar_t* UpdateFailureText(int32_t resultCode);
+
+// WM_UPDATER_ERROR_MSG: a file's failure (wParam != 0) changes nothing; `resultCode` is the
+// updater's at the message.
+UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic, int32_t resultCode);
 // WM_UPDATER_CHECK_END_MSG.
 UpdateReaction OnCheckEnded(bool newer, bool automatic, bool haveNotice);
 // WM_UPDATER_DOWNLOAD_END_MSG.

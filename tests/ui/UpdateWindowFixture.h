@@ -14,9 +14,10 @@
 #include "MainWindowDriver.h"
 #include "resources/resource.h"
 #include "support/HttpTestServer.h"
-#include "support/TestSigning.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/TestDrives.h"
+#include "support/TestSigning.h"
+#include "updater/CUpdater.h"
 #include "updater/CheckDate.h"
 #include "updater/ProgramFolders.h"
 #include "updater/UpdateReactions.h"
@@ -35,7 +36,11 @@ struct ExpectedBox {
 inline const ExpectedBox kQuestionBox{vw::kAskInstallText, IDI_QUESTION, true};
 inline const ExpectedBox kIncompleteBox{vw::kIncompleteText, IDI_HAND, false};
 inline const ExpectedBox kHandOverFailedBox{vw::kHandOverFailedText, IDI_HAND, false};
-inline const ExpectedBox kCheckFailedBox{vw::kUpdateCannotStartText, IDI_ASTERISK, false};
+// A failed check: the plain text, then what failed.
+inline ExpectedBox CheckFailedBox(int32_t resultCode)
+{
+    return {vw::UpdateFailureText(resultCode), IDI_ASTERISK, false};
+}
 inline const ExpectedBox kUpToDateBox{vw::kUpToDateText, IDI_ASTERISK, false};
 
 inline void ExpectBoxes(const std::vector<AnsweredBox>& seen, const std::vector<ExpectedBox>& expected)
