@@ -60,10 +60,12 @@ UpdateReaction OnCheckEnded(bool newer, bool automatic, bool haveNotice)
     return reaction;
 }
 
-UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice)
+UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice, bool questionOpen)
 {
     UpdateReaction reaction;
     reaction.stopUpdater = true;
+    if (questionOpen)
+        return reaction;
     if (complete) {
         reaction.box = {kAskInstallText, MB_YESNO | MB_ICONQUESTION};
         reaction.askInstall = true;

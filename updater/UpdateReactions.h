@@ -56,8 +56,9 @@ const wchar_t* UpdateFailureText(int32_t resultCode);
 UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic, int32_t resultCode);
 // WM_UPDATER_CHECK_END_MSG.
 UpdateReaction OnCheckEnded(bool newer, bool automatic, bool haveNotice);
-// WM_UPDATER_DOWNLOAD_END_MSG.
-UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice);
+// WM_UPDATER_DOWNLOAD_END_MSG. While the install question is still open (`questionOpen`: a check
+// started from the tray under it has ended), no second question is stacked on it.
+UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice, bool questionOpen);
 // Timer 1001: the notice popup only for an automatic check and notice types 0 and 1.
 bool ShowsNotice(bool automatic, int32_t noticeType);
 

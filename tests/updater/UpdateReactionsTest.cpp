@@ -49,11 +49,14 @@ TEST(UpdateReactions, WhatTheWindowDoesOnEachEnd)
         {"latest, automatic, notice", vw::OnCheckEnded(false, true, true), {true, false, false, nullptr, 0, false, false, true, true}},
         {"latest, asked, notice", vw::OnCheckEnded(false, false, true), {true, false, false, vw::kUpToDateText, kInfo, false, false, true, true}},
         // download ended
-        {"complete, asked", vw::OnDownloadEnded(true, false, true), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
-        {"complete, automatic", vw::OnDownloadEnded(true, true, true), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, true, false, false}},
-        {"complete, automatic, no notice", vw::OnDownloadEnded(true, true, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
-        {"incomplete, asked", vw::OnDownloadEnded(false, false, true), {true, false, false, vw::kIncompleteText, MB_OK | MB_ICONSTOP, false, false, false, false}},
-        {"incomplete, automatic", vw::OnDownloadEnded(false, true, true), {true, false, false, nullptr, 0, false, false, true, false}},
+        {"complete, asked", vw::OnDownloadEnded(true, false, true, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
+        {"complete, automatic", vw::OnDownloadEnded(true, true, true, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, true, false, false}},
+        {"complete, automatic, no notice", vw::OnDownloadEnded(true, true, false, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
+        {"incomplete, asked", vw::OnDownloadEnded(false, false, true, false), {true, false, false, vw::kIncompleteText, MB_OK | MB_ICONSTOP, false, false, false, false}},
+        {"incomplete, automatic", vw::OnDownloadEnded(false, true, true, false), {true, false, false, nullptr, 0, false, false, true, false}},
+        // a second download's end while the question is still open: nothing stacked on it
+        {"complete, question open", vw::OnDownloadEnded(true, false, true, true), {true, false, false, nullptr, 0, false, false, false, false}},
+        {"incomplete, question open", vw::OnDownloadEnded(false, false, true, true), {true, false, false, nullptr, 0, false, false, false, false}},
     };
     for (const Case& c : cases)
         ExpectReaction(c.reaction, c.expected, c.what);
