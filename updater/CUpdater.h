@@ -40,7 +40,7 @@ struct UpdaterFileInfo {
 enum UpdaterResult : int32_t {
     kUpdaterNoFailure = 0,     // also: a read of the manifest returned no data
     kUpdaterNoSetup = 1,       // no address, no UPDATER key or no manifest to download from
-    kUpdaterFetchFailed = 2,   // the manifest could not be fetched, or lists a file without name or address
+    kUpdaterFetchFailed = 2,   // the manifest (or its signature) could not be fetched
     kUpdaterLocalFile = 4,     // a local file could not be made or written
     kUpdaterStopped = 5,
     kUpdaterBadSignature = 6,  // the manifest or its signature is missing, or the signature is not the vendor's

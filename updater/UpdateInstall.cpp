@@ -88,6 +88,9 @@ InstallResult InstallUpdate(const std::wstring& manifestPath, const std::wstring
 
     const std::optional<double> offered = ParseVersion(manifest.VersionText());
     const std::optional<double> installed = FileVersionNumber(to + L"Vaultwren.exe");
+    // A swap of this very version, cut short after its last rename, was finished just now.
+    if (offered && installed && *installed == *offered && recovered.end == RecoveryEnd::Finished)
+        return Ended(InstallEnd::Installed);
     if (!offered || !installed || !IsNewerVersion(*installed, *offered))
         return Ended(InstallEnd::NotNewer, to + L"Vaultwren.exe");
 

@@ -14,6 +14,7 @@
 #include "support/TestSigning.h"
 #include "updater/ProgramFolders.h"
 #include "updater/Sha256.h"
+#include "updater/UpdateInstall.h"
 #include "updater/UpdateJournal.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
@@ -518,6 +519,16 @@ TEST_F(UpdaterProgram, UpdaterStartedAgainAfterAKillFinishesTheUpdate)
     const Run run = RunUpdater();
     EXPECT_EQ(run.code, 0u);
     EXPECT_TRUE(run.boxes.empty());
+    ExpectProgramFolderHolds(newVersion);
+}
+
+TEST_F(UpdaterProgram, AfterAKillPastTheLastRenameTheSameVersionAgainCountsAsInstalled)
+{
+    ASSERT_TRUE(RunUpdaterHaltedAt(L"update-committed"));
+    // Offered again: the version the new files say they are (the stand-in's own resource).
+    WriteManifest("", "1.10");
+    EXPECT_EQ(vw::InstallUpdate(work + L"Updater.ini", work + L"Update\\", program.path()).end,
+              vw::InstallEnd::Installed);
     ExpectProgramFolderHolds(newVersion);
 }
 
