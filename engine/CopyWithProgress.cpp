@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/FileOps.h"
-#include "engine/HaltPoint.h"
+#include "win/HaltPoint.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "task/AppSettings.h"

@@ -34,7 +34,7 @@
 #include "engine/CopyWithProgress.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
-#include "engine/HaltPoint.h"
+#include "win/HaltPoint.h"
 #include "engine/RunContext.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"

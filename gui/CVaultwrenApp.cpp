@@ -8,6 +8,8 @@
 #include "app/SingleInstance.h"
 #include "run/LogWriter.h"
 #include "ui/CVaultwrenDlg.h"
+#include "updater/ProgramFolders.h"
+#include "updater/UpdateJournal.h"
 
 namespace vw {
 namespace {
@@ -33,6 +35,11 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
     // A later instance goes on without the window class: its main window cannot be made, so it
     // ends below without showing anything (after the settings' defaults are in place).
     instanceLock_ = ClaimSingleInstance(instance);
+    // An update that a kill or a power cut cut short is finished or undone before anything else of
+    // this folder is used; while an Updater.exe still swaps, it holds the swap and this waits for nothing.
+    std::wstring programFolder;
+    if (ProgramFolderFile(programFolder, L""))
+        FinishInterruptedUpdate(programFolder);
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);

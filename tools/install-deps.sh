@@ -10,7 +10,7 @@ packages=(
   cmake:cmake ninja-build:ninja
   g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++ binutils-mingw-w64-x86-64:x86_64-w64-mingw32-windres
   googletest: wine:wine,wineserver,wineboot wine64: xvfb:Xvfb fonts-wqy-microhei: python3:python3
-  mount:mount,umount util-linux:mountpoint
+  python3-cryptography: mount:mount,umount util-linux:mountpoint
 )
 for option in "$@"; do
   case "$option" in

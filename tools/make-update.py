@@ -9,8 +9,16 @@ FileSHA256 of every file of the release, the version, and optionally CheckDays a
 and files/<relative path>, a copy of each file. Any plain web server that serves OUT_FOLDER at
 --base-url offers the version; installed programs fetch the manifest from their profile's IniURL,
 so publish it under that address (--manifest-name adds a copy under another name).
+
+Every manifest is signed: the file named by the environment variable VW_UPDATE_SIGNING_KEY holds
+the release's private key (ECDSA P-256, PEM); beside each manifest NAME lies NAME.sig, the base64
+text of the signature r||s (big-endian, 32 bytes each) over the SHA-256 of the manifest's bytes.
+Installed programs accept a manifest only with a signature that their built-in public key confirms;
+--trusted-key names that public key (PEM) and refuses a signing key that does not match it.
+Without a signing key nothing is published.
 """
 import argparse
+import base64
 import hashlib
 import os
 import shutil
@@ -87,6 +95,43 @@ def check_out_folder(release, out):
             sys.exit(f"refusing {out}: the folder is not empty and not an earlier update folder")
 
 
+def load_signing_key(trusted_key):
+    """The private key named by VW_UPDATE_SIGNING_KEY; exits when there is none or it is not the one
+    the programs trust."""
+    path = os.environ.get("VW_UPDATE_SIGNING_KEY")
+    if not path:
+        sys.exit("VW_UPDATE_SIGNING_KEY must name the file of the release's private key: nothing is published unsigned")
+    try:
+        from cryptography.hazmat.primitives import serialization
+        from cryptography.hazmat.primitives.asymmetric import ec
+    except ImportError:
+        sys.exit("signing needs the Python package cryptography (Debian: python3-cryptography)")
+    try:
+        with open(path, "rb") as f:
+            key = serialization.load_pem_private_key(f.read(), password=None)
+    except (OSError, ValueError, TypeError) as error:
+        sys.exit(f"cannot read the signing key {path}: {error}")
+    if not isinstance(key, ec.EllipticCurvePrivateKey) or key.curve.name != "secp256r1":
+        sys.exit(f"{path} is no ECDSA P-256 private key")
+    if trusted_key:
+        with open(trusted_key, "rb") as f:
+            trusted = serialization.load_pem_public_key(f.read())
+        spki = serialization.PublicFormat.SubjectPublicKeyInfo
+        der = serialization.Encoding.DER
+        if key.public_key().public_bytes(der, spki) != trusted.public_bytes(der, spki):
+            sys.exit(f"{path} is not the private half of {trusted_key}: installed programs would refuse the update")
+    return key
+
+
+def signature_text(key, data):
+    """Base64 of r||s over the SHA-256 of data."""
+    from cryptography.hazmat.primitives import hashes
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
+    r, s = decode_dss_signature(key.sign(data, ec.ECDSA(hashes.SHA256())))
+    return base64.b64encode(r.to_bytes(32, "big") + s.to_bytes(32, "big")).decode("ascii") + "\n"
+
+
 def encode(text):
     # The program reads the manifest with the profile-string calls: plain ASCII where it is, otherwise
     # UTF-16 with its byte-order mark, which those calls recognise whatever the system's code page.
@@ -109,7 +154,9 @@ def main():
     parser.add_argument("--notice-type", type=int, default=0, help="0 or 1 show the notice, other values hide it")
     parser.add_argument("--manifest-name", action="append", default=[],
                         help="also write the manifest under this name (the last part of the installed IniURL)")
+    parser.add_argument("--trusted-key", help="the public key (PEM) the programs trust: the signing key must match it")
     args = parser.parse_args()
+    signing_key = load_signing_key(args.trusted_key)
 
     try:
         float(args.version)
@@ -132,18 +179,19 @@ def main():
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copy2(source, target)
         size = os.path.getsize(source)
-        if size > 0x7FFFFFFF:
-            sys.exit(f"{relative}: the manifest holds sizes below 2 GiB only")
         url = base + "files/" + urllib.parse.quote(relative)
-        if len(url) > 259 or len(relative) > 259:
-            sys.exit(f"{relative}: name or address longer than the program reads (259 characters)")
+        if len(url) > 258 or len(relative) > 258:
+            sys.exit(f"{relative}: name or address longer than the program accepts (258 characters)")
         entries.append((relative.replace("/", "\\"), size, url, sha256_of(source)))
 
     data = encode(manifest_text(args, entries))
+    signature = signature_text(signing_key, data)
     for name in ["Updater.ini"] + args.manifest_name:
         with open(os.path.join(args.out, name), "wb") as f:
             f.write(data)
-    print(f"{len(entries)} files of version {args.version} in {args.out}, manifest at {base}Updater.ini")
+        with open(os.path.join(args.out, name + ".sig"), "w", encoding="ascii", newline="\n") as f:
+            f.write(signature)
+    print(f"{len(entries)} files of version {args.version} in {args.out}, manifest at {base}Updater.ini (signed)")
 
 
 if __name__ == "__main__":

@@ -8,7 +8,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 tools/install-deps.sh --release
-cmake --preset mingw-release >/dev/null
+
+# The update manifest is signed with the release's private key, which never enters the repository:
+# VW_UPDATE_SIGNING_KEY names its file (PEM). The programs trust the public half in
+# VW_UPDATE_PUBLIC_KEY (by default resources/update-public-key.pem); the two must belong together.
+public_key=$(realpath "${VW_UPDATE_PUBLIC_KEY:-resources/update-public-key.pem}")
+if [ -z "${VW_UPDATE_SIGNING_KEY:-}" ]; then
+  echo "release.sh: set VW_UPDATE_SIGNING_KEY to the file of the release's private key" >&2
+  exit 2
+fi
+cmake --preset mingw-release -DVW_UPDATE_PUBLIC_KEY="$public_key" >/dev/null
 cmake --build --preset mingw-release
 
 version=$(sed -n 's/^project(Vaultwren VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -30,6 +39,7 @@ tools/make-installer.sh "$build" "$version" "$programs" "$dist/$setup"
 # at the base address (VW_UPDATE_BASE_URL).
 update_base=${VW_UPDATE_BASE_URL:-http://update.vaultwren.example/Registry/Vaultwren/download/v$version/}
 tools/make-update.py --version "$version" --base-url "$update_base" --manifest-name Update.zip \
+  --trusted-key "$public_key" \
   "$programs" "$dist/update" >/dev/null
 
 echo "Release $version in $dist:"

@@ -136,6 +136,7 @@ private:
     UniqueIcon trayRunningIcon_;
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
+    bool installQuestionOpen_ = false;  // the install question's box is up (its modal loop runs)
     bool firstRepaint_ = true;
     int rowHeight_ = 0;
 

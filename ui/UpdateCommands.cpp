@@ -25,11 +25,11 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam)
     const bool haveNotice = !updater_.noticeUrl.empty();
     UpdateReaction reaction;
     if (message == WM_UPDATER_ERROR_MSG)
-        reaction = OnUpdaterFailure(wParam, automatic);
+        reaction = OnUpdaterFailure(wParam, automatic, updater_.resultCode.load());
     else if (message == WM_UPDATER_CHECK_END_MSG)
         reaction = OnCheckEnded(wParam != 0, automatic, haveNotice);
     else if (message == WM_UPDATER_DOWNLOAD_END_MSG)
-        reaction = OnDownloadEnded(wParam != 0, automatic, haveNotice);
+        reaction = OnDownloadEnded(wParam != 0, automatic, haveNotice, installQuestionOpen_);
     else
         return;
 
@@ -53,7 +53,10 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam)
 
 void CVaultwrenDlg::AskToInstall(const UpdateReaction& reaction)
 {
-    if (::MessageBoxW(Handle(), reaction.box.text, kUpdateCaption, reaction.box.style) != IDYES) {
+    installQuestionOpen_ = true;
+    const int answer = ::MessageBoxW(Handle(), reaction.box.text, kUpdateCaption, reaction.box.style);
+    installQuestionOpen_ = false;
+    if (answer != IDYES) {
         if (reaction.noticeAfterNo)
             ::SetTimer(Handle(), kNoticeTimerId, kNoticeDelayMs, nullptr);
         return;

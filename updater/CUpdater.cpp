@@ -4,6 +4,8 @@
 #include <system_error>
 
 #include "updater/CheckDate.h"
+#include "updater/ManifestSignature.h"
+#include "updater/ProgramVersion.h"
 #include "updater/ProgramFolders.h"
 #include "updater/UpdateManifest.h"
 #include "updater/UpdaterKeys.h"
@@ -12,7 +14,8 @@
 
 namespace vw {
 
-CUpdater::CUpdater(std::wstring registrySubPath) : subPath_(std::move(registrySubPath))
+CUpdater::CUpdater(std::wstring registrySubPath)
+    : installedVersion(RunningProgramVersion().value_or(0.0)), subPath_(std::move(registrySubPath))
 {
     profileRoot_ = subPath_;
     while (!profileRoot_.empty() && profileRoot_.back() == L'\\')
@@ -91,7 +94,6 @@ void CUpdater::CheckThread()
         return;
     const std::time_t today = LocalMidnight(std::time(nullptr));
 
-    double installed = 1.0;
     std::wstring iniUrl;
     {
         UpdaterKey key(profileRoot_);
@@ -106,8 +108,6 @@ void CUpdater::CheckThread()
                 Post(WM_UPDATER_CHECK_END_MSG, 0, 0, 0);
                 return;
             }
-            if (key.ReadString(kVersionEntry, text) && !text.empty())
-                installed = LeadingNumber(text);
             if (!key.ReadString(kIniUrlEntry, iniUrl, kIniUrlCapacity))
                 iniUrl.clear();
         }
@@ -118,20 +118,42 @@ void CUpdater::CheckThread()
         return;
     }
 
+    // The manifest and its signature: nothing of the manifest is read before the signature is found
+    // to be the vendor's, and a manifest that is not stays nowhere.
     const std::wstring manifestPath = WorkingFile(kManifestName);
-    const bool fetched = !manifestPath.empty() && HttpFetch(iniUrl, manifestPath, idle).ok();
-    if (!fetched) {
-        resultCode = kUpdaterFetchFailed;
+    const std::wstring signaturePath = manifestPath + kSignatureSuffix;
+    FetchHooks small;
+    small.maxSize = kMaxManifestSize;
+    const auto fail = [&](int32_t code) {
+        DeleteFileW(manifestPath.c_str());
+        DeleteFileW(signaturePath.c_str());
+        resultCode = code;
         Post(WM_UPDATER_ERROR_MSG, 0, 0, 0);
+    };
+    if (manifestPath.empty() || !HttpFetch(iniUrl, manifestPath, idle, small).ok()) {
+        fail(kUpdaterFetchFailed);
         return;
     }
-
+    // A server that has the manifest but no signature offers an unsigned manifest.
+    const FetchResult signature = HttpFetch(iniUrl + kSignatureSuffix, signaturePath, idle, small);
+    if (!signature.ok() && signature.end != FetchEnd::BadStatus) {
+        fail(kUpdaterFetchFailed);
+        return;
+    }
+    if (!signature.ok() || !IsSignedManifest(manifestPath)) {
+        fail(kUpdaterBadSignature);
+        return;
+    }
     const UpdateManifest manifest(manifestPath);
-    const double offered = LeadingNumber(manifest.VersionText());
+    const std::optional<double> offered = ParseVersion(manifest.VersionText());
+    if (!offered) {
+        fail(kUpdaterBadManifest);
+        return;
+    }
     noticeUrl = manifest.NoticeUrl();
     noticeTime = manifest.NoticeTime();
     noticeType = manifest.NoticeType();
-    const bool newer = IsNewerVersion(installed, offered);
+    const bool newer = IsNewerVersion(installedVersion, *offered);
 
     UpdaterKey key(profileRoot_);
     if (key.IsOpen()) {
@@ -144,6 +166,7 @@ void CUpdater::CheckThread()
             if (!checkDays.empty())
                 key.WriteString(kCheckDaysEntry, checkDays);
             DeleteFileW(manifestPath.c_str());
+            DeleteFileW(signaturePath.c_str());
             key.WriteString(kCheckDateEntry, FormatCheckDate(today));
         }
     }

@@ -23,26 +23,28 @@
 
 namespace vw {
 
-class UpdateManifest;
+struct ManifestFile;
 
 // One file of the new version.
 struct UpdaterFileInfo {
     int32_t number = 0;     // 1-based, as in the manifest
-    int32_t size = 0;       // expected bytes
-    int32_t received = 0;   // bytes written so far; -1: failed, fetched again in the next pass
+    int64_t size = 0;       // expected bytes
+    int64_t received = 0;   // bytes written so far; -1: failed, fetched again in the next pass
     int32_t status = 1;     // 1 created; -2 bad status, size or request error; 0 a read gave nothing
     std::wstring name;      // relative to the download folder
     std::wstring address;
-    std::wstring sha256;    // empty when the manifest gives none
+    std::wstring sha256;
 };
 
 // Why the last operation failed.
 enum UpdaterResult : int32_t {
     kUpdaterNoFailure = 0,     // also: a read of the manifest returned no data
     kUpdaterNoSetup = 1,       // no address, no UPDATER key or no manifest to download from
-    kUpdaterFetchFailed = 2,   // the manifest could not be fetched, or lists a file without name or address
+    kUpdaterFetchFailed = 2,   // the manifest (or its signature) could not be fetched
     kUpdaterLocalFile = 4,     // a local file could not be made or written
     kUpdaterStopped = 5,
+    kUpdaterBadSignature = 6,  // the manifest or its signature is missing, or the signature is not the vendor's
+    kUpdaterBadManifest = 7,   // a signed manifest without a well-formed version, or with a refused file list
     kUpdaterBadStatus = -2,    // the manifest request's status was not 200 (reported as 2)
 };
 
@@ -72,6 +74,8 @@ public:
     std::atomic<int32_t> goAhead{0};
     std::atomic<int32_t> idle{1};
     std::atomic<int32_t> automatic{1};
+    // The version this program is, which an offered version must exceed; set before a thread starts.
+    double installedVersion = 0.0;
 
     // Filled by the worker; read by the window after the end message.
     std::wstring offeredVersion;
@@ -85,7 +89,7 @@ private:
     void CheckThread();
     void DownloadThread();
     bool PrepareDownload();
-    bool EarlierDownloadComplete(const UpdateManifest& manifest, int fileCount) const;
+    bool EarlierDownloadComplete(const std::vector<ManifestFile>& listed) const;
     bool FetchFile(UpdaterFileInfo& file);
 
     // A report the user sees only after asking for the update; `pauseMs` lets the window show it.

@@ -71,14 +71,18 @@ bool QueryStatus(HINTERNET request, DWORD& status)
     return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) != FALSE;
 }
 
-// 0 when the header is missing.
-int64_t QueryContentLength(HINTERNET request)
+// Nothing when the header is missing (a chunked body) or no number.
+std::optional<int64_t> QueryContentLength(HINTERNET request)
 {
     wchar_t text[64] = {};
     DWORD size = sizeof text;
     if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
-        return 0;
-    return std::wcstoll(text, nullptr, 10);
+        return std::nullopt;
+    wchar_t* end = nullptr;
+    const long long length = std::wcstoll(text, &end, 10);
+    if (end == text || length < 0)
+        return std::nullopt;
+    return length;
 }
 
 }  // namespace
@@ -107,7 +111,8 @@ FetchResult HttpFetch(const std::wstring& address, const std::wstring& target, c
                                                INTERNET_SERVICE_HTTP, 0, 1));
     if (!connection)
         return result;
-    const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                        INTERNET_FLAG_PRAGMA_NOCACHE | (parts.secure ? INTERNET_FLAG_SECURE : 0);
     UniqueInternet request(
         HttpOpenRequestW(connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
     if (!request)
@@ -123,14 +128,20 @@ FetchResult HttpFetch(const std::wstring& address, const std::wstring& target, c
         result.end = FetchEnd::BadStatus;
         return result;
     }
-    const int64_t length = QueryContentLength(request.get());
+    const std::optional<int64_t> length = QueryContentLength(request.get());
+    std::optional<int64_t> limit = hooks.maxSize;
     if (hooks.expectedSize) {
-        if (*hooks.expectedSize != length) {
+        if (length && *hooks.expectedSize != *length) {
             result.end = FetchEnd::SizeMismatch;
             return result;
         }
+        limit = *hooks.expectedSize;
         if (hooks.sizeMatches)
             hooks.sizeMatches();
+    }
+    if (length && limit && *length > *limit) {
+        result.end = FetchEnd::TooLarge;
+        return result;
     }
 
     CKoFile file;
@@ -141,18 +152,25 @@ FetchResult HttpFetch(const std::wstring& address, const std::wstring& target, c
     char buffer[1024] = {};
     int64_t received = 0;
     unsigned chunk = 0;
-    while (received < length) {
+    while (!length || received < *length) {
         if (idle.load() == 1) {
             result.end = FetchEnd::Stopped;
             return result;
         }
         // Never more than the server announced, so the file is never longer than promised.
-        const DWORD wanted = static_cast<DWORD>(length - received < 1023 ? length - received : 1023);
+        const DWORD wanted =
+            static_cast<DWORD>(length && *length - received < 1023 ? *length - received : 1023);
         DWORD read = 0;
         if (!InternetReadFile(request.get(), buffer, wanted, &read))
             return result;
         if (read == 0) {
+            if (!length)
+                break;  // the end of a body sent without its length
             result.end = FetchEnd::NoData;
+            return result;
+        }
+        if (limit && received + read > *limit) {
+            result.end = hooks.expectedSize ? FetchEnd::SizeMismatch : FetchEnd::TooLarge;
             return result;
         }
         if (!file.Write(buffer, read)) {
@@ -163,6 +181,10 @@ FetchResult HttpFetch(const std::wstring& address, const std::wstring& target, c
         if (hooks.chunkWritten)
             hooks.chunkWritten(received, chunk);
         ++chunk;
+    }
+    if (hooks.expectedSize && received != *hooks.expectedSize) {
+        result.end = FetchEnd::SizeMismatch;
+        return result;
     }
     file.Close();
     result.end = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES ? FetchEnd::Done : FetchEnd::LocalFile;

@@ -57,13 +57,13 @@ bool MakeParentFolders(const std::wstring& path)
     return made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS;
 }
 
-int32_t FindFileSize(const std::wstring& path)
+int64_t FindFileSize(const std::wstring& path)
 {
     WIN32_FIND_DATAW data;
     const UniqueFindHandle find(FindFirstFileW(path.c_str(), &data));
     if (!find)
         return -1;
-    return static_cast<int32_t>(data.nFileSizeLow);
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 }  // namespace vw

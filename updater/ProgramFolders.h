@@ -13,7 +13,7 @@ size_t TempFolderFile(std::wstring& out, const std::wstring& subPath, const std:
 // Makes every missing folder of the folder part of `path` (everything before its last "\").
 // The updater's paths lie in the temporary and the program folder, well inside the plain path length.
 bool MakeParentFolders(const std::wstring& path);
-// The low 32 bits of the size of the first entry a search for `path` finds; -1 when none.
-int32_t FindFileSize(const std::wstring& path);
+// The size of the first entry a search for `path` finds; -1 when none.
+int64_t FindFileSize(const std::wstring& path);
 
 }  // namespace vw

@@ -2,23 +2,23 @@
 
 #include <vector>
 
+#include "updater/ManifestSignature.h"
 #include "updater/ProgramFolders.h"
+#include "updater/ProgramVersion.h"
 #include "updater/Sha256.h"
+#include "updater/UpdateJournal.h"
 #include "updater/UpdateManifest.h"
+#include "updater/VersionNumber.h"
+#include "win/Format.h"
+#include "win/HaltPoint.h"
+#include "win/MutexLock.h"
 
 namespace vw {
 
 namespace {
 
-constexpr wchar_t kStagedSuffix[] = L".vwnew";
-constexpr wchar_t kKeptSuffix[] = L".vwold";
-
-struct Planned {
-    std::wstring source;
-    std::wstring target;
-    bool existed = false;
-    bool swapped = false;
-};
+// Another Updater.exe (or a start-up's recovery) may hold the swap for a moment.
+constexpr DWORD kSwapLockWaitMs = 30000;
 
 std::wstring WithBackslash(std::wstring folder)
 {
@@ -32,32 +32,36 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// A read-only or hidden target must not stop the swap; the new file brings its own attributes.
-void MakeWritable(const std::wstring& path)
+InstallResult Ended(InstallEnd end, const std::wstring& file = L"", DWORD error = 0)
 {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return InstallResult{end, file, error};
 }
 
-void RemoveStaged(const std::vector<Planned>& plan)
+InstallResult Failed(InstallEnd end, const std::wstring& file)
 {
-    for (const Planned& file : plan)
-        DeleteFileW((file.target + kStagedSuffix).c_str());
+    return Ended(end, file, GetLastError());
 }
 
-// Back to the state before the swaps, newest first.
-void RollBack(std::vector<Planned>& plan)
+// A second name for the old file; its real name keeps it until the new one takes the name.
+// Never over an existing kept file.
+bool SetAside(const std::wstring& target, const std::wstring& kept)
 {
-    for (auto it = plan.rbegin(); it != plan.rend(); ++it) {
-        if (!it->swapped)
-            continue;
-        MakeWritable(it->target);
-        if (it->existed)
-            MoveFileExW((it->target + kKeptSuffix).c_str(), it->target.c_str(), MOVEFILE_REPLACE_EXISTING);
-        else
-            DeleteFileW(it->target.c_str());
-        it->swapped = false;
-    }
-    RemoveStaged(plan);
+    if (!MakeParentFolders(kept))
+        return false;
+    if (CreateHardLinkW(kept.c_str(), target.c_str(), nullptr))
+        return true;
+    if (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)
+        return false;
+    // A volume without hard links (FAT, exFAT, some shares).
+    return CopyFileW(target.c_str(), kept.c_str(), TRUE) != FALSE;
+}
+
+InstallResult Undo(const std::wstring& programFolder, const std::vector<SwapEntry>& entries, InstallResult failure)
+{
+    RecoveryResult undo;
+    if (!UndoSwap(programFolder, entries, undo))
+        return Ended(InstallEnd::RollbackFailed, undo.file, undo.error);
+    return failure;
 }
 
 }  // namespace
@@ -65,75 +69,97 @@ void RollBack(std::vector<Planned>& plan)
 InstallResult InstallUpdate(const std::wstring& manifestPath, const std::wstring& downloadFolder,
                             const std::wstring& programFolder)
 {
-    InstallResult result;
+    if (!Exists(manifestPath))
+        return Ended(InstallEnd::NoManifest);
+    if (!IsSignedManifest(manifestPath))
+        return Ended(InstallEnd::BadSignature);
     const UpdateManifest manifest(manifestPath);
-    const int count = Exists(manifestPath) ? manifest.FileCount() : 0;
-    if (count <= 0)
-        return result;
     const std::wstring from = WithBackslash(downloadFolder);
     const std::wstring to = WithBackslash(programFolder);
-    if (to.size() < 3 || !Exists(to + L"Vaultwren.exe")) {
-        result.end = InstallEnd::NotAProgramFolder;
-        return result;
+    if (to.size() < 3 || !Exists(to + L"Vaultwren.exe"))
+        return Ended(InstallEnd::NotAProgramFolder);
+
+    const MutexLock lock(kSwapLockName, kSwapLockWaitMs);
+    if (!lock.Held())
+        return Ended(InstallEnd::CopyFailed, StagingFolder(to), ERROR_BUSY);
+    const RecoveryResult recovered = FinishInterruptedUpdate(to);
+    if (recovered.end == RecoveryEnd::Failed)
+        return Ended(InstallEnd::RollbackFailed, recovered.file, recovered.error);
+
+    const std::optional<double> offered = ParseVersion(manifest.VersionText());
+    const std::optional<double> installed = FileVersionNumber(to + L"Vaultwren.exe");
+    // A swap of this very version, cut short after its last rename, was finished just now.
+    if (offered && installed && *installed == *offered && recovered.end == RecoveryEnd::Finished)
+        return Ended(InstallEnd::Installed);
+    if (!offered || !installed || !IsNewerVersion(*installed, *offered))
+        return Ended(InstallEnd::NotNewer, to + L"Vaultwren.exe");
+
+    // Everything is checked before anything of the program folder is touched.
+    const ManifestFileList listed = manifest.Files();
+    if (!listed.ok())
+        return Ended(InstallEnd::Refused, listed.faultName);
+    if (listed.files.empty())
+        return Ended(InstallEnd::NoManifest);
+    for (const ManifestFile& file : listed.files) {
+        if (FindFileSize(from + file.name) != file.size)
+            return Ended(InstallEnd::Refused, file.name);
     }
 
-    // Everything is checked before anything is touched.
-    std::vector<Planned> plan;
-    for (int d = 1; d <= count; ++d) {
-        const std::wstring name = manifest.FileName(d);
-        result.file = name;
-        if (!IsSafeRelativeName(name)) {
-            result.end = InstallEnd::Refused;
-            return result;
+    // 2. Staged and checked: what is hashed is the very copy that will take the real name.
+    if (!RemoveStagingFolder(to))
+        return Failed(InstallEnd::CopyFailed, StagingFolder(to));
+    for (const ManifestFile& file : listed.files) {
+        const std::wstring staged = StagedFile(to, file.name);
+        if (!MakeParentFolders(staged) || !CopyFileW((from + file.name).c_str(), staged.c_str(), TRUE)) {
+            const InstallResult failure = Failed(InstallEnd::CopyFailed, to + file.name);
+            RemoveStagingFolder(to);
+            return failure;
         }
-        Planned file{from + name, to + name};
-        const std::wstring digest = manifest.FileSha256(d);
-        if (!Exists(file.source) || FindFileSize(file.source) != manifest.FileSize(d) ||
-            (!digest.empty() && !FileMatchesSha256(file.source, digest))) {
-            result.end = InstallEnd::Refused;
-            return result;
+        if (FindFileSize(staged) != file.size || !FileMatchesSha256(staged, file.sha256)) {
+            RemoveStagingFolder(to);
+            return Ended(InstallEnd::Refused, file.name);
         }
-        file.existed = Exists(file.target);
-        plan.push_back(std::move(file));
+    }
+    HaltPoint(L"update-staged");
+
+    // 3.
+    std::vector<SwapEntry> entries;
+    for (const ManifestFile& file : listed.files)
+        entries.push_back({file.name, Exists(to + file.name)});
+    if (!WriteSwapJournal(to, JournalState::Swapping, entries)) {
+        const InstallResult failure = Failed(InstallEnd::CopyFailed, StagingFolder(to));
+        RemoveStagingFolder(to);
+        return failure;
+    }
+    HaltPoint(L"update-journal");
+
+    // 4.
+    int n = 0;
+    for (const SwapEntry& entry : entries) {
+        ++n;
+        const std::wstring target = to + entry.name;
+        if (entry.existed) {
+            if (!CanBeReplaced(target) || !SetAside(target, KeptFile(to, entry.name)))
+                return Undo(to, entries, Failed(InstallEnd::CopyFailed, target));
+            // A read-only or hidden file must not stop the rename; the new file brings its own attributes.
+            SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        } else if (!MakeParentFolders(target)) {
+            return Undo(to, entries, Failed(InstallEnd::CopyFailed, target));
+        }
+        HaltPoint(Format(L"update-set-aside-%d", n).c_str());
+        if (!MoveFileExW(StagedFile(to, entry.name).c_str(), target.c_str(),
+                         (entry.existed ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
+            return Undo(to, entries, Failed(InstallEnd::CopyFailed, target));
+        HaltPoint(Format(L"update-replaced-%d", n).c_str());
     }
 
-    result.end = InstallEnd::CopyFailed;
-    for (const Planned& file : plan) {
-        const std::wstring staged = file.target + kStagedSuffix;
-        if (!MakeParentFolders(staged) || !CopyFileW(file.source.c_str(), staged.c_str(), FALSE)) {
-            result.file = file.target;
-            result.error = GetLastError();
-            RemoveStaged(plan);
-            return result;
-        }
-    }
-    for (Planned& file : plan) {
-        const std::wstring staged = file.target + kStagedSuffix;
-        if (file.existed) {
-            MakeWritable(file.target);
-            if (!MoveFileExW(file.target.c_str(), (file.target + kKeptSuffix).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-                result.file = file.target;
-                result.error = GetLastError();
-                RollBack(plan);
-                return result;
-            }
-        }
-        file.swapped = true;
-        if (!MoveFileExW(staged.c_str(), file.target.c_str(), 0)) {
-            result.file = file.target;
-            result.error = GetLastError();
-            RollBack(plan);
-            return result;
-        }
-    }
-    // A kept file that is still in use stays behind; the next update replaces it.
-    for (const Planned& file : plan) {
-        if (file.existed)
-            DeleteFileW((file.target + kKeptSuffix).c_str());
-    }
-    result.end = InstallEnd::Installed;
-    result.file.clear();
-    return result;
+    // 5.
+    if (!WriteSwapJournal(to, JournalState::Installed, entries))
+        return Undo(to, entries, Failed(InstallEnd::CopyFailed, StagingFolder(to)));
+    HaltPoint(L"update-committed");
+    // A kept file still in use stays behind; the next start clears it away.
+    RemoveStagingFolder(to);
+    return Ended(InstallEnd::Installed);
 }
 
 }  // namespace vw

@@ -13,13 +13,32 @@ bool StartManualCheck(CUpdater& updater, HWND window)
     return updater.HasThread() || updater.StartCheck(window);
 }
 
-UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic)
+const wchar_t* UpdateFailureText(int32_t resultCode)
+{
+    switch (resultCode) {
+    case kUpdaterNoSetup:
+        return L"无法启动自动更新，请手动更新！\n原因：没有设置更新地址，或更新说明已不在。";
+    case kUpdaterFetchFailed:
+    case kUpdaterBadStatus:
+        return L"无法启动自动更新，请手动更新！\n原因：无法连接更新服务器，或服务器上没有更新说明。";
+    case kUpdaterLocalFile:
+        return L"无法启动自动更新，请手动更新！\n原因：无法写入临时文件夹（磁盘已满或没有写入权限）。";
+    case kUpdaterBadSignature:
+        return L"无法启动自动更新，请手动更新！\n原因：更新说明的签名不正确，可能已被篡改。";
+    case kUpdaterBadManifest:
+        return L"无法启动自动更新，请手动更新！\n原因：更新说明无效（版本号或文件列表不正确）。";
+    default:
+        return kUpdateCannotStartText;
+    }
+}
+
+UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic, int32_t resultCode)
 {
     UpdateReaction reaction;
     if (wParam != 0)
         return reaction;
     if (!automatic)
-        reaction.box = {kUpdateCannotStartText, MB_OK | MB_ICONINFORMATION};
+        reaction.box = {UpdateFailureText(resultCode), MB_OK | MB_ICONINFORMATION};
     reaction.boxBeforeStop = true;
     reaction.stopUpdater = true;
     return reaction;
@@ -41,10 +60,12 @@ UpdateReaction OnCheckEnded(bool newer, bool automatic, bool haveNotice)
     return reaction;
 }
 
-UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice)
+UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice, bool questionOpen)
 {
     UpdateReaction reaction;
     reaction.stopUpdater = true;
+    if (questionOpen)
+        return reaction;
     if (complete) {
         reaction.box = {kAskInstallText, MB_YESNO | MB_ICONQUESTION};
         reaction.askInstall = true;

@@ -47,12 +47,18 @@ class CUpdater;
 // False when the check could not start: kUpdateCannotStartText with the exclamation icon is due.
 bool StartManualCheck(CUpdater& updater, HWND window);
 
-// WM_UPDATER_ERROR_MSG: a file's failure (wParam != 0) changes nothing.
-UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic);
+// What a user who asked is told of a failed update: kUpdateCannotStartText, then on a line of its
+// own what failed, by the updater's result code (CUpdater.h); the plain text for a stop.
+const wchar_t* UpdateFailureText(int32_t resultCode);
+
+// WM_UPDATER_ERROR_MSG: a file's failure (wParam != 0) changes nothing; `resultCode` is the
+// updater's at the message.
+UpdateReaction OnUpdaterFailure(WPARAM wParam, bool automatic, int32_t resultCode);
 // WM_UPDATER_CHECK_END_MSG.
 UpdateReaction OnCheckEnded(bool newer, bool automatic, bool haveNotice);
-// WM_UPDATER_DOWNLOAD_END_MSG.
-UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice);
+// WM_UPDATER_DOWNLOAD_END_MSG. While the install question is still open (`questionOpen`: a check
+// started from the tray under it has ended), no second question is stacked on it.
+UpdateReaction OnDownloadEnded(bool complete, bool automatic, bool haveNotice, bool questionOpen);
 // Timer 1001: the notice popup only for an automatic check and notice types 0 and 1.
 bool ShowsNotice(bool automatic, int32_t noticeType);
 

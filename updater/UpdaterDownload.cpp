@@ -1,6 +1,7 @@
 // The download thread: the manifest the check left behind becomes a list of files, each is
 // fetched into the download folder and checked, failed files are tried again, up to three passes.
 #include "updater/CUpdater.h"
+#include "updater/ManifestSignature.h"
 #include "updater/ProgramFolders.h"
 #include "updater/Sha256.h"
 #include "updater/UpdateManifest.h"
@@ -69,7 +70,6 @@ void CUpdater::DownloadThread()
 
 bool CUpdater::PrepareDownload()
 {
-    double installed = 0.0;
     double downloaded = 0.0;
     bool haveDownloaded = false;
     {
@@ -80,8 +80,6 @@ bool CUpdater::PrepareDownload()
             return false;
         }
         std::wstring text;
-        if (key.ReadString(kVersionEntry, text))
-            installed = LeadingNumber(text);
         if (key.ReadString(kDownloadVerEntry, text)) {
             haveDownloaded = true;
             downloaded = LeadingNumber(text);
@@ -95,44 +93,51 @@ bool CUpdater::PrepareDownload()
         Post(WM_UPDATER_ERROR_MSG, 0, 0, 1500);
         return false;
     }
+    // Checked again: the manifest has lain in the working folder since the check.
+    if (!IsSignedManifest(manifestPath)) {
+        resultCode = kUpdaterBadSignature;
+        Post(WM_UPDATER_ERROR_MSG, 0, 0, 1500);
+        return false;
+    }
     const UpdateManifest manifest(manifestPath);
     offeredVersion = manifest.VersionText();
-    const double offered = LeadingNumber(offeredVersion);
-    if (!IsNewerVersion(installed, offered))
+    const std::optional<double> offered = ParseVersion(offeredVersion);
+    if (!offered) {
+        resultCode = kUpdaterBadManifest;
+        Post(WM_UPDATER_ERROR_MSG, 0, 0, 1500);
+        return false;
+    }
+    if (!IsNewerVersion(installedVersion, *offered))
         return true;
 
-    const int fileCount = manifest.FileCount();
-    if (haveDownloaded && offered == downloaded && EarlierDownloadComplete(manifest, fileCount))
+    // One refused name refuses the whole version: nothing of it is fetched.
+    const ManifestFileList listed = manifest.Files();
+    if (!listed.ok()) {
+        resultCode = kUpdaterBadManifest;
+        Post(WM_UPDATER_ERROR_MSG, 0, 0, 1500);
+        return false;
+    }
+    if (haveDownloaded && *offered == downloaded && EarlierDownloadComplete(listed.files))
         return true;
 
-    for (int d = 1; d <= fileCount; ++d) {
+    for (size_t i = 0; i < listed.files.size(); ++i) {
+        const ManifestFile& listedFile = listed.files[i];
         auto& file = *files.emplace_back(std::make_unique<UpdaterFileInfo>());
-        file.number = d;
-        file.name = manifest.FileName(d);
-        file.size = manifest.FileSize(d);
-        file.address = manifest.FileUrl(d);
-        file.sha256 = manifest.FileSha256(d);
-        if (file.name.empty() || file.address.empty()) {
-            resultCode = kUpdaterFetchFailed;
-            Post(WM_UPDATER_ERROR_MSG, 0, 0, 1500);
-            return false;
-        }
+        file.number = static_cast<int32_t>(i + 1);
+        file.name = listedFile.name;
+        file.size = listedFile.size;
+        file.address = listedFile.url;
+        file.sha256 = listedFile.sha256;
     }
     return true;
 }
 
-bool CUpdater::EarlierDownloadComplete(const UpdateManifest& manifest, int fileCount) const
+bool CUpdater::EarlierDownloadComplete(const std::vector<ManifestFile>& listed) const
 {
     const std::wstring folder = WorkingFile(kDownloadFolderName);
-    for (int d = 1; d <= fileCount; ++d) {
-        const std::wstring name = manifest.FileName(d);
-        if (name.empty() || !IsSafeRelativeName(name))
-            return false;
-        const std::wstring path = folder + name;
-        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES || FindFileSize(path) != manifest.FileSize(d))
-            return false;
-        const std::wstring sha256 = manifest.FileSha256(d);
-        if (!sha256.empty() && !FileMatchesSha256(path, sha256))
+    for (const ManifestFile& file : listed) {
+        const std::wstring path = folder + file.name;
+        if (FindFileSize(path) != file.size || !FileMatchesSha256(path, file.sha256))
             return false;
     }
     return true;
@@ -141,12 +146,6 @@ bool CUpdater::EarlierDownloadComplete(const UpdateManifest& manifest, int fileC
 bool CUpdater::FetchFile(UpdaterFileInfo& file)
 {
     const WPARAM report = reinterpret_cast<WPARAM>(&file);
-    // Nothing the server names may land outside the download folder.
-    if (!IsSafeRelativeName(file.name)) {
-        file.status = -2;
-        Report(WM_UPDATER_ERROR_MSG, report, 0, 1000);
-        return false;
-    }
     const std::wstring target = WorkingFile(kDownloadFolderName) + file.name;
 
     FetchHooks hooks;
@@ -163,7 +162,7 @@ bool CUpdater::FetchFile(UpdaterFileInfo& file)
     const FetchResult result = HttpFetch(file.address, target, idle, hooks);
     switch (result.end) {
     case FetchEnd::Done:
-        if (!file.sha256.empty() && !FileMatchesSha256(target, file.sha256)) {
+        if (!FileMatchesSha256(target, file.sha256)) {
             // Not the file the vendor listed: it must not stay where the installer looks.
             DeleteFileW(target.c_str());
             file.status = -2;
@@ -177,6 +176,7 @@ bool CUpdater::FetchFile(UpdaterFileInfo& file)
         Report(WM_UPDATER_ERROR_MSG, report, static_cast<LPARAM>(result.httpStatus), 1000);
         return false;
     case FetchEnd::SizeMismatch:
+    case FetchEnd::TooLarge:
     case FetchEnd::BadAddress:
     case FetchEnd::InternetError:
         file.status = -2;

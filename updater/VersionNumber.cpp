@@ -19,7 +19,32 @@ size_t SkipDigits(std::wstring_view text, size_t at)
     return at;
 }
 
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
 }  // namespace
+
+std::optional<double> ParseVersion(std::wstring_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    const size_t integerEnd = SkipDigits(text, 0);
+    if (integerEnd == 0 || integerEnd > 9)
+        return std::nullopt;
+    size_t end = integerEnd;
+    if (end < text.size() && text[end] == L'.') {
+        end = SkipDigits(text, end + 1);
+        if (end == integerEnd + 1 || end - integerEnd > 10)
+            return std::nullopt;
+    }
+    if (end != text.size())
+        return std::nullopt;
+    return LeadingNumber(text);
+}
 
 double LeadingNumber(std::wstring_view text)
 {

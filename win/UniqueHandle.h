@@ -80,6 +80,7 @@ inline void DeleteDCNoThrow(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void InternetCloseHandleNoThrow(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
 inline void CloseAlgorithmNoThrow(BCRYPT_ALG_HANDLE a) noexcept { ::BCryptCloseAlgorithmProvider(a, 0); }
 inline void DestroyHashNoThrow(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
+inline void DestroyKeyNoThrow(BCRYPT_KEY_HANDLE k) noexcept { ::BCryptDestroyKey(k); }
 inline void UnhookNoThrow(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
 inline void ImageListDestroyNoThrow(HIMAGELIST list) noexcept { ::ImageList_Destroy(list); }
 inline void SysFreeStringNoThrow(BSTR s) noexcept { ::SysFreeString(s); }
@@ -101,9 +102,10 @@ using UniqueWindow = UniqueAny<detail::NullTraits<HWND, detail::DestroyWindowNoT
 using UniqueDC = UniqueAny<detail::NullTraits<HDC, detail::DeleteDCNoThrow>>;
 // WinINet session, connection and request handles.
 using UniqueInternet = UniqueAny<detail::NullTraits<HINTERNET, detail::InternetCloseHandleNoThrow>>;
-// BCrypt algorithm providers and hash objects.
+// BCrypt algorithm providers, hash objects and keys.
 using UniqueAlgorithm = UniqueAny<detail::NullTraits<BCRYPT_ALG_HANDLE, detail::CloseAlgorithmNoThrow>>;
 using UniqueHash = UniqueAny<detail::NullTraits<BCRYPT_HASH_HANDLE, detail::DestroyHashNoThrow>>;
+using UniqueCryptKey = UniqueAny<detail::NullTraits<BCRYPT_KEY_HANDLE, detail::DestroyKeyNoThrow>>;
 using UniqueHook = UniqueAny<detail::NullTraits<HHOOK, detail::UnhookNoThrow>>;
 using UniqueImageList = UniqueAny<detail::NullTraits<HIMAGELIST, detail::ImageListDestroyNoThrow>>;
 // Strings made by SysAllocString for COM calls.

@@ -32,9 +32,29 @@ HICON IconOf(HWND box)
         reinterpret_cast<LPARAM>(&icon));
     return icon;
 }
+int OpenBoxes()
+{
+    int open = 0;
+    ::EnumWindows(
+        [](HWND window, LPARAM count) -> BOOL {
+            wchar_t name[16] = {};
+            wchar_t caption[64] = {};
+            ::GetClassNameW(window, name, 16);
+            ::GetWindowTextW(window, caption, 64);
+            if (::IsWindowVisible(window) && ::lstrcmpW(name, L"#32770") == 0 &&
+                ::lstrcmpW(caption, vw::kProgramName) == 0)
+                ++*reinterpret_cast<int*>(count);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&open));
+    return open;
+}
 }  // namespace
 
-MessageBoxAnswerer::MessageBoxAnswerer(int button) : button_(button), thread_([this] { Run(); }) {}
+MessageBoxAnswerer::MessageBoxAnswerer(int button, std::chrono::milliseconds think)
+    : button_(button), think_(think), thread_([this] { Run(); })
+{
+}
 
 MessageBoxAnswerer::~MessageBoxAnswerer()
 {
@@ -67,6 +87,14 @@ void MessageBoxAnswerer::Run()
             {
                 std::lock_guard lock(mutex_);
                 boxes_.push_back(std::move(seen));
+            }
+            for (auto end = std::chrono::steady_clock::now() + think_;;) {
+                const int open = OpenBoxes();
+                if (open > mostOpen_.load())
+                    mostOpen_ = open;
+                if (std::chrono::steady_clock::now() >= end || stop_)
+                    break;
+                std::this_thread::sleep_for(50ms);
             }
             const bool onlyOk = !::GetDlgItem(box, button_) && ::GetDlgItem(box, IDOK);
             const int button = onlyOk ? IDOK : button_;

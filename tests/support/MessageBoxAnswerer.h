@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,8 +23,9 @@ struct AnsweredBox {
 
 class MessageBoxAnswerer {
 public:
-    // `button`: the command id the answer presses (IDOK, IDYES, IDNO, ...).
-    explicit MessageBoxAnswerer(int button);
+    // `button`: the command id the answer presses (IDOK, IDYES, IDNO, ...); `think`: how long the
+    // user looks at a box before answering it.
+    explicit MessageBoxAnswerer(int button, std::chrono::milliseconds think = std::chrono::milliseconds(0));
     ~MessageBoxAnswerer();
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
@@ -31,10 +33,14 @@ public:
     // The texts of the boxes answered so far, in order.
     std::vector<std::wstring> Texts() const;
     std::vector<AnsweredBox> Boxes() const;
+    // The most of the program's boxes seen open at the same time (looked at while thinking).
+    int MostOpenAtOnce() const { return mostOpen_.load(); }
 
 private:
     void Run();
     int button_;
+    std::chrono::milliseconds think_;
+    std::atomic<int> mostOpen_{0};
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<AnsweredBox> boxes_;

@@ -6,13 +6,15 @@ import sys
 import tempfile
 import unittest
 
-SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "make-update.py")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCRIPT = os.path.join(HERE, "..", "..", "tools", "make-update.py")
+TEST_KEY = os.path.join(HERE, "..", "keys", "update-test-private.pem")
 
 
 def make_update(release, out, cwd):
     return subprocess.run([sys.executable, SCRIPT, "--version", "1.20", "--base-url", "http://127.0.0.1/u/",
                            "--manifest-name", "Update.zip", release, out],
-                          cwd=cwd, capture_output=True, text=True)
+                          cwd=cwd, capture_output=True, text=True, env=dict(os.environ, VW_UPDATE_SIGNING_KEY=TEST_KEY))
 
 
 def tree(folder):
@@ -65,6 +67,7 @@ class OutputFolder(unittest.TestCase):
                 written = tree(os.path.join(self.root, out))
                 self.assertEqual(written[os.path.join("files", "lang", "zh.txt")], "中文".encode())
                 self.assertEqual(written["Updater.ini"], written["Update.zip"])
+                self.assertEqual(written["Updater.ini.sig"], written["Update.zip.sig"])
 
     def test_an_update_folder_with_something_else_inside_is_not_emptied(self):
         self.assertEqual(make_update("rel", "upd", self.root).returncode, 0)

@@ -36,18 +36,21 @@ TEST_F(UpdateCheck, TheUserIsToldOnceWhatTheCheckFound)
         HttpReply manifest;
         ExpectedBox box;
     };
+    const ExpectedBox noServer = vwtest::CheckFailedBox(vw::kUpdaterFetchFailed);
+    const ExpectedBox badManifest = vwtest::CheckFailedBox(vw::kUpdaterBadManifest);
     const Case cases[] = {
-        {"no server", true, {}, vwtest::kCheckFailedBox},
-        {"no manifest on the server", false, {404, "no such file"}, vwtest::kCheckFailedBox},
+        {"no server", true, {}, noServer},
+        {"no manifest on the server", false, {404, "no such file"}, noServer},
         {"the installed version on offer", false, {200, "[UPDATER]\r\nVersion=1.10\r\nFileCount=0\r\n"},
          vwtest::kUpToDateBox},
-        {"a newer version whose file has no address", false, {200, FileWithoutAddress()}, vwtest::kCheckFailedBox},
+        {"a newer version whose file has no address", false, {200, FileWithoutAddress()}, badManifest},
+        {"a manifest without a version", false, {200, "[UPDATER]\r\nFileCount=0\r\n"}, badManifest},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ForgetEarlierUpdates();
         CheckedToday();
-        server.Serve(kManifestPath, c.manifest);
+        ServeManifest(c.manifest);
         profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, c.serverGone ? unreachable : server.Url(kManifestPath));
 
         vwtest::MessageBoxAnswerer answerer(IDOK);
@@ -63,11 +66,27 @@ TEST_F(UpdateCheck, TheUserIsToldOnceWhatTheCheckFound)
     }
 }
 
+TEST_F(UpdateCheck, AnUnsignedManifestIsAFailedCheckAndNothingIsDownloaded)
+{
+    CheckedToday();
+    Offer("1.20", true);
+    server.Serve(std::string(kManifestPath) + ".sig", {404, "no such file"});
+    vwtest::MessageBoxAnswerer answerer(IDOK);
+    auto window = Open();
+    CheckByHand(*window);
+    ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 30s));
+    std::this_thread::sleep_for(2500ms);
+    ExpectBoxes(answerer.Boxes(), {vwtest::CheckFailedBox(vw::kUpdaterBadSignature)});
+    EXPECT_EQ(server.Requests(kFilePath), 0);
+    EXPECT_FALSE(vwtest::FileExists(work + L"Updater.ini"));
+    window->Exit();
+}
+
 TEST_F(UpdateCheck, AFailedDownloadIsToldWhileTheUpdaterStillWindsDown)
 {
     // The download gives up at once on such a manifest and then takes a pause meant for this box.
     CheckedToday();
-    server.Serve(kManifestPath, {200, FileWithoutAddress()});
+    ServeManifest({200, FileWithoutAddress()});
     vwtest::MessageBoxAnswerer answerer(IDOK);
     auto window = Open();
     CheckByHand(*window);
@@ -75,7 +94,7 @@ TEST_F(UpdateCheck, AFailedDownloadIsToldWhileTheUpdaterStillWindsDown)
     const ULONGLONG asked = ::GetTickCount64();
     ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 30s));
     EXPECT_LT(::GetTickCount64() - asked, 1000u);
-    EXPECT_EQ(answerer.Boxes().front().text, vw::kUpdateCannotStartText);
+    EXPECT_EQ(answerer.Boxes().front().text, vw::UpdateFailureText(vw::kUpdaterBadManifest));
 }
 
 TEST_F(UpdateCheck, AskedDuringTheDownloadOfTheStartItTakesThatOverInsteadOfCheckingAgain)

@@ -132,6 +132,22 @@ TEST_F(UpdateInstall, AfterNoTheNextCheckAsksAtOnceWithTheFilesAlreadyDownloaded
     EXPECT_TRUE(Answers(*window));
 }
 
+TEST_F(UpdateInstall, ACheckFromTheTrayUnderTheOpenQuestionStacksNoSecondQuestion)
+{
+    Offer("1.20", true);
+    // The user thinks over the question while asking for another check (the tray still answers).
+    vwtest::MessageBoxAnswerer answerer(IDNO, 6s);
+    auto window = Open();
+    ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 60s));
+    window->Post(ID_UPDATE);
+    ASSERT_TRUE(window->WaitUntil([&] { return server.Requests(kManifestPath) == 2; }, 30s));
+    ASSERT_TRUE(AnsweredAll(*window, answerer, 1));
+    std::this_thread::sleep_for(3s);
+    ExpectBoxes(answerer.Boxes(), {kQuestionBox});
+    EXPECT_EQ(answerer.MostOpenAtOnce(), 1);
+    EXPECT_TRUE(Answers(*window));
+}
+
 TEST_F(UpdateInstall, YesStopsTheRunningBackupBeforeTheHandOverFails)
 {
     // About 150 ms a chunk: the big file's copy outlasts the whole update.

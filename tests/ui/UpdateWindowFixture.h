@@ -16,6 +16,8 @@
 #include "support/HttpTestServer.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/TestDrives.h"
+#include "support/TestSigning.h"
+#include "updater/CUpdater.h"
 #include "updater/CheckDate.h"
 #include "updater/ProgramFolders.h"
 #include "updater/UpdateReactions.h"
@@ -34,7 +36,11 @@ struct ExpectedBox {
 inline const ExpectedBox kQuestionBox{vw::kAskInstallText, IDI_QUESTION, true};
 inline const ExpectedBox kIncompleteBox{vw::kIncompleteText, IDI_HAND, false};
 inline const ExpectedBox kHandOverFailedBox{vw::kHandOverFailedText, IDI_HAND, false};
-inline const ExpectedBox kCheckFailedBox{vw::kUpdateCannotStartText, IDI_ASTERISK, false};
+// A failed check: the plain text, then what failed.
+inline ExpectedBox CheckFailedBox(int32_t resultCode)
+{
+    return {vw::UpdateFailureText(resultCode), IDI_ASTERISK, false};
+}
 inline const ExpectedBox kUpToDateBox{vw::kUpToDateText, IDI_ASTERISK, false};
 
 inline void ExpectBoxes(const std::vector<AnsweredBox>& seen, const std::vector<ExpectedBox>& expected)
@@ -78,11 +84,18 @@ protected:
         std::string manifest = std::string("[UPDATER]\r\nVersion=") + version + "\r\nFileCount=1\r\n" +
                                "[UPDATER_NAME]\r\nFileName1=Vaultwren.exe\r\nFileSize1=" +
                                std::to_string(content.size()) + "\r\n[UPDATER_URL]\r\nFileURL1=" +
-                               vw::WideToUtf8(server.Url(kFilePath)) + "\r\n";
+                               vw::WideToUtf8(server.Url(kFilePath)) + "\r\nFileSHA2561=" + Sha256Hex(content) + "\r\n";
         if (noticeType)
             manifest += "[UPDATER_MSG]\r\nURL=" + vw::WideToUtf8(server.Url(kNoticePath)) + "\r\nTimer=" +
                         std::to_string(noticeSeconds) + "\r\nType=" + noticeType + "\r\n";
-        server.Serve(kManifestPath, {200, manifest});
+        ServeManifest({200, manifest});
+    }
+
+    // The manifest as the server answers it, with the test key's signature of its body beside it.
+    void ServeManifest(const HttpReply& reply)
+    {
+        server.Serve(kManifestPath, reply);
+        server.Serve(std::string(kManifestPath) + ".sig", {200, SignWithTestKey(reply.body)});
     }
 
     // The check at start finds the last one recent enough and asks the server nothing: only the

@@ -52,7 +52,7 @@ TEST(TempFolderFile, JoinsSubPathAndNameWithOneBackslashEach)
     }
 }
 
-TEST(FindFileSize, LowSizeOfTheFirstEntryOrMinusOne)
+TEST(FindFileSize, SizeOfTheFirstEntryOrMinusOne)
 {
     vwtest::ScratchFolder folder;
     ASSERT_TRUE(vwtest::WriteFileOfSize(folder / L"five.bin", 5));

@@ -1,5 +1,6 @@
 // What tools/make-update.py publishes for a release folder (tests/updater/release, made at build
-// time), served as a plain web server serves a folder, taken from the check to the installed files.
+// time and signed with the test key), served as a plain web server serves a folder, taken from the
+// check to the installed files.
 #include <algorithm>
 
 #include "UpdaterFixture.h"
@@ -40,8 +41,12 @@ TEST_F(PublishedUpdate, IsFoundDownloadedAndInstalled)
         EXPECT_EQ(published.Requests(address), 1) << name;
     }
 
+    // The installed program says it is 1.10 (the stand-in carries the version resource).
     vwtest::ScratchFolder program(vwtest::kDiskM, L"installed");
-    ASSERT_TRUE(vwtest::WriteFileBytes(program / L"Vaultwren.exe", "the old Vaultwren\n"));
+    wchar_t self[MAX_PATH];
+    std::wstring probe(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    probe.resize(probe.rfind(L'\\') + 1);
+    ASSERT_TRUE(CopyFileW((probe + L"restartprobe.exe").c_str(), (program / L"Vaultwren.exe").c_str(), FALSE));
     const vw::InstallResult installed = vw::InstallUpdate(work + L"Updater.ini", work + L"Update\\", program.path());
     EXPECT_EQ(installed.end, vw::InstallEnd::Installed);
     for (const wchar_t* name : files)

@@ -38,11 +38,12 @@ TEST_F(UpdateCheck, AutomaticCheckWaitsForCheckDaysAfterTheLastOne)
         int requests;
     };
     const Case cases[] = {
+        // A check asks twice: the manifest and its signature.
         {DaysFromToday(-2), 1, kNotNewer, 0},  // two of seven days: not even a request
-        {DaysFromToday(-2), 0, kNewer, 1},     // the user asked: checked at once
-        {DaysFromToday(-7), 1, kNewer, 1},     // seven days are up
-        {DaysFromToday(+3), 1, kNewer, 1},     // a date in the future holds nothing back
-        {L"2026-1-1", 1, kNewer, 1},           // another length reads as 1980
+        {DaysFromToday(-2), 0, kNewer, 2},     // the user asked: checked at once
+        {DaysFromToday(-7), 1, kNewer, 2},     // seven days are up
+        {DaysFromToday(+3), 1, kNewer, 2},     // a date in the future holds nothing back
+        {L"2026-1-1", 1, kNewer, 2},           // another length reads as 1980
     };
     for (const Case& c : cases) {
         profile.SetString(L"UPDATER", L"CheckDays", L"7");
@@ -99,15 +100,81 @@ TEST_F(UpdateCheck, NoticeAndCheckDaysAreTakenFromTheManifest)
     EXPECT_EQ(updater.noticeUrl, L"");
 }
 
-TEST_F(UpdateCheck, AServerWithoutContentLengthGivesAnEmptyManifest)
+TEST_F(UpdateCheck, AManifestSentWithoutContentLengthIsReadToItsEnd)
 {
+    // As a CDN sends it: chunked, or until the connection closes. Longer than one read.
     HttpReply reply;
     reply.length = HttpReply::Length::Missing;
-    OfferManifest("[UPDATER]\r\nVersion=9.0\r\n", reply);
-    EXPECT_EQ(RunCheck(0), kNotNewer);
+    OfferManifest("[UPDATER]\r\nVersion=9.0\r\n[UPDATER_MSG]\r\nURL=http://127.0.0.1/" + std::string(3000, 'n') +
+                      "\r\n",
+                  reply);
+    EXPECT_EQ(RunCheck(0), kNewer);
     EXPECT_EQ(server.Requests("/Updater.ini"), 1);
-    EXPECT_EQ(Stored(L"CheckDate"), Today());
+    EXPECT_EQ(vwtest::ReadFileBytes(work + L"Updater.ini").size(), 3000u + 62u);
+
+    // No end in sight: refused past the size a manifest can have, never read without end.
+    reply.body = "[UPDATER]\r\nVersion=9.0\r\n" + std::string(1100 * 1024, ';');
+    OfferManifest(reply.body, reply);
+    EXPECT_EQ(RunCheck(0), kFailed);
+    EXPECT_EQ(updater.resultCode.load(), vw::kUpdaterFetchFailed);
     EXPECT_FALSE(vwtest::FileExists(work + L"Updater.ini"));
+}
+
+TEST_F(UpdateCheck, OnlyAManifestSignedWithTheTrustedKeyIsRead)
+{
+    const std::string manifest = "[UPDATER]\r\nVersion=9.0\r\nCheckDays=3\r\n";
+    struct Case {
+        const char* what;
+        vwtest::Signed how;
+        Received end;
+    };
+    const Case cases[] = {
+        {"unsigned", vwtest::Signed::Not, kFailed},
+        {"signed over other bytes", vwtest::Signed::Wrongly, kFailed},
+        {"signed with the test key", vwtest::Signed::ByTestKey, kNewer},
+    };
+    for (const Case& c : cases) {
+        profile.RemoveEntry(L"UPDATER", L"Path");
+        OfferManifest(manifest, {}, c.how);
+        EXPECT_EQ(RunCheck(0), c.end) << c.what;
+        const bool trusted = c.end == kNewer;
+        if (!trusted) {
+            EXPECT_EQ(updater.resultCode.load(), vw::kUpdaterBadSignature) << c.what;
+        }
+        EXPECT_EQ(server.Requests("/Updater.ini.sig") > 0, true) << c.what;
+        // An untrusted manifest leaves nothing behind: no file, no profile value, no notice.
+        EXPECT_EQ(vwtest::FileExists(work + L"Updater.ini"), trusted) << c.what;
+        EXPECT_EQ(vwtest::FileExists(work + L"Updater.ini.sig"), trusted) << c.what;
+        EXPECT_EQ(Stored(L"Path") != L"<none>", trusted) << c.what;
+        EXPECT_EQ(Stored(L"CheckDays"), L"<none>") << c.what;
+        EXPECT_EQ(Stored(L"CheckDate"), L"<none>") << c.what;
+    }
+
+    // Texts that are no signature at all.
+    const std::string broken[] = {"", "not base64 at all!", std::string(88, 'A'),
+                                  vwtest::SignWithTestKey(manifest).substr(0, 40)};
+    for (const std::string& signature : broken) {
+        HttpReply reply;
+        reply.body = signature;
+        server.Serve("/Updater.ini.sig", reply);
+        EXPECT_EQ(RunCheck(0), kFailed) << signature;
+        EXPECT_EQ(updater.resultCode.load(), vw::kUpdaterBadSignature) << signature;
+    }
+}
+
+TEST_F(UpdateCheck, AManifestWithoutAWellFormedVersionIsAFailedCheck)
+{
+    const char* manifests[] = {"", "[UPDATER]\r\nCheckDays=3\r\n", "[UPDATER]\r\nVersion=\r\n",
+                               "[UPDATER]\r\nVersion=1.2.3\r\n", "[UPDATER]\r\nVersion=v2\r\n",
+                               "[UPDATER]\r\nVersion=1e9\r\n"};
+    for (const char* manifest : manifests) {
+        OfferManifest(manifest);
+        // Never "up to date": the user is told that the update could not be done.
+        EXPECT_EQ(RunCheck(0), kFailed) << manifest;
+        EXPECT_EQ(updater.resultCode.load(), vw::kUpdaterBadManifest) << manifest;
+        EXPECT_EQ(Stored(L"CheckDate"), L"<none>") << manifest;
+        EXPECT_EQ(Stored(L"CheckDays"), L"<none>") << manifest;
+    }
 }
 
 TEST_F(UpdateCheck, FailuresEndWithTheErrorMessageAndTheirResultCode)

@@ -39,9 +39,9 @@ TEST(UpdateReactions, WhatTheWindowDoesOnEachEnd)
     };
     const Case cases[] = {
         // failures: only the operation's own failure counts, only a user sees it
-        {"a file failed", vw::OnUpdaterFailure(0x1234, false), {false, false, false, nullptr, 0, false, false, false, false}},
-        {"failed, asked", vw::OnUpdaterFailure(0, false), {true, false, false, vw::kUpdateCannotStartText, kInfo, false, false, false, false}},
-        {"failed, automatic", vw::OnUpdaterFailure(0, true), {true, false, false, nullptr, 0, false, false, false, false}},
+        {"a file failed", vw::OnUpdaterFailure(0x1234, false, vw::kUpdaterFetchFailed), {false, false, false, nullptr, 0, false, false, false, false}},
+        {"failed, asked", vw::OnUpdaterFailure(0, false, vw::kUpdaterStopped), {true, false, false, vw::kUpdateCannotStartText, kInfo, false, false, false, false}},
+        {"failed, automatic", vw::OnUpdaterFailure(0, true, vw::kUpdaterFetchFailed), {true, false, false, nullptr, 0, false, false, false, false}},
         // check ended
         {"newer, asked", vw::OnCheckEnded(true, false, true), {true, true, true, nullptr, 0, false, false, false, true}},
         {"newer, automatic", vw::OnCheckEnded(true, true, true), {true, true, false, nullptr, 0, false, false, false, true}},
@@ -49,14 +49,41 @@ TEST(UpdateReactions, WhatTheWindowDoesOnEachEnd)
         {"latest, automatic, notice", vw::OnCheckEnded(false, true, true), {true, false, false, nullptr, 0, false, false, true, true}},
         {"latest, asked, notice", vw::OnCheckEnded(false, false, true), {true, false, false, vw::kUpToDateText, kInfo, false, false, true, true}},
         // download ended
-        {"complete, asked", vw::OnDownloadEnded(true, false, true), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
-        {"complete, automatic", vw::OnDownloadEnded(true, true, true), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, true, false, false}},
-        {"complete, automatic, no notice", vw::OnDownloadEnded(true, true, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
-        {"incomplete, asked", vw::OnDownloadEnded(false, false, true), {true, false, false, vw::kIncompleteText, MB_OK | MB_ICONSTOP, false, false, false, false}},
-        {"incomplete, automatic", vw::OnDownloadEnded(false, true, true), {true, false, false, nullptr, 0, false, false, true, false}},
+        {"complete, asked", vw::OnDownloadEnded(true, false, true, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
+        {"complete, automatic", vw::OnDownloadEnded(true, true, true, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, true, false, false}},
+        {"complete, automatic, no notice", vw::OnDownloadEnded(true, true, false, false), {true, false, false, vw::kAskInstallText, MB_YESNO | MB_ICONQUESTION, true, false, false, false}},
+        {"incomplete, asked", vw::OnDownloadEnded(false, false, true, false), {true, false, false, vw::kIncompleteText, MB_OK | MB_ICONSTOP, false, false, false, false}},
+        {"incomplete, automatic", vw::OnDownloadEnded(false, true, true, false), {true, false, false, nullptr, 0, false, false, true, false}},
+        // a second download's end while the question is still open: nothing stacked on it
+        {"complete, question open", vw::OnDownloadEnded(true, false, true, true), {true, false, false, nullptr, 0, false, false, false, false}},
+        {"incomplete, question open", vw::OnDownloadEnded(false, false, true, true), {true, false, false, nullptr, 0, false, false, false, false}},
     };
     for (const Case& c : cases)
         ExpectReaction(c.reaction, c.expected, c.what);
+}
+
+TEST(UpdateReactions, AFailureTellsTheUserWhatFailed)
+{
+    struct Case {
+        int32_t resultCode;
+        const wchar_t* reason;  // the line after kUpdateCannotStartText; null: none
+    };
+    const Case cases[] = {
+        {vw::kUpdaterNoSetup, L"原因：没有设置更新地址，或更新说明已不在。"},
+        {vw::kUpdaterFetchFailed, L"原因：无法连接更新服务器，或服务器上没有更新说明。"},
+        {vw::kUpdaterBadStatus, L"原因：无法连接更新服务器，或服务器上没有更新说明。"},
+        {vw::kUpdaterLocalFile, L"原因：无法写入临时文件夹（磁盘已满或没有写入权限）。"},
+        {vw::kUpdaterBadSignature, L"原因：更新说明的签名不正确，可能已被篡改。"},
+        {vw::kUpdaterBadManifest, L"原因：更新说明无效（版本号或文件列表不正确）。"},
+        {vw::kUpdaterStopped, nullptr},
+        {vw::kUpdaterNoFailure, nullptr},
+    };
+    for (const Case& c : cases) {
+        const std::wstring expected =
+            std::wstring(vw::kUpdateCannotStartText) + (c.reason ? std::wstring(L"\n") + c.reason : L"");
+        EXPECT_EQ(vw::UpdateFailureText(c.resultCode), expected) << c.resultCode;
+        EXPECT_EQ(std::wstring(vw::OnUpdaterFailure(0, false, c.resultCode).box.text), expected) << c.resultCode;
+    }
 }
 
 TEST(UpdateReactions, TheNoticeOnlyForAnAutomaticCheckOfType0Or1)
@@ -82,8 +109,9 @@ TEST_F(ManualCheck, StartsACheckThatReportsToTheUser)
     ASSERT_TRUE(vw::StartManualCheck(updater, window.get()));
     ASSERT_TRUE(window.PumpUntil([&] { return !window.Log().empty(); }));
     EXPECT_EQ(window.Log().back(), (vwtest::Received{vw::WM_UPDATER_ERROR_MSG, 0}));
-    const UpdateReaction reaction = vw::OnUpdaterFailure(0, updater.automatic.load() == 1);
-    EXPECT_EQ(std::wstring(reaction.box.text), vw::kUpdateCannotStartText);
+    const UpdateReaction reaction =
+        vw::OnUpdaterFailure(0, updater.automatic.load() == 1, updater.resultCode.load());
+    EXPECT_EQ(std::wstring(reaction.box.text), vw::UpdateFailureText(vw::kUpdaterFetchFailed));
 
     // An ended operation not yet stopped: no second thread.
     EXPECT_TRUE(updater.HasThread());

@@ -10,6 +10,7 @@
 #include "support/MessageWindow.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
+#include "support/TestSigning.h"
 #include "updater/CUpdater.h"
 #include "updater/UpdaterMessages.h"
 #include "win/Format.h"
@@ -21,8 +22,12 @@ struct OfferedFile {
     std::string name;
     std::string content;
     HttpReply reply;             // body is taken from content
-    std::string sha256;          // written as FileSHA256%d when not empty
+    std::string sha256;          // FileSHA256%d: empty for the content's own, "-" for none
 };
+
+// Whose signature a manifest is served with.
+enum class Signed { ByTestKey, Not, Wrongly };
+
 
 class UpdaterFixture : public ::testing::Test {
 protected:
@@ -31,6 +36,7 @@ protected:
           window(vw::WM_UPDATER_DOWNLOAD_START_MSG, vw::WM_UPDATER_CHECK_END_MSG), updater(key_.path() + L"\\")
     {
         profile.SetString(L"UPDATER", L"Version", L"1.10");
+        updater.installedVersion = 1.10;
         work = updater.WorkingFile(L"");
         RemoveTree(work);
         window.SetHandler([this](UINT message, WPARAM) {
@@ -57,8 +63,8 @@ protected:
             // By number: a name may hold anything, even what no address should.
             const std::string path = "/v" + std::to_string(filePaths.size() + 1) + "/file";
             urls += "FileURL" + d + "=" + vw::WideToUtf8(server.Url(path)) + "\r\n";
-            if (!file.sha256.empty())
-                urls += "FileSHA256" + d + "=" + file.sha256 + "\r\n";
+            if (file.sha256 != "-")
+                urls += "FileSHA256" + d + "=" + (file.sha256.empty() ? Sha256Hex(file.content) : file.sha256) + "\r\n";
             HttpReply reply = file.reply;
             reply.body = file.content;
             server.Serve(path, reply);
@@ -68,16 +74,41 @@ protected:
                "[UPDATER_NAME]\r\n" + names + "[UPDATER_URL]\r\n" + urls;
     }
 
-    // Serves the manifest and points the profile at it.
-    void OfferManifest(const std::string& text, HttpReply reply = {})
+    // The signature text served or left beside a manifest.
+    static std::string SignatureOf(const std::string& text, Signed how)
+    {
+        switch (how) {
+        case Signed::ByTestKey:
+            return SignWithTestKey(text);
+        case Signed::Wrongly:
+            return SignWithTestKey(text + " ");  // a good signature, of other bytes
+        case Signed::Not:
+            break;
+        }
+        return std::string();
+    }
+
+    // Serves the manifest and its signature (none for Signed::Not) and points the profile at it.
+    void OfferManifest(const std::string& text, HttpReply reply = {}, Signed how = Signed::ByTestKey)
     {
         reply.body = text;
         server.Serve("/Updater.ini", reply);
+        HttpReply signature;
+        signature.body = SignatureOf(text, how);
+        signature.status = how == Signed::Not ? 404 : 200;
+        server.Serve("/Updater.ini.sig", signature);
         profile.SetString(L"UPDATER", L"IniURL", server.Url("/Updater.ini"));
     }
 
-    // As if the check had left the manifest behind.
-    void LeaveManifest(const std::string& text) { ASSERT_TRUE(WriteFileBytes(work + L"Updater.ini", text)); }
+    // As if the check had left the manifest (and its signature) behind.
+    void LeaveManifest(const std::string& text, Signed how = Signed::ByTestKey)
+    {
+        ASSERT_TRUE(WriteFileBytes(work + L"Updater.ini", text));
+        DeleteFileW((work + L"Updater.ini.sig").c_str());
+        if (how != Signed::Not) {
+            ASSERT_TRUE(WriteFileBytes(work + L"Updater.ini.sig", SignatureOf(text, how)));
+        }
+    }
 
     // Pumps until the thread's last message, then stops the updater as the window does.
     Received RunCheck(int automatic = 1)

@@ -11,8 +11,11 @@
 
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
+#include "support/TestSigning.h"
 #include "updater/ProgramFolders.h"
 #include "updater/Sha256.h"
+#include "updater/UpdateInstall.h"
+#include "updater/UpdateJournal.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
 #include "win/UniqueHandle.h"
@@ -75,7 +78,7 @@ protected:
     }
 
     // `wrongDigestOf` names a file whose digest the manifest gets wrong.
-    void WriteManifest(const std::string& wrongDigestOf)
+    void WriteManifest(const std::string& wrongDigestOf, const std::string& version = "1.20")
     {
         const char* names[] = {"Vaultwren.exe", "readme.txt", "data\\lang.txt", "data\\extra.txt"};
         std::string sizes, urls;
@@ -90,8 +93,10 @@ protected:
                      std::to_string(ReadFileBytes(path).size()) + "\r\n";
             urls += "FileURL" + n + "=http://127.0.0.1/" + n + "\r\nFileSHA256" + n + "=" + digest + "\r\n";
         }
-        EXPECT_TRUE(WriteFileBytes(work + L"Updater.ini", "[UPDATER]\r\nVersion=1.20\r\nFileCount=4\r\n[UPDATER_NAME]\r\n" +
-                                                              sizes + "[UPDATER_URL]\r\n" + urls));
+        EXPECT_TRUE(WriteFileBytes(work + L"Updater.ini", "[UPDATER]\r\nVersion=" + version +
+                                                              "\r\nFileCount=4\r\n[UPDATER_NAME]\r\n" + sizes +
+                                                              "[UPDATER_URL]\r\n" + urls));
+        EXPECT_TRUE(SignFileWithTestKey(work + L"Updater.ini"));
     }
 
     // A message box Updater.exe showed, as the user saw it.
@@ -212,9 +217,36 @@ protected:
             EXPECT_EQ(ReadFileBytes(program / L"data\\extra.txt"), version.extra);
         }
         // Nothing half-done is left behind.
-        for (const wchar_t* left : {L"Vaultwren.exe.vwnew", L"readme.txt.vwnew", L"readme.txt.vwold",
-                                    L"data\\lang.txt.vwnew", L"data\\lang.txt.vwold", L"data\\extra.txt.vwnew"})
-            EXPECT_FALSE(FileExists(program / left)) << left;
+        EXPECT_FALSE(FileExists(program / L"~VaultwrenUpdate"));
+    }
+
+    // Runs Updater.exe until it reaches `step` (win/HaltPoint.h) and kills it there, as a power cut
+    // would. False when it never got there.
+    bool RunUpdaterHaltedAt(const std::wstring& step, const std::function<void()>& whileHalted = {})
+    {
+        const std::wstring eventName = L"vw-updater-halt-" + std::to_wstring(GetCurrentProcessId());
+        const vw::UniqueHandle reached(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", step.c_str());
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", eventName.c_str());
+        std::wstring commandLine = L"\"" + work + L"Updater.exe\" \"" + key_.path() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                            work.c_str(), &startup, &process);
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", nullptr);
+        SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", nullptr);
+        if (!started)
+            return false;
+        const vw::UniqueHandle processHandle(process.hProcess);
+        const vw::UniqueHandle threadHandle(process.hThread);
+        const HANDLE either[] = {reached.get(), process.hProcess};
+        const bool halted = WaitForMultipleObjects(2, either, FALSE, 60000) == WAIT_OBJECT_0;
+        if (halted && whileHalted)
+            whileHalted();
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 10000);
+        return halted;
     }
 
     TestRegistryKey key_;
@@ -276,6 +308,13 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
     };
     vw::UniqueFile held;
     vw::UniqueHandle running;
+    vw::UniqueWindow window;
+    // Vaultwren's window class, as FindWindow looks for it.
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"CVaultwren";
+    RegisterClassW(&windowClass);
     const std::string programFolder = vw::WideToUtf8(program.path());
     const Case cases[] = {
         // The third file stays in use through every attempt: the two swapped before it are put back.
@@ -296,6 +335,7 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
         {"hostile name",
          [&] {
              WritePrivateProfileStringW(L"UPDATER_NAME", L"FileName4", L"..\\extra.txt", (work + L"Updater.ini").c_str());
+             ASSERT_TRUE(SignFileWithTestKey(work + L"Updater.ini"));
          },
          1, std::wstring(L"更新没有安装：下载的更新文件不完整或已损坏。") + kOldVersionStays, true,
          "1.20: not installed, the download is incomplete or damaged - ..\\extra.txt"},
@@ -310,10 +350,22 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
          [&] {
              running.reset(CreateMutexW(nullptr, TRUE, L"CVaultwren"));
              ASSERT_TRUE(running);
+             window.reset(CreateWindowExW(0, L"CVaultwren", L"Vaultwren", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
+                                          nullptr, GetModuleHandleW(nullptr), nullptr));
+             ASSERT_TRUE(window);
              SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", L"1000");
          },
          3, std::wstring(L"更新没有安装：Vaultwren一直没有退出。") + kOldVersionStays, false,
          "1.20: not installed, Vaultwren still runs"},
+        // A console runner holds the same name, without a window: the message names it.
+        {"a console runner does not end",
+         [&] {
+             running.reset(CreateMutexW(nullptr, TRUE, L"CVaultwren"));
+             ASSERT_TRUE(running);
+             SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", L"1000");
+         },
+         3, std::wstring(L"更新没有安装：命令行程序VaultwrenCmd一直在运行，没有结束。") + kOldVersionStays, false,
+         "1.20: not installed, VaultwrenCmd still runs"},
     };
     std::vector<std::string> logged;
     for (const Case& c : cases) {
@@ -323,6 +375,7 @@ TEST_F(UpdaterProgram, AFailureIsToldAndLeavesTheOldVersionWhole)
         const Run run = RunUpdater({}, c.restarted);
         EXPECT_EQ(run.code, c.code);
         held.reset();
+        window.reset();
         running.reset();
         SetEnvironmentVariableW(L"VAULTWREN_UPDATER_WAIT_MS", nullptr);
 
@@ -409,6 +462,137 @@ TEST_F(UpdaterProgram, AFolderThatHoldsNoVaultwrenIsNotTouched)
     EXPECT_EQ(run.boxes.size(), 1u);
     EXPECT_FALSE(FileExists(elsewhere / L"readme.txt"));
     EXPECT_FALSE(FileExists(elsewhere / L"started.txt"));
+}
+
+TEST_F(UpdaterProgram, ASwapKilledAtAnyStepLeavesTheOldOrTheNewVersionWhole)
+{
+    struct Case {
+        const wchar_t* step;
+        bool newVersion;  // what the next start of Vaultwren finds in place
+    };
+    const Case cases[] = {
+        {L"update-staged", false},     {L"update-journal", false},    {L"update-set-aside-1", false},
+        {L"update-replaced-1", false}, {L"update-set-aside-2", false}, {L"update-replaced-2", false},
+        {L"update-replaced-3", false}, {L"update-set-aside-4", false}, {L"update-replaced-4", false},
+        {L"update-committed", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(vw::WideToUtf8(c.step));
+        // The program the last round started may still be ending: its file is free a moment later.
+        bool written = false;
+        for (int i = 0; i < 50 && !written; ++i) {
+            written = WriteFileBytes(program / L"Vaultwren.exe", oldVersion.program);
+            if (!written)
+                Sleep(100);
+        }
+        ASSERT_TRUE(written);
+        ASSERT_TRUE(WriteFileBytes(program / L"readme.txt", oldVersion.readme));
+        ASSERT_TRUE(WriteFileBytes(program / L"data\\lang.txt", oldVersion.lang));
+        DeleteFileW((program / L"data\\extra.txt").c_str());
+        PrepareUpdate();
+        ASSERT_TRUE(RunUpdaterHaltedAt(c.step));
+        EXPECT_TRUE(FileExists(program / L"~VaultwrenUpdate"));
+
+        // What Vaultwren.exe does first when it starts.
+        const vw::RecoveryResult recovered = vw::FinishInterruptedUpdate(program.path());
+        EXPECT_EQ(recovered.end, c.newVersion ? vw::RecoveryEnd::Finished : vw::RecoveryEnd::Undone);
+        ExpectProgramFolderHolds(c.newVersion ? newVersion : oldVersion);
+
+        // Updater.exe started again puts the new version in place.
+        if (!c.newVersion) {
+            EXPECT_EQ(RunUpdater().code, 0u);
+            ExpectProgramFolderHolds(newVersion);
+            EXPECT_TRUE(Restarted());
+        }
+        DeleteFileW((program / L"started.txt").c_str());
+    }
+}
+
+TEST_F(UpdaterProgram, UpdaterStartedAgainAfterAKillFinishesTheUpdate)
+{
+    // Mid-swap Updater.exe holds the program's name: no console runner starts on half-swapped files.
+    ASSERT_TRUE(RunUpdaterHaltedAt(L"update-replaced-2", [] {
+        const vw::UniqueHandle name(OpenMutexW(SYNCHRONIZE, FALSE, L"CVaultwren"));
+        ASSERT_TRUE(name);
+        EXPECT_EQ(WaitForSingleObject(name.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    }));
+    const Run run = RunUpdater();
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    ExpectProgramFolderHolds(newVersion);
+}
+
+TEST_F(UpdaterProgram, AfterAKillPastTheLastRenameTheSameVersionAgainCountsAsInstalled)
+{
+    ASSERT_TRUE(RunUpdaterHaltedAt(L"update-committed"));
+    // Offered again: the version the new files say they are (the stand-in's own resource).
+    WriteManifest("", "1.10");
+    EXPECT_EQ(vw::InstallUpdate(work + L"Updater.ini", work + L"Update\\", program.path()).end,
+              vw::InstallEnd::Installed);
+    ExpectProgramFolderHolds(newVersion);
+}
+
+TEST_F(UpdaterProgram, AFailedUndoIsToldAndTriedAgainAtTheNextStart)
+{
+    ASSERT_TRUE(RunUpdaterHaltedAt(L"update-replaced-2"));
+    // The new readme.txt is held: the old one cannot take its name back.
+    vw::UniqueFile held(CreateFileW((program / L"readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    const vw::RecoveryResult recovered = vw::FinishInterruptedUpdate(program.path());
+    EXPECT_EQ(recovered.end, vw::RecoveryEnd::Failed);
+    EXPECT_EQ(recovered.file, program / L"readme.txt");
+    EXPECT_TRUE(FileExists(program / L"~VaultwrenUpdate\\journal.txt"));
+
+    const Run run = RunUpdater({}, true);
+    EXPECT_EQ(run.code, 1u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, L"更新没有安装，而且原来的版本没能完全恢复。下次启动Vaultwren时会再次恢复；"
+                                 L"如果仍然不能使用，请重新安装Vaultwren。");
+    EXPECT_EQ(LogLines().back(), "1.20: not installed, and the old version could not be put back - " +
+                                     vw::WideToUtf8(program / L"readme.txt") + " (error 32)");
+    DeleteFileW((program / L"started.txt").c_str());
+
+    held.reset();
+    EXPECT_EQ(vw::FinishInterruptedUpdate(program.path()).end, vw::RecoveryEnd::Undone);
+    ExpectProgramFolderHolds(oldVersion);
+}
+
+TEST_F(UpdaterProgram, RefusesAVersionNotAboveTheInstalledOneOrAnUnsignedManifest)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> fault;
+        std::wstring text;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {"an older version", [&] { WriteManifest("", "1.05"); },
+         std::wstring(L"更新没有安装：提供的版本不比已安装的版本新。") + kOldVersionStays,
+         "1.05: not installed, not newer than the installed version - " + vw::WideToUtf8(program / L"Vaultwren.exe")},
+        {"the installed version", [&] { WriteManifest("", "1.1"); },
+         std::wstring(L"更新没有安装：提供的版本不比已安装的版本新。") + kOldVersionStays,
+         "1.1: not installed, not newer than the installed version - " + vw::WideToUtf8(program / L"Vaultwren.exe")},
+        {"a manifest changed after signing",
+         [&] { WritePrivateProfileStringW(L"UPDATER", L"Version", L"1.30", (work + L"Updater.ini").c_str()); },
+         std::wstring(L"更新没有安装：更新文件的签名不正确，可能已被篡改。") + kOldVersionStays,
+         "?: not installed, the manifest's signature is wrong"},
+        {"no signature", [&] { DeleteFileW((work + L"Updater.ini.sig").c_str()); },
+         std::wstring(L"更新没有安装：更新文件的签名不正确，可能已被篡改。") + kOldVersionStays,
+         "?: not installed, the manifest's signature is wrong"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PrepareUpdate();
+        c.fault();
+        const Run run = RunUpdater({}, true);
+        EXPECT_EQ(run.code, 1u);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].text, c.text);
+        EXPECT_EQ(LogLines().back(), c.logged);
+        ExpectProgramFolderHolds(oldVersion);
+        DeleteFileW((program / L"started.txt").c_str());
+    }
 }
 
 }  // namespace

@@ -82,6 +82,23 @@ TEST(CheckDate, WithinCheckDaysOnlyForPastDaysBelowTheLimit)
         EXPECT_EQ(vw::WithinCheckDays(today, vw::ParseCheckDate(c.last), c.checkDays), c.wait) << c.last;
 }
 
+TEST(ParseVersion, OnlyDigitsWithAtMostOnePoint)
+{
+    struct Case {
+        const wchar_t* text;
+        double version;  // -1: not a version
+    };
+    const Case cases[] = {
+        {L"1.20", 1.2}, {L" 2 ", 2.0}, {L"1.10\r\n", 1.1}, {L"0.5", 0.5},
+        {L"", -1},      {L"1.", -1},   {L".5", -1},          {L"1.2.3", -1}, {L"v2", -1}, {L"1e9", -1},
+        {L"-1", -1},    {L"+1", -1},   {L"0x10", -1},        {L"1 .2", -1},  {L"inf", -1},
+    };
+    for (const Case& c : cases) {
+        const std::optional<double> parsed = vw::ParseVersion(c.text);
+        EXPECT_EQ(parsed.value_or(-1), c.version) << c.text;
+    }
+}
+
 TEST(IsSafeRelativeName, OnlyNamesInsideTheDownloadFolder)
 {
     struct Case {
@@ -91,7 +108,6 @@ TEST(IsSafeRelativeName, OnlyNamesInsideTheDownloadFolder)
     const Case cases[] = {
         {L"Vaultwren.exe", true},
         {L"lang\\zh-CN.dll", true},
-        {L"lang/zh-CN.dll", true},
         {L"a..b.txt", true},
         {L"", false},
         {L"..\\evil.exe", false},

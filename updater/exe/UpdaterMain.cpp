@@ -10,9 +10,11 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "updater/CUpdater.h"
+#include "updater/ManifestSignature.h"
 #include "updater/ProgramFolders.h"
 #include "updater/UpdateInstall.h"
 #include "updater/UpdateManifest.h"
@@ -20,6 +22,7 @@
 #include "updater/exe/InstallOutcome.h"
 #include "updater/exe/UpdaterLog.h"
 #include "win/InstanceName.h"
+#include "win/MutexLock.h"
 #include "win/UniqueHandle.h"
 
 namespace {
@@ -51,18 +54,12 @@ DWORD ProgramEndWaitMs()
     return *end == L'\0' ? static_cast<DWORD>(ms) : kProgramEndWaitMs;
 }
 
-// True when no Vaultwren holds its mutex any more (also when it never ran).
-bool WaitForProgramEnd()
+// Who still holds the program's name when the wait is over: Vaultwren shows its window class, a
+// console runner has none.
+vw::InstallOutcome WhoStillRuns()
 {
-    const vw::UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, vw::kInstanceName));
-    if (!mutex)
-        return true;
-    const DWORD waited = WaitForSingleObject(mutex.get(), ProgramEndWaitMs());
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        ReleaseMutex(mutex.get());
-        return true;
-    }
-    return false;
+    return FindWindowW(vw::kInstanceName, nullptr) ? vw::InstallOutcome::StillRunning
+                                                    : vw::InstallOutcome::RunnerStillRuns;
 }
 
 void StartProgram(const std::wstring& programFolder)
@@ -79,7 +76,7 @@ vw::InstallResult Install(const std::wstring& manifest, const std::wstring& down
     // A file can stay in use for a moment after Vaultwren has ended (its last handles closing, a
     // virus scanner reading the new file).
     vw::InstallResult result = vw::InstallUpdate(manifest, downloads, programFolder);
-    for (int attempt = 1; attempt < kInstallAttempts && vw::IsFileInUse(result); ++attempt) {
+    for (int attempt = 1; attempt < kInstallAttempts && vw::MayPass(result); ++attempt) {
         Sleep(kInstallRetryMs);
         result = vw::InstallUpdate(manifest, downloads, programFolder);
     }
@@ -92,7 +89,8 @@ int Run(const std::wstring& subPath)
     const bool haveWork = vw::TempFolderFile(manifest, subPath, vw::kManifestName) &&
                           vw::TempFolderFile(downloads, subPath, vw::kDownloadFolderName) &&
                           vw::TempFolderFile(log, subPath, kLogName);
-    const std::wstring version = haveWork ? vw::UpdateManifest(manifest).VersionText() : std::wstring();
+    const std::wstring version =
+        haveWork && vw::IsSignedManifest(manifest) ? vw::UpdateManifest(manifest).VersionText() : std::wstring();
 
     vw::InstallResult result;
     vw::InstallOutcome outcome = vw::InstallOutcome::DownloadDamaged;
@@ -102,13 +100,18 @@ int Run(const std::wstring& subPath)
         if (!key.ReadString(vw::kPathEntry, programFolder, MAX_PATH))
             programFolder.clear();
     }
+    // Taken once Vaultwren and every console runner have let go of it, and held through the swap:
+    // no runner starts on half-swapped files. It is let go just before the program starts again,
+    // which takes it as its own.
+    std::optional<vw::MutexLock> programName;
     if (programFolder.empty()) {
         outcome = vw::InstallOutcome::NoProgramFolder;
     } else {
         if (programFolder.back() != L'\\')
             programFolder += L'\\';
-        if (!WaitForProgramEnd()) {
-            outcome = vw::InstallOutcome::StillRunning;
+        programName.emplace(vw::kInstanceName, ProgramEndWaitMs());
+        if (!programName->Held()) {
+            outcome = WhoStillRuns();
         } else if (haveWork) {
             result = Install(manifest, downloads, programFolder);
             outcome = vw::OutcomeOf(result);
@@ -125,7 +128,11 @@ int Run(const std::wstring& subPath)
         vw::AppendUpdaterLog(log, vw::LogLine(outcome, version, result));
     // Vaultwren runs again before the user reads why the update failed: the message waits for
     // an answer, the program must not.
-    if (outcome != vw::InstallOutcome::NoProgramFolder && outcome != vw::InstallOutcome::StillRunning)
+    const bool programRuns = outcome == vw::InstallOutcome::StillRunning ||
+                             outcome == vw::InstallOutcome::RunnerStillRuns;
+    if (programName)
+        programName->Release();
+    if (outcome != vw::InstallOutcome::NoProgramFolder && !programRuns)
         StartProgram(programFolder);
     const std::wstring message = vw::FailureMessage(outcome);
     if (!message.empty())
@@ -137,6 +144,7 @@ int Run(const std::wstring& subPath)
     case vw::InstallOutcome::NoProgramFolder:
         return kNoProgramFolder;
     case vw::InstallOutcome::StillRunning:
+    case vw::InstallOutcome::RunnerStillRuns:
         return kProgramStillRuns;
     default:
         return kNotInstalled;

@@ -1,4 +1,4 @@
-#include "engine/HaltPoint.h"
+#include "win/HaltPoint.h"
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
 #pragma once
-// Named steps of the replace of a file, where the crash tests stop a real process to see what a
-// power cut there would leave behind. Without VAULTWREN_HALT_AT in the environment nothing happens.
+// Named steps of a replace of files (the engine's and the updater's), where the crash tests stop a
+// real process to see what a power cut there would leave behind. Without VAULTWREN_HALT_AT in the
+// environment nothing happens.
 namespace vw {
 
 // When VAULTWREN_HALT_AT names `step`, signals the event named by VAULTWREN_HALT_EVENT and waits
