@@ -4,7 +4,9 @@
 
 #include "engine/CBackupEngine.h"
 #include "engine/FileOps.h"
+#include "engine/FolderListing.h"
 #include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/Text.h"
@@ -18,12 +20,23 @@ bool CBackupEngine::CleanPass()
             return false;
     if (!context_.cleaningRun.load())
         return false;
+    // Without a source to compare with, every destination file would look removed, and the
+    // history may hold the only other copy of them: a source that cannot be listed stops the run.
+    if (const FolderListing root(sourceFolder_); root.State() != ListingState::Listed) {
+        context_.lastError = root.Absent() ? static_cast<uint32_t>(ERR_SOURCE_FOLDER_MISSING) : root.Error();
+        ReportUnreadableFolder(sourceFolder_, root.Error());
+        return false;
+    }
     // A backup cut off in a replace may have left a version with no other copy in the work folder,
     // which this pass empties: finish that replace first.
     FinishInterruptedReplaces();
     // Once started, the pass reports success even when a stop cut it short.
     if (!SyncDest(sourceFolder_, destFolder_, historyFolder_, true))
         return true;
+    if (sourceError_ != 0) {
+        context_.lastError = sourceError_;
+        return false;
+    }
     if (task_.History && !EmptyFolder(historyFolder_))
         return true;
     if (IsFolder(workFolder_))
