@@ -149,6 +149,7 @@ int Run(Session& session, const Arguments& arguments)
         chosen.push_back(task);
     }
     BatchLoop loop(session.controller, session.context);
+    session.context.allowRemovals = arguments.allowRemovals ? 1 : 0;
     for (CBackupItem* task : chosen)
         session.controller.Enqueue(task, false, true);
     session.controller.StartNext();
