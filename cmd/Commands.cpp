@@ -156,9 +156,10 @@ int Run(Session& session, const Arguments& arguments)
     return RunBatch(loop);
 }
 
-int Clean(Session& session, CBackupItem& task)
+int Clean(Session& session, CBackupItem& task, bool allowRemovals)
 {
     BatchLoop loop(session.controller, session.context);
+    session.context.allowRemovals = allowRemovals ? 1 : 0;
     session.controller.StartCleaning(&task);
     return RunBatch(loop);
 }
@@ -195,7 +196,7 @@ int RunCommand(const Arguments& arguments)
         return Refuse(Format(L"找不到任务：%s", arguments.tasks.front().c_str()));
     switch (arguments.command) {
     case Command::Clean:
-        return Clean(session, *task);
+        return Clean(session, *task, arguments.allowRemovals);
     case Command::Reset:
         if (!ResetTask(*task))
             return Refuse(kResetRefusedText);

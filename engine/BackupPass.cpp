@@ -227,6 +227,8 @@ void CBackupEngine::MoveOrphanToHistory(const std::wstring& name, const std::wst
 
 void CBackupEngine::RemoveEmptyFolder(const std::wstring& folder)
 {
+    if (countOnly_)
+        return;
     if (!RemoveDirectoryW(LongPath(folder).c_str()) && IsFolder(folder) && !InWorkFolder(folder))
         ReportFailure(L"无法删除的文件夹", folder, GetLastError());
 }
@@ -244,10 +246,8 @@ int CBackupEngine::CountFiles(const std::wstring& folder, Reserved reserved)
 
 bool CBackupEngine::RemovalsHeldBack()
 {
-    if (context_.allowRemovals.load() || orphans_.empty()) {
-        RecordHeldRemovals(0);
-        return false;
-    }
+    if (orphans_.empty())
+        return HoldRemovals(0, 0);
     int64_t removals = 0;
     int64_t held = static_cast<int64_t>(destFiles_);
     for (const Orphan& orphan : orphans_) {
@@ -260,9 +260,15 @@ bool CBackupEngine::RemovalsHeldBack()
         removals += below;
         held += below;
     }
-    // Once held, held until the user agrees: the files this run copies (a renamed tree) would
+    return HoldRemovals(removals, held);
+}
+
+bool CBackupEngine::HoldRemovals(int64_t removals, int64_t held)
+{
+    // Once held, held until the user agrees: the files a run copies (a renamed tree) would
     // otherwise make the same removals look like half of the backup or less next time.
-    if (removals < kRemovalBrakeFiles || (removals * 2 <= held && !removalsHeldBefore_)) {
+    if (context_.allowRemovals.load() || removals < kRemovalBrakeFiles ||
+        (removals * 2 <= held && !removalsHeldBefore_)) {
         RecordHeldRemovals(0);
         return false;
     }
@@ -417,6 +423,8 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
                 RemoveEmptyFolder(sub);
             continue;
         }
+        if (countOnly_)
+            ++destFiles_;
         if (sourceEntries.Contains(name))
             continue;
         if (cleanMode)
@@ -424,7 +432,7 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
         else
             MoveOrphanToHistory(name, d, h);
     }
-    if (listing.Failed())
+    if (listing.Failed() && !countOnly_)
         ReportUnreadableFolder(d, listing.Error());
     return !stopped;
 }
@@ -465,7 +473,9 @@ bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped, Reserve
             stopped = true;
             return false;
         }
-        PauseCheckpoint();
+        // Cleaning's counting walk only lists: a pause takes hold in the walk that deletes.
+        if (!countOnly_)
+            PauseCheckpoint();
         if (!IsReserved(listing.Name(), reserved))
             return true;
         if (sayWhatIsSkipped)
@@ -477,6 +487,10 @@ bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped, Reserve
 
 void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size, bool owned)
 {
+    if (countOnly_) {
+        ++removalsCounted_;
+        return;
+    }
     const bool deleted = owned ? DeleteOwnedFile(path) : DeleteFileW(LongPath(path).c_str()) != FALSE;
     if (!deleted) {
         const DWORD error = GetLastError();

@@ -39,13 +39,13 @@ enum class Reserved { None, OwnNames, OwnAndSystemNames };
 Reserved ReservedIn(const std::wstring& folder, const std::wstring& root);
 bool IsReserved(const std::wstring& name, Reserved reserved);
 
-// A run removes (moves into history) at most half of its destination's files, once they are this
-// many, without the user's consent: an emptied or replaced source, or a mass deletion or renaming
-// (ransomware), would otherwise carry the whole backup away.
+// A run removes (moves into history, or cleaning deletes) at most half of its destination's
+// files, once they are this many, without the user's consent: an emptied or replaced source, or a
+// mass deletion or renaming (ransomware), would otherwise carry the whole backup away.
 inline constexpr int kRemovalBrakeFiles = 100;
 // The line of a run whose removals were held back: the task's name and the number of files.
 inline constexpr wchar_t kRemovalsHeldFormat[] =
-    L"任务“%s”本次要把目标文件夹中的%d个文件移入历史文件夹，超过其中文件的一半，已全部保留未动："
+    L"任务“%s”本次要从目标文件夹中移走%d个文件（移入历史文件夹或删除），超过其中文件的一半，已全部保留未动："
     L"源文件夹可能被清空或更换了，也可能有大量文件被删除或改名（例如被勒索病毒加密）。"
     L"请先检查源文件夹；确认无误后，在询问时选择“是”，或运行 VaultwrenCmd run --allow-removals 任务。";
 
@@ -136,6 +136,8 @@ private:
     void ReportUnreadableFolder(const std::wstring& folder, DWORD error);
     // The same for a source folder: the run has not seen the whole source (sourceError_).
     void ReportUnreadableSource(const std::wstring& folder, DWORD error);
+    // False, with the run's error, when a source folder could not be listed.
+    bool SourceSeenWhole();
     // A file or folder that could not be moved or deleted: counted, and named as "<what>“path”：<error>".
     void ReportFailure(const wchar_t* what, const std::wstring& path, DWORD error);
     // A destination file without a source into history; a failed move is counted and named.
@@ -148,10 +150,12 @@ private:
     // Files below a folder, `reserved` applying to the folder itself: those a folder that cannot
     // be created leaves unbacked, or those a removed folder takes along.
     int CountFiles(const std::wstring& folder, Reserved reserved);
-    // The brake on mass removals: true, with the run's error and a status line, when the orphans
-    // are at least kRemovalBrakeFiles files and more than half of the destination's files, and
-    // the batch has no consent to remove them (RunContext::allowRemovals).
+    // The brake on mass removals for the backup's orphans (HoldRemovals).
     bool RemovalsHeldBack();
+    // The brake: true, with the run's error and a status line, when `removals` are at least
+    // kRemovalBrakeFiles files and more than half of the destination's `held` files (or were held
+    // back before), and the batch has no consent to remove them (RunContext::allowRemovals).
+    bool HoldRemovals(int64_t removals, int64_t held);
 
     // The replace of one file (engine/FileReplace.cpp tells its steps); false when it failed and
     // the real name still holds what it held before. `keepPrevious`: the version replaced goes
@@ -215,6 +219,9 @@ private:
     uint64_t interruptedSince_ = 0;
     size_t destFiles_ = 0;
     bool removalsHeldBefore_ = false;
+    // Cleaning's first walk: deletes nothing, counts what it would delete and the files it meets.
+    bool countOnly_ = false;
+    int64_t removalsCounted_ = 0;
 
     // Destination entries the scan found without a source, in the order it met them.
     struct Orphan {

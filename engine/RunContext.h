@@ -65,7 +65,8 @@ public:
     std::atomic<uint64_t> freedBytes{0};
 
     // The user's consent, for this batch, to removals past the brake (kRemovalBrakeFiles), and
-    // what the brake held back in it: the number of files and the task (the last one held).
+    // what the brake held back in it: the number of files and the task (the last one held; a
+    // cleaning batch has the one).
     std::atomic<int32_t> allowRemovals{0};
     std::atomic<int32_t> removalsHeld{0};
     std::atomic<CBackupItem*> removalsHeldTask{nullptr};

@@ -92,7 +92,7 @@ bool RunController::Enqueue(CBackupItem* task, bool startNow, bool manual)
 
 std::wstring HeldRemovalsQuestion(const std::wstring& taskName, int32_t files)
 {
-    return Format(L"任务“%s”本次要把目标文件夹中的%d个文件移入历史文件夹，超过其中文件的一半，已全部保留未动。\n\n"
+    return Format(L"任务“%s”本次要从目标文件夹中移走%d个文件（移入历史文件夹或删除），超过其中文件的一半，已全部保留未动。\n\n"
                   L"源文件夹可能被清空或更换了，也可能有大量文件被删除或改名（例如被勒索病毒加密）。\n\n"
                   L"确认源文件夹无误，要移走这%d个文件吗？\n"
                   L"选择“是”将立即再次运行此任务并移走它们，选择“否”保留它们。",
@@ -107,16 +107,20 @@ HeldRemovals RunController::HeldRemovalsToAsk() const
         return {};
     for (const CBackupItem* queued : queuedByHand_)
         if (queued == task)
-            return {task, files};
+            return {task, files, context_.cleaningRun.load() != 0};
     return {};
 }
 
-void RunController::RunAllowingRemovals(CBackupItem* task)
+void RunController::RunAllowingRemovals(const HeldRemovals& held)
 {
-    if (!task || context_.runState.load() != kRunIdle || context_.batchActive.load() != 0)
+    if (!held.task || context_.runState.load() != kRunIdle || context_.batchActive.load() != 0)
         return;
     context_.allowRemovals = 1;
-    if (!Enqueue(task, true, true))
+    if (held.cleaning)
+        StartCleaning(held.task);
+    else
+        Enqueue(held.task, true, true);
+    if (context_.batchActive.load() == 0)
         context_.allowRemovals = 0;
 }
 
@@ -226,6 +230,7 @@ void RunController::StartCleaning(CBackupItem* task)
     if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
         context_.batchActive.load() != 0)
         return;
+    queuedByHand_.push_back(task);
     StartRun(*task, true);
 }
 

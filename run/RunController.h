@@ -31,6 +31,7 @@ HANDLE StartSuspendedThread(LPTHREAD_START_ROUTINE procedure, void* parameter);
 struct HeldRemovals {
     CBackupItem* task = nullptr;
     int32_t files = 0;
+    bool cleaning = false;  // held by a cleaning run (deletions), else by a backup (moves into history)
 };
 // The question: Yes runs the task again with the removals allowed, No keeps the files.
 std::wstring HeldRemovalsQuestion(const std::wstring& taskName, int32_t files);
@@ -72,9 +73,9 @@ public:
     // when their task was queued by hand (a scheduled run never asks, and never removes them);
     // no task when there is nothing to ask.
     HeldRemovals HeldRemovalsToAsk() const;
-    // The user's yes: the task runs again, in a batch of its own that may remove past the brake.
-    // Nothing happens while another batch is going.
-    void RunAllowingRemovals(CBackupItem* task);
+    // The user's yes: the run (backup or cleaning) goes again, in a batch of its own that may
+    // remove past the brake. Nothing happens while another batch is going.
+    void RunAllowingRemovals(const HeldRemovals& held);
 
 private:
     // The flags, the batch's counters and the retry list, as a new batch starts them.

@@ -45,7 +45,7 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
     if (heldRemovals.task && context_.batchActive.load() == 0 &&
         ShowMessage(Handle(), HeldRemovalsQuestion(heldRemovals.task->Name, heldRemovals.files),
                     MB_YESNO | MB_ICONWARNING) == IDYES) {
-        controller_.RunAllowingRemovals(heldRemovals.task);
+        controller_.RunAllowingRemovals(heldRemovals);
         RefreshList(-1);
         UpdateCommandStates();
     }

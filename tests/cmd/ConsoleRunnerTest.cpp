@@ -241,7 +241,7 @@ TEST_F(ConsoleRunner, AMassRemovalWaitsForAllowRemovals)
 
     const Result held = RunCmd(L"run mass");
     EXPECT_EQ(held.exitCode, 1u) << vw::WideToUtf8(held.output);
-    EXPECT_TRUE(held.Has(L"任务“mass”本次要把目标文件夹中的120个文件移入历史文件夹")) << vw::WideToUtf8(held.output);
+    EXPECT_TRUE(held.Has(L"任务“mass”本次要从目标文件夹中移走120个文件")) << vw::WideToUtf8(held.output);
     EXPECT_TRUE(held.Has(L"VaultwrenCmd run --allow-removals"));
     EXPECT_TRUE(FileExists(dest + L"f000.txt")) << "the backup stays as it was";
 
@@ -249,6 +249,21 @@ TEST_F(ConsoleRunner, AMassRemovalWaitsForAllowRemovals)
     EXPECT_EQ(allowed.exitCode, 0u) << vw::WideToUtf8(allowed.output);
     EXPECT_FALSE(FileExists(dest + L"f000.txt"));
     EXPECT_TRUE(FileExists(dest + L"_历史文件\\f119.txt"));
+
+    // Cleaning a backup without history deletes what the source lost: held the same way.
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(WriteFileBytes(sources / vw::Format(L"kept\\f%03d.txt", i), "data"));
+    ASSERT_EQ(RunCmd(L"add --name kept --source " + Quoted(sources / L"kept") + L" --dest " +
+                     Quoted(backups / L"kept") + L" --history 0").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run kept").exitCode, 0u);
+    ASSERT_TRUE(RemoveTree(sources / L"kept"));
+    ASSERT_TRUE(CreateDirectoryW((sources / L"kept").c_str(), nullptr));
+    const Result cleanHeld = RunCmd(L"clean kept");
+    EXPECT_EQ(cleanHeld.exitCode, 1u) << vw::WideToUtf8(cleanHeld.output);
+    EXPECT_TRUE(cleanHeld.Has(L"任务“kept”本次要从目标文件夹中移走120个文件"));
+    EXPECT_TRUE(FileExists(backups / L"kept\\f000.txt"));
+    EXPECT_EQ(RunCmd(L"clean --allow-removals kept").exitCode, 0u);
+    EXPECT_FALSE(FileExists(backups / L"kept\\f000.txt"));
 }
 
 }  // namespace

@@ -107,4 +107,35 @@ TEST_F(RemovalBrake, MoreThanHalfOfTheBackupIsKeptUntilTheUserAgrees)
     }
 }
 
+TEST_F(RemovalBrake, CleaningDeletesNoMoreThanHalfOfTheBackupUntilTheUserAgrees)
+{
+    task.History = 0;  // a backup without history keeps what the source lost: cleaning deletes it
+    PutFiles(L"", 150);
+    PutFiles(L"keep\\", 20);
+    ASSERT_TRUE(BackupCounted());
+    RemoveFiles(L"", 150);
+    const auto clean = [&] {
+        context.cleaningRun = 1;
+        context.removalsHeld = 0;
+        context.lastError = 0;
+        context.filesDone = 0;
+        vw::CBackupEngine engine(task, context);
+        const bool cleaned = engine.Init() && engine.CleanPass();
+        context.cleaningRun = 0;
+        return cleaned;
+    };
+
+    EXPECT_FALSE(clean()) << vw::WideToUtf8(context.StatusHistory());
+    EXPECT_EQ(context.removalsHeld.load(), 150);
+    EXPECT_EQ(context.lastError.load(), static_cast<uint32_t>(vw::ERR_REMOVALS_HELD));
+    EXPECT_EQ(context.filesDone.load(), 0);
+    EXPECT_EQ(FilesIn(Dst()), 170) << "nothing deleted";
+
+    context.allowRemovals = 1;
+    EXPECT_TRUE(clean());
+    context.allowRemovals = 0;
+    EXPECT_EQ(context.filesDone.load(), 150);
+    EXPECT_EQ(FilesIn(Dst()), 20);
+}
+
 }  // namespace

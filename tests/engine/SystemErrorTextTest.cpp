@@ -144,7 +144,7 @@ TEST(SystemErrorText, FixedRowsWordForWord)
         {100009, L"目标文件夹路径中有 Windows 不能使用的名称（系统保留的设备名，或以点或空格结尾的名称），"
                  L"请修改此任务的目标文件夹。"},
         {100010, L"文件在复制过程中被修改了，请在它不再变化时重新备份。"},
-        {100011, L"本次备份要移走目标文件夹中一半以上的文件，已全部保留未动。"},
+        {100011, L"本次要移走目标文件夹中一半以上的文件，已全部保留未动。"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(vw::SystemErrorText(row.code), row.text) << row.code;

@@ -232,6 +232,47 @@ TEST_F(Batch, ATaskQueuedDuringACleaningRunStartsWhenItEnds)
     EXPECT_EQ(timed.state.load(), vw::kTaskIdle);
 }
 
+TEST_F(Batch, HeldRemovalsAreAskedAboutOnlyWhenTheRunWasStartedByHand)
+{
+    vw::CBackupItem& task = AddTask(L"emptied", 120);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(RemoveTree(task.Source));
+    ASSERT_TRUE(CreateDirectoryW(task.Source.c_str(), nullptr));
+    // What the window reads as a batch ends, before the controller closes it.
+    vw::HeldRemovals asked;
+    window.SetHandler([&](UINT message, WPARAM wParam) {
+        if (message == WM_BACKUP_FINISH_MSG)
+            asked = controller.HeldRemovalsToAsk();
+        if (message == WM_TIMER)
+            controller.HandleTimer(wParam);
+        else
+            controller.HandleMessage(message, wParam);
+    });
+
+    // Its timer, a day after the last run: held, and not asked about.
+    task.SetLastTime(vw::DateTime::Now() - vw::DateSpan(1.0), false);
+    window.ClearLog();
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(vw::Format(vw::kRemovalsHeldFormat, L"emptied", 120)));
+    EXPECT_EQ(asked.task, nullptr);
+
+    // By hand: asked, and the yes runs it again with the removals allowed.
+    window.ClearLog();
+    controller.Enqueue(&task, true, true);
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(asked.task, &task);
+    EXPECT_EQ(asked.files, 120);
+    EXPECT_FALSE(asked.cleaning);
+    window.ClearLog();
+    controller.RunAllowingRemovals(asked);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_FALSE(FileExists(task.Dest + L"\\f000.txt"));
+    EXPECT_TRUE(FileExists(task.Dest + L"\\_历史文件\\f000.txt"));
+    EXPECT_EQ(context.allowRemovals.load(), 0) << "the consent ends with its batch";
+}
+
 TEST_F(Batch, StopOfAWaitingTaskLeavesTheRunningOneGoing)
 {
     settings.Speed = 20;
