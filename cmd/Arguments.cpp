@@ -8,14 +8,15 @@ const wchar_t kUsageText[] =
     L"用法：\n"
     L"  VaultwrenCmd list\n"
     L"  VaultwrenCmd add --name 名称 --source 源文件夹 --dest 目标文件夹 [--history 0|1] [--follow 0|1] [--force]\n"
-    L"  VaultwrenCmd run (--all | 任务...)\n"
-    L"  VaultwrenCmd clean 任务\n"
+    L"  VaultwrenCmd run [--allow-removals] (--all | 任务...)\n"
+    L"  VaultwrenCmd clean [--allow-removals] 任务\n"
     L"  VaultwrenCmd reset 任务\n"
     L"  VaultwrenCmd remove 任务\n"
     L"\n"
     L"任务：任务名称（不区分大小写）或任务序号（从 1 开始，见 list）。\n"
     L"--history 1 保留历史文件（默认），--follow 1 目标盘符改变时自动跟随（默认），\n"
     L"--force 目标文件夹中已有文件时仍然使用它。\n"
+    L"--allow-removals 源文件夹中已不存在的文件超过备份的一半时，仍然移走它们（移入历史文件夹，清理时删除）。\n"
     L"\n"
     L"退出码：0 全部完成且所有文件都已备份；1 有任务失败或有文件无法备份；\n"
     L"        2 用法错误或输入被拒绝；3 Vaultwren 或另一个 VaultwrenCmd 正在运行。\n";
@@ -102,6 +103,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::wstring>& args, s
         for (size_t i = 1; i < args.size(); ++i) {
             if (args[i] == L"--all")
                 parsed.all = true;
+            else if (args[i] == L"--allow-removals")
+                parsed.allowRemovals = true;
             else
                 parsed.tasks.push_back(args[i]);
         }
@@ -111,11 +114,16 @@ std::optional<Arguments> ParseArguments(const std::vector<std::wstring>& args, s
         }
         return parsed;
     default:
-        if (args.size() != 2) {
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (parsed.command == Command::Clean && args[i] == L"--allow-removals")
+                parsed.allowRemovals = true;
+            else
+                parsed.tasks.push_back(args[i]);
+        }
+        if (parsed.tasks.size() != 1) {
             error = Format(L"%s 需要正好一个任务", args[0].c_str());
             return std::nullopt;
         }
-        parsed.tasks.push_back(args[1]);
         return parsed;
     }
 }

@@ -19,6 +19,7 @@ struct Arguments {
     bool force = false;
     // run, clean, reset, remove
     bool all = false;
+    bool allowRemovals = false;  // run, clean: past the brake on removing more than half of a backup
     std::vector<std::wstring> tasks;
 };
 

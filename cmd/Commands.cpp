@@ -181,15 +181,17 @@ int Run(Session& session, const Arguments& arguments)
         chosen.push_back(task);
     }
     BatchLoop loop(session.controller, session.context);
+    session.context.allowRemovals = arguments.allowRemovals ? 1 : 0;
     for (CBackupItem* task : chosen)
         session.controller.Enqueue(task, false, true);
     session.controller.StartNext();
     return RunBatch(loop);
 }
 
-int Clean(Session& session, CBackupItem& task)
+int Clean(Session& session, CBackupItem& task, bool allowRemovals)
 {
     BatchLoop loop(session.controller, session.context);
+    session.context.allowRemovals = allowRemovals ? 1 : 0;
     session.controller.StartCleaning(&task);
     return RunBatch(loop);
 }
@@ -227,7 +229,7 @@ int RunCommand(const Arguments& arguments)
         return kExitBadInput;
     switch (arguments.command) {
     case Command::Clean:
-        return Clean(session, *task);
+        return Clean(session, *task, arguments.allowRemovals);
     case Command::Reset:
         if (!ResetTask(*task))
             return Refuse(kResetRefusedText);

@@ -9,9 +9,15 @@
 //     cleaning);
 //   - a folder that cannot be listed on either side is a failure: nothing under its destination is
 //     moved or deleted, since half a listing would pass the missing half for removed entries;
+//   - a source folder is taken as removed only when its parent's listing says so: a listing that
+//     finds no folder where the parent's listing had one is believed only when the parent and the
+//     source root can still be listed and the parent no longer has it (SourceFolderRemoved), since
+//     a disk pulled out or a share dropped mid-run also makes every folder look absent;
 //   - an entry that changed kind (a file where the source now has a folder, or the reverse) is a
 //     removal followed by an addition: the old entry goes where a removed one would go;
-//   - orphans_: what the scan found without a source, moved into history after the retries;
+//   - orphans_: what the scan found without a source, moved into history after the retries,
+//     unless that would take more than half of the destination's files (RemovalsHeldBack);
+//   - destFiles_: the files of the destination folders the scan listed;
 //   - the retry list (in the run context): files whose copy failed, tried once more;
 //   - the work folder: the state of the one replace in progress (engine/FileReplace.cpp), emptied
 //     when the pass ends unless it holds a previous version that could be put nowhere else
@@ -42,6 +48,23 @@ bool IsSkippedName(const std::wstring& name)
     return false;
 }
 
+Reserved ReservedIn(const std::wstring& folder, const std::wstring& root)
+{
+    // Every folder of a walk is its root followed by more: the lengths tell the root apart.
+    if (folder.size() != root.size())
+        return Reserved::None;
+    const bool driveRoot = root.size() == 3 && root[1] == L':';
+    return driveRoot ? Reserved::OwnAndSystemNames : Reserved::OwnNames;
+}
+
+bool IsReserved(const std::wstring& name, Reserved reserved)
+{
+    if (reserved == Reserved::None)
+        return false;
+    return IsSkippedName(name) ||
+           (reserved == Reserved::OwnAndSystemNames && EqualsIgnoringCase(name, kSystemVolumeFolderName));
+}
+
 bool NeedsCopy(const std::wstring& sourceFile, const std::wstring& destFile, bool fatDestination)
 {
     FileStamp source;
@@ -55,9 +78,15 @@ bool CBackupEngine::BackupPass()
 {
     bool result = false;
     orphans_.clear();
+    destFiles_ = 0;
     if (PathsReady()) {
         FinishInterruptedReplaces();
+        OpenRunRecord();
         result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
+        // A stop leaves what was written to the system, which writes it out: only a recovery that
+        // was stopped before it looked at everything is left for the next run to take up.
+        if (!context_.stopFlag.load() || !Recovering())
+            CloseRunRecord();
     }
     orphans_.clear();
     if (!workFolder_.empty() && IsFolder(workFolder_) && !workFolderHoldsKept_)
@@ -67,8 +96,13 @@ bool CBackupEngine::BackupPass()
 
 bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& dest, const std::wstring& history)
 {
-    if (source.empty() || dest.empty() || history.empty() || !FolderExists(source))
+    if (source.empty() || dest.empty() || history.empty())
         return false;
+    if (!FolderExists(source)) {
+        context_.lastError = ERR_SOURCE_FOLDER_MISSING;
+        ReportUnreadableFolder(AppendBackslash(source), ERROR_PATH_NOT_FOUND);
+        return false;
+    }
     return ScanFolder(AppendBackslash(source), AppendBackslash(dest), AppendBackslash(history), FolderExists(dest));
 }
 
@@ -79,21 +113,23 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
 
     FolderSnapshot destEntries;
     if (destExists) {
-        if (DWORD error = 0; !destEntries.Read(d, &error)) {
+        if (DWORD error = 0; destEntries.Read(d, &error) == ListingState::Failed) {
             ReportUnreadableFolder(d, error);
             return true;
         }
+        destFiles_ += destEntries.FileCount();
     } else if (!CreateDirectoryW(LongPath(d).c_str(), nullptr) || !IsFolder(d)) {
         // The parent exists by construction: a single folder, not a tree. Its files cannot be
         // backed up, and say so in the batch's count.
-        context_.filesFailed += CountFiles(s);
+        context_.filesFailed += CountFiles(s, ReservedIn(s, sourceFolder_));
         return false;
     }
 
     bool stopped = false;
     FolderSnapshot::Names sourceNames;
     FolderListing listing(s);
-    while (NextWalkEntry(listing, stopped)) {
+    const Reserved reserved = ReservedIn(s, sourceFolder_);
+    while (NextWalkEntry(listing, stopped, reserved, true)) {
         // Every entry of every later run passes here, most of them unchanged: the name is folded
         // once, and a file's paths are put together only when it is to be copied.
         const std::wstring name = listing.Name();
@@ -109,18 +145,25 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
             ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destIsFolder);
             continue;
         }
-        if (!StampsDiffer(StampOf(listing.Entry()), destFile, DestinationIsFat()))
-            continue;
+        // An unchanged file that a cut-off run wrote is copied again; the version it holds is the
+        // source's own, not a previous one to keep.
+        bool rewrite = false;
+        if (!StampsDiffer(StampOf(listing.Entry()), destFile, DestinationIsFat())) {
+            if (!Recovering() || !WrittenByInterruptedRun(d + name))
+                continue;
+            rewrite = true;
+        }
         const bool destExistsHere = destIsFolder ? !RemoveReplacedEntry(name, s, d, h, true) : existing != nullptr;
-        CopyChanged(CBackupFileInfo{0, name, s, d, h}, true, destExistsHere);
+        CopyChanged(CBackupFileInfo{0, name, s, d, h}, true, destExistsHere, rewrite);
     }
-    if (listing.Failed()) {
-        ReportUnreadableFolder(s, listing.Error());
+    if (listing.Failed() || (listing.Absent() && !SourceFolderRemoved(s))) {
+        ReportUnreadableSource(s, listing.Error());
     } else if (!stopped && task_.History) {
         // Moved into history once the scan and the retries are over. Only the differences are
         // kept, never the tree.
+        const Reserved destReserved = ReservedIn(d, destFolder_);
         destEntries.ForEachMissingFrom(sourceNames, [&](const std::wstring& name, bool folder) {
-            if (!IsSkippedName(name))
+            if (!IsReserved(name, destReserved))
                 orphans_.push_back({name, s, d, h, folder});
         });
     }
@@ -130,24 +173,111 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     return !stopped;
 }
 
+bool CBackupEngine::SourceFolderRemoved(const std::wstring& folder)
+{
+    // The source root is the task's own: it is never taken as removed.
+    if (EqualsIgnoringCase(folder, sourceFolder_) || folder.size() < 2)
+        return false;
+    const size_t slash = folder.rfind(L'\\', folder.size() - 2);
+    if (slash == std::wstring::npos)
+        return false;
+    const std::wstring parent = folder.substr(0, slash + 1);
+    const std::wstring name = folder.substr(slash + 1, folder.size() - slash - 2);
+    FolderSnapshot parentEntries;
+    if (parentEntries.Read(parent) != ListingState::Listed || parentEntries.ContainsFolder(name))
+        return false;
+    return FolderListing(sourceFolder_).State() == ListingState::Listed;
+}
+
+void CBackupEngine::CountFailure()
+{
+    // The batch's count of what could not be done: backed up, or removed by a cleaning run.
+    ++context_.filesFailed;
+}
+
 void CBackupEngine::ReportUnreadableFolder(const std::wstring& folder, DWORD error)
 {
-    // Counted with the files a backup could not back up; cleaning has no such count.
-    if (!context_.cleaningRun.load())
-        ++context_.filesFailed;
+    CountFailure();
     context_.AppendStatusLine(Format(L"无法读取文件夹“%s”：%s其中的备份未作任何改动", folder.c_str(),
                                      SystemErrorText(error).c_str()));
 }
 
-int CBackupEngine::CountFiles(const std::wstring& folder)
+void CBackupEngine::ReportUnreadableSource(const std::wstring& folder, DWORD error)
+{
+    if (sourceError_ == 0)
+        sourceError_ = error == ERROR_PATH_NOT_FOUND ? static_cast<uint32_t>(ERR_SOURCE_FOLDER_MISSING) : error;
+    ReportUnreadableFolder(folder, error);
+}
+
+void CBackupEngine::ReportFailure(const wchar_t* what, const std::wstring& path, DWORD error)
+{
+    CountFailure();
+    context_.AppendStatusLine(Format(L"%s“%s”：%s", what, path.c_str(), SystemErrorText(error).c_str()));
+}
+
+void CBackupEngine::MoveOrphanToHistory(const std::wstring& name, const std::wstring& dest, const std::wstring& history)
+{
+    if (MoveFileKeepTimes(name, dest, history, L""))
+        return;
+    const DWORD error = GetLastError();
+    // Gone already (the user removed it meanwhile): nothing is lost.
+    if (PathExists(dest + name))
+        ReportFailure(L"无法移入历史文件夹的文件", dest + name, error);
+}
+
+void CBackupEngine::RemoveEmptyFolder(const std::wstring& folder)
+{
+    if (countOnly_)
+        return;
+    if (!RemoveDirectoryW(LongPath(folder).c_str()) && IsFolder(folder) && !InWorkFolder(folder))
+        ReportFailure(L"无法删除的文件夹", folder, GetLastError());
+}
+
+int CBackupEngine::CountFiles(const std::wstring& folder, Reserved reserved)
 {
     int count = 0;
     for (FolderListing listing(folder); listing.Next();) {
-        if (IsSkippedName(listing.Name()))
+        if (IsReserved(listing.Name(), reserved))
             continue;
-        count += listing.IsFolder() ? CountFiles(folder + listing.Name() + L"\\") : 1;
+        count += listing.IsFolder() ? CountFiles(folder + listing.Name() + L"\\", Reserved::None) : 1;
     }
     return count;
+}
+
+bool CBackupEngine::RemovalsHeldBack()
+{
+    if (orphans_.empty())
+        return HoldRemovals(0, 0);
+    int64_t removals = 0;
+    int64_t held = static_cast<int64_t>(destFiles_);
+    for (const Orphan& orphan : orphans_) {
+        if (!orphan.folder) {
+            ++removals;
+            continue;
+        }
+        // The scan does not go into a destination folder whose source is gone.
+        const int below = CountFiles(orphan.destFolder + orphan.name + L"\\", Reserved::None);
+        removals += below;
+        held += below;
+    }
+    return HoldRemovals(removals, held);
+}
+
+bool CBackupEngine::HoldRemovals(int64_t removals, int64_t held)
+{
+    // Once held, held until the user agrees: the files a run copies (a renamed tree) would
+    // otherwise make the same removals look like half of the backup or less next time.
+    if (context_.allowRemovals.load() || removals < kRemovalBrakeFiles ||
+        (removals * 2 <= held && !removalsHeldBefore_)) {
+        RecordHeldRemovals(0);
+        return false;
+    }
+    RecordHeldRemovals(removals);
+    context_.removalsHeld = static_cast<int32_t>(removals);
+    context_.removalsHeldTask = &task_;
+    context_.lastError = ERR_REMOVALS_HELD;
+    context_.AppendStatusLine(Format(kRemovalsHeldFormat, task_.Name.c_str(), static_cast<int>(removals)));
+    return true;
 }
 
 bool CBackupEngine::RemoveReplacedEntry(const std::wstring& name, const std::wstring& s, const std::wstring& d,
@@ -158,7 +288,7 @@ bool CBackupEngine::RemoveReplacedEntry(const std::wstring& name, const std::wst
         if (task_.History) {
             MoveFolderToHistory(name, s, d, h);
         } else {
-            EmptyFolder(path + L"\\");
+            EmptyWalk(path + L"\\", Reserved::None);
             RemoveDirectoryW(LongPath(path).c_str());
         }
         return !IsFolder(path);
@@ -173,9 +303,9 @@ void CBackupEngine::MoveFolderToHistory(const std::wstring& name, const std::wst
                                         const std::wstring& h)
 {
     const std::wstring sub = d + name + L"\\";
-    SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), false);
+    SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), false, true);
     if (FolderIsEmpty(sub))
-        RemoveDirectoryW(LongPath(sub).c_str());
+        RemoveEmptyFolder(sub);
 }
 
 bool CBackupEngine::MoveOrphans()
@@ -185,6 +315,8 @@ bool CBackupEngine::MoveOrphans()
         return false;
     if (!task_.History)
         return true;
+    if (RemovalsHeldBack())
+        return false;
     for (const Orphan& orphan : orphans_) {
         if (context_.stopFlag.load())
             return false;
@@ -192,7 +324,7 @@ bool CBackupEngine::MoveOrphans()
         if (orphan.folder)
             MoveFolderToHistory(orphan.name, orphan.sourceFolder, orphan.destFolder, orphan.historyFolder);
         else
-            MoveFileKeepTimes(orphan.name, orphan.destFolder, orphan.historyFolder, L"");
+            MoveOrphanToHistory(orphan.name, orphan.destFolder, orphan.historyFolder);
     }
     return true;
 }
@@ -211,9 +343,9 @@ bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
     return true;
 }
 
-void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists)
+void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite)
 {
-    if (folderReady && ReplaceFile(entry, destExists)) {
+    if (folderReady && ReplaceFile(entry, destExists, !rewrite)) {
         ++context_.filesDone;
         ++context_.filesCopied;
         if (entry.retry)
@@ -224,11 +356,15 @@ void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, 
     if (context_.stopFlag.load() && context_.lastError.load() == ERROR_REQUEST_ABORTED)
         return;
     if (entry.retry == 0) {
-        ++context_.filesFailed;
+        CountFailure();
         auto retry = std::make_unique<CBackupFileInfo>(entry);
         retry->retry = 1;
         context_.AddRetry(std::move(retry));
+        return;
     }
+    // Failed twice: counted already, and now named.
+    context_.AppendStatusLine(Format(L"无法备份的文件“%s”：%s", JoinName(entry.sourceFolder, entry.name).c_str(),
+                                     SystemErrorText(context_.lastError.load()).c_str()));
 }
 
 bool CBackupEngine::RetryFailed()
@@ -253,11 +389,11 @@ bool CBackupEngine::SyncDest(const std::wstring& source, const std::wstring& des
 {
     if (!PathsReady() || StopRequested())
         return false;
-    return SyncWalk(source, dest, history, cleanMode);
+    return SyncWalk(source, dest, history, cleanMode, false);
 }
 
 bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history,
-                             bool cleanMode)
+                             bool cleanMode, bool sourceGone)
 {
     // A backup without history never removes anything from the destination.
     if (!cleanMode && !task_.History)
@@ -270,70 +406,102 @@ bool CBackupEngine::SyncWalk(const std::wstring& source, const std::wstring& des
     if (EqualsIgnoringCase(s, d) || !FolderExists(d))
         return true;
 
+    // Below a folder whose source is gone there is nothing to list: everything there is an orphan.
     FolderSnapshot sourceEntries;
-    if (DWORD error = 0; !sourceEntries.Read(s, &error)) {
-        ReportUnreadableFolder(s, error);
-        return true;
+    if (DWORD error = 0; !sourceGone) {
+        const ListingState state = sourceEntries.Read(s, &error);
+        if (state == ListingState::Failed || (state == ListingState::Absent && !SourceFolderRemoved(s))) {
+            ReportUnreadableSource(s, error);
+            return true;
+        }
     }
     bool stopped = false;
     FolderListing listing(d);
-    while (NextWalkEntry(listing, stopped)) {
+    while (NextWalkEntry(listing, stopped, ReservedIn(d, destFolder_), false)) {
         const std::wstring name = listing.Name();
         if (listing.IsFolder()) {
             const std::wstring sub = d + name + L"\\";
-            SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), cleanMode);
+            SyncWalk(JoinFolder(s, name), sub, JoinFolder(h, name), cleanMode, !sourceEntries.ContainsFolder(name));
             if (!sourceEntries.ContainsFolder(name) && FolderIsEmpty(sub))
-                RemoveDirectoryW(LongPath(sub).c_str());
+                RemoveEmptyFolder(sub);
             continue;
         }
+        if (countOnly_)
+            ++destFiles_;
         if (sourceEntries.Contains(name))
             continue;
         if (cleanMode)
             DeleteCounted(d + name, StampOf(listing.Entry()).size, false);
         else
-            MoveFileKeepTimes(name, d, h, L"");
+            MoveOrphanToHistory(name, d, h);
     }
+    if (listing.Failed() && !countOnly_)
+        ReportUnreadableFolder(d, listing.Error());
     return !stopped;
 }
 
 bool CBackupEngine::EmptyFolder(const std::wstring& folder)
+{
+    // The engine's own folders: what they keep under the program's names (the work folder's
+    // "_历史文件") is not theirs to empty.
+    return EmptyWalk(folder, Reserved::OwnNames);
+}
+
+bool CBackupEngine::EmptyWalk(const std::wstring& folder, Reserved reserved)
 {
     const std::wstring p = AppendBackslash(folder);
     if (!FolderExists(p))
         return true;
     bool stopped = false;
     FolderListing listing(p);
-    while (NextWalkEntry(listing, stopped)) {
+    while (NextWalkEntry(listing, stopped, reserved, false)) {
         const std::wstring path = p + listing.Name();
         if (listing.IsFolder()) {
-            EmptyFolder(path + L"\\");
+            EmptyWalk(path + L"\\", Reserved::None);
             if (FolderIsEmpty(path))
-                RemoveDirectoryW(LongPath(path).c_str());
+                RemoveEmptyFolder(path);
         } else {
             DeleteCounted(path, StampOf(listing.Entry()).size, true);
         }
     }
+    if (listing.Failed())
+        ReportUnreadableFolder(p, listing.Error());
     return !stopped;
 }
 
-bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped)
+bool CBackupEngine::NextWalkEntry(FolderListing& listing, bool& stopped, Reserved reserved, bool sayWhatIsSkipped)
 {
     while (listing.Next()) {
         if (context_.stopFlag.load()) {
             stopped = true;
             return false;
         }
-        PauseCheckpoint();
-        if (!IsSkippedName(listing.Name()))
+        // Cleaning's counting walk only lists: a pause takes hold in the walk that deletes.
+        if (!countOnly_)
+            PauseCheckpoint();
+        if (!IsReserved(listing.Name(), reserved))
             return true;
+        if (sayWhatIsSkipped)
+            context_.AppendStatusLine(Format(L"未备份“%s%s”：源文件夹最上层的这个名称由本程序或系统使用",
+                                             sourceFolder_.c_str(), listing.Name().c_str()));
     }
     return false;
 }
 
 void CBackupEngine::DeleteCounted(const std::wstring& path, uint64_t size, bool owned)
 {
+    if (countOnly_) {
+        ++removalsCounted_;
+        return;
+    }
     const bool deleted = owned ? DeleteOwnedFile(path) : DeleteFileW(LongPath(path).c_str()) != FALSE;
-    if (deleted && context_.cleaningRun.load()) {
+    if (!deleted) {
+        const DWORD error = GetLastError();
+        if (PathExists(path) && !InWorkFolder(path))
+            ReportFailure(L"无法删除的文件", path, error);
+        return;
+    }
+    if (context_.cleaningRun.load()) {
         ++context_.filesDone;
         context_.freedBytes += size;
     }

@@ -16,16 +16,38 @@ class FolderListing;
 struct FileStamp;
 class RunContext;
 
-// Names every walk passes over, at every level, on both sides (compared case-insensitively).
+// The program's own names at the destination's top level (compared case-insensitively). Deeper
+// down they are a user's names like any other.
 inline constexpr wchar_t kWorkFolderName[] = L"_TEMP";
 inline constexpr wchar_t kHistoryFolderName[] = L"_历史文件";
 inline constexpr wchar_t kMarkerFileName[] = L"_Vaultwren.ini";
 inline constexpr wchar_t kRecycleBinName[] = L"$RECYCLE.BIN";
+// The system's own folder at a drive's root.
+inline constexpr wchar_t kSystemVolumeFolderName[] = L"System Volume Information";
 // Inside the work folder: the name a new version is copied under, and the tree of previous versions
 // set aside while their replace runs.
 inline constexpr wchar_t kWorkCopyName[] = L"~vaultwren-copy.tmp";
 inline constexpr wchar_t kSetAsideFolderName[] = L"previous";
+// One of the program's own names.
 bool IsSkippedName(const std::wstring& name);
+
+// What a walk passes over in one folder: nothing below the top level; at the top of the source
+// and of the destination the program's own names (a source entry of such a name would land on
+// the program's own entry), and at a drive's root also the system's folder.
+enum class Reserved { None, OwnNames, OwnAndSystemNames };
+// `folder` and `root` end with "\"; `folder` is `root` or lies below it.
+Reserved ReservedIn(const std::wstring& folder, const std::wstring& root);
+bool IsReserved(const std::wstring& name, Reserved reserved);
+
+// A run removes (moves into history, or cleaning deletes) at most half of its destination's
+// files, once they are this many, without the user's consent: an emptied or replaced source, or a
+// mass deletion or renaming (ransomware), would otherwise carry the whole backup away.
+inline constexpr int kRemovalBrakeFiles = 100;
+// The line of a run whose removals were held back: the task's name and the number of files.
+inline constexpr wchar_t kRemovalsHeldFormat[] =
+    L"任务“%s”本次要从目标文件夹中移走%d个文件（移入历史文件夹或删除），超过其中文件的一半，已全部保留未动："
+    L"源文件夹可能被清空或更换了，也可能有大量文件被删除或改名（例如被勒索病毒加密）。"
+    L"请先检查源文件夹；确认无误后，在询问时选择“是”，或运行 VaultwrenCmd run --allow-removals 任务。";
 
 // A byte count as "1.50KB", "1024.00字节", ... (units 字节, KB, MB, GB, TB).
 std::wstring FormatByteSize(uint64_t bytes);
@@ -79,10 +101,20 @@ private:
     bool StopRequested() const;
 
     // The next entry a walk handles: checks the stop flag and the pause request at every entry
-    // and passes over the skip list. False at the end, or with `stopped` set when a stop ends it.
-    bool NextWalkEntry(FolderListing& listing, bool& stopped);
-    // The recursive part of SyncDest, below its entry checks.
-    bool SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history, bool cleanMode);
+    // and passes over the reserved names, saying so in a status line when asked. False at the
+    // end, or with `stopped` set when a stop ends it.
+    bool NextWalkEntry(FolderListing& listing, bool& stopped, Reserved reserved, bool sayWhatIsSkipped);
+    // EmptyFolder's walk; `reserved` applies to `folder` itself only.
+    bool EmptyWalk(const std::wstring& folder, Reserved reserved);
+    // The recursive part of SyncDest, below its entry checks. `sourceGone`: the parent's listing
+    // has no such source folder, so everything below `dest` is without a source.
+    bool SyncWalk(const std::wstring& source, const std::wstring& dest, const std::wstring& history, bool cleanMode,
+                  bool sourceGone);
+    // A source folder whose listing found it absent (`folder` ends with "\") really was removed:
+    // its parent and the source root still list, and the parent has no such folder.
+    bool SourceFolderRemoved(const std::wstring& folder);
+    // One more file or folder the run could not handle.
+    void CountFailure();
     // The scan below its entry checks; `destExists` comes from the parent's listing.
     bool ScanFolder(const std::wstring& source, const std::wstring& dest, const std::wstring& history,
                     bool destExists);
@@ -97,23 +129,45 @@ private:
     bool RemoveReplacedEntry(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
                              const std::wstring& history, bool folder);
     // The copy of a file found new or changed (StampsDiffer) and the counting of its outcome:
-    // copied, or failed and listed for the retry.
-    void CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists);
-    // A folder that could not be listed: counted as a failure and named in a status line.
+    // copied, or failed and listed for the retry. `rewrite`: the destination holds the source's
+    // own version, written by a run that was cut off (engine/RunRecord.cpp); it is not kept.
+    void CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite = false);
+    // A folder that could not be listed (or vanished): counted as a failure and named in a status line.
     void ReportUnreadableFolder(const std::wstring& folder, DWORD error);
-    // Files below a folder (skip list aside): those a folder that cannot be created leaves unbacked.
-    int CountFiles(const std::wstring& folder);
+    // The same for a source folder: the run has not seen the whole source (sourceError_).
+    void ReportUnreadableSource(const std::wstring& folder, DWORD error);
+    // False, with the run's error, when a source folder could not be listed.
+    bool SourceSeenWhole();
+    // A file or folder that could not be moved or deleted: counted, and named as "<what>“path”：<error>".
+    void ReportFailure(const wchar_t* what, const std::wstring& path, DWORD error);
+    // A destination file without a source into history; a failed move is counted and named.
+    void MoveOrphanToHistory(const std::wstring& name, const std::wstring& dest, const std::wstring& history);
+    // Removes a folder found empty; a failure is counted and named.
+    void RemoveEmptyFolder(const std::wstring& folder);
+    // What the work folder holds is the engine's own: what stays there is taken up by the next
+    // pass, and the file it belonged to has been counted already.
+    bool InWorkFolder(const std::wstring& path) const { return path.compare(0, workFolder_.size(), workFolder_) == 0; }
+    // Files below a folder, `reserved` applying to the folder itself: those a folder that cannot
+    // be created leaves unbacked, or those a removed folder takes along.
+    int CountFiles(const std::wstring& folder, Reserved reserved);
+    // The brake on mass removals for the backup's orphans (HoldRemovals).
+    bool RemovalsHeldBack();
+    // The brake: true, with the run's error and a status line, when `removals` are at least
+    // kRemovalBrakeFiles files and more than half of the destination's `held` files (or were held
+    // back before), and the batch has no consent to remove them (RunContext::allowRemovals).
+    bool HoldRemovals(int64_t removals, int64_t held);
 
     // The replace of one file (engine/FileReplace.cpp tells its steps); false when it failed and
-    // the real name still holds what it held before.
-    bool ReplaceFile(const CBackupFileInfo& entry, bool destExists);
+    // the real name still holds what it held before. `keepPrevious`: the version replaced goes
+    // into history (with the task's history on).
+    bool ReplaceFile(const CBackupFileInfo& entry, bool destExists, bool keepPrevious);
     // Where step 2 of a replace put the previous version, and the attributes it had.
     struct SetAside {
         enum class How { None, InHistory, Linked, Moved } how = How::None;
         std::wstring folder;
         DWORD attributes = INVALID_FILE_ATTRIBUTES;
     };
-    bool SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous);
+    bool SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous, bool keep);
     void PutBack(const CBackupFileInfo& entry, const SetAside& previous);
     // A set-aside previous version into history (or deleted without history); kept in the work
     // folder's "_历史文件" when that fails.
@@ -127,6 +181,16 @@ private:
     // A previous version that could go neither into history nor back: kept where no walk touches it.
     void KeepDisplacedVersion(const std::wstring& name, const std::wstring& from, const std::wstring& destFolder);
     bool WorkFolderReady();
+    // The run's start and end in the marker file (engine/RunRecord.cpp), with the brake's state.
+    void OpenRunRecord();
+    void CloseRunRecord();
+    bool Recovering() const { return interruptedSince_ != 0; }
+    // The brake's state in the marker: the removals a run held back, until a run lets them
+    // through or they fall under the brake (0).
+    void RecordHeldRemovals(int64_t files);
+    // A destination file that a run cut off before its end may have written (its data may not
+    // have reached the disk): false at once unless the last run was cut off.
+    bool WrittenByInterruptedRun(const std::wstring& destFile) const;
     // A destination folder's path below the destination root ("a\b\", or empty for the root).
     std::wstring RelativeFolder(const std::wstring& destFolder) const;
     // Deletes a file for good; a cleaning run counts it with the size its listing gave. `owned`:
@@ -147,6 +211,17 @@ private:
     bool destinationIsFat_ = false;
     // A displaced version is still in the work folder, which must then not be emptied.
     bool workFolderHoldsKept_ = false;
+    // Why a source folder could not be listed (0: every one could). The history may then hold the
+    // only other copy of what is under it, so cleaning leaves the history alone.
+    uint32_t sourceError_ = 0;
+    // This run's start as the marker records it, and the start of a run that was cut off (0: none).
+    uint64_t runStart_ = 0;
+    uint64_t interruptedSince_ = 0;
+    size_t destFiles_ = 0;
+    bool removalsHeldBefore_ = false;
+    // Cleaning's first walk: deletes nothing, counts what it would delete and the files it meets.
+    bool countOnly_ = false;
+    int64_t removalsCounted_ = 0;
 
     // Destination entries the scan found without a source, in the order it met them.
     struct Orphan {

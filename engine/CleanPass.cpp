@@ -4,7 +4,9 @@
 
 #include "engine/CBackupEngine.h"
 #include "engine/FileOps.h"
+#include "engine/FolderListing.h"
 #include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/Text.h"
@@ -13,22 +15,50 @@ namespace vw {
 
 bool CBackupEngine::CleanPass()
 {
+    removalsCounted_ = 0;
+    destFiles_ = 0;
     for (const std::wstring* path : {&sourceFolder_, &destFolder_, &workFolder_, &historyFolder_, &markerFile_})
         if (path->empty())
             return false;
     if (!context_.cleaningRun.load())
         return false;
+    // Without a source to compare with, every destination file would look removed, and the
+    // history may hold the only other copy of them: a source that cannot be listed stops the run.
+    if (const FolderListing root(sourceFolder_); root.State() != ListingState::Listed) {
+        context_.lastError = root.Absent() ? static_cast<uint32_t>(ERR_SOURCE_FOLDER_MISSING) : root.Error();
+        ReportUnreadableFolder(sourceFolder_, root.Error());
+        return false;
+    }
     // A backup cut off in a replace may have left a version with no other copy in the work folder,
     // which this pass empties: finish that replace first.
     FinishInterruptedReplaces();
+    // The walk once without deleting, to know what it would delete: the brake on mass removals
+    // holds for good deletions as it does for moves into history.
+    countOnly_ = true;
+    const bool counted = SyncDest(sourceFolder_, destFolder_, historyFolder_, true);
+    countOnly_ = false;
     // Once started, the pass reports success even when a stop cut it short.
+    if (!counted)
+        return true;
+    if (!SourceSeenWhole() || HoldRemovals(removalsCounted_, static_cast<int64_t>(destFiles_)))
+        return false;
     if (!SyncDest(sourceFolder_, destFolder_, historyFolder_, true))
         return true;
+    if (!SourceSeenWhole())
+        return false;
     if (task_.History && !EmptyFolder(historyFolder_))
         return true;
     if (IsFolder(workFolder_))
         EmptyFolder(workFolder_);
     return true;
+}
+
+bool CBackupEngine::SourceSeenWhole()
+{
+    if (sourceError_ == 0)
+        return true;
+    context_.lastError = sourceError_;
+    return false;
 }
 
 std::wstring FormatByteSize(uint64_t bytes)

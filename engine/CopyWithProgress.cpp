@@ -14,6 +14,7 @@
 #include "win/HaltPoint.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "win/UniqueHandle.h"
@@ -96,19 +97,19 @@ char* ChunkBuffer()
     return buffer.get();
 }
 
-// Streams the content from `in` to `out` in chunks through one buffer.
-DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size)
+// Streams the content from `in` to `out` in chunks through one buffer; `transferred` is what it wrote.
+DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size, uint64_t& transferred)
 {
     char* const buffer = ChunkBuffer();
     if (!buffer)
         return ERROR_NOT_ENOUGH_MEMORY;
 
     uint64_t total = size;
-    uint64_t transferred = 0;
+    transferred = 0;
     if (!ReportProgress(context, total, transferred))
         return ERROR_REQUEST_ABORTED;
     // Read to the end rather than to the size seen at the start: a file that grows or shrinks
-    // meanwhile is copied as it is when the copy reaches its end.
+    // meanwhile is not cut short or padded, and SourceChanged then turns the copy down.
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(in, buffer, kCopyChunkSize, &got, nullptr))
@@ -123,11 +124,22 @@ DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size)
         if (!ReportProgress(context, total, transferred))
             return ERROR_REQUEST_ABORTED;
     }
-    // An empty file, or one that shrank, is complete all the same.
+    // An empty file is complete all the same.
     context.totalBytes = transferred;
     context.bytesTransferred = transferred;
     context.progress = 100.0;
     return ERROR_SUCCESS;
+}
+
+// The source was written to while it was copied: its last-write time moved on, or it did not end
+// where it ended when the copy began. Such a copy may hold parts of two versions, and stamped with
+// the source's time and size it would pass for the new one in every later run.
+bool SourceChanged(HANDLE in, const FILE_BASIC_INFO& before, uint64_t sizeBefore, uint64_t copied)
+{
+    FILE_BASIC_INFO after{};
+    if (!GetFileInformationByHandleEx(in, FileBasicInfo, &after, sizeof after))
+        return true;
+    return copied != sizeBefore || after.LastWriteTime.QuadPart != before.LastWriteTime.QuadPart;
 }
 
 // The source's times and attributes, in one call on the open file. A volume that refuses some of
@@ -156,9 +168,11 @@ void TakeTimesAndAttributes(HANDLE out, const FILE_BASIC_INFO& source)
 DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination,
                       UniqueFile& out)
 {
-    // A symbolic link is opened through to its target, so its content is what gets copied.
-    UniqueFile in(CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // A symbolic link is opened through to its target, so its content is what gets copied. The
+    // user's own programs may go on saving it meanwhile (in place, or by replacing it): such a copy
+    // is caught after it ends.
+    UniqueFile in(CreateFileW(LongPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in)
         return GetLastError();
     // Times and attributes, and the size, by handle: cheaper than the full information query,
@@ -175,7 +189,10 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
     if (!out)
         return GetLastError();  // not ours: an existing file there stays untouched
 
-    const DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart));
+    uint64_t copied = 0;
+    DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart), copied);
+    if (error == ERROR_SUCCESS && SourceChanged(in.get(), basic, static_cast<uint64_t>(size.QuadPart), copied))
+        error = ERR_SOURCE_CHANGING;
     if (error != ERROR_SUCCESS) {
         // The file did not exist before this copy: a partial one must not pass for a backup.
         out.reset();

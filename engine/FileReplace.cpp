@@ -53,7 +53,7 @@ std::wstring CBackupEngine::RelativeFolder(const std::wstring& destFolder) const
     return destFolder.substr(std::min(destFolder_.size(), destFolder.size()));
 }
 
-bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
+bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists, bool keepPrevious)
 {
     const std::wstring destFile = JoinName(entry.destFolder, entry.name);
     CopiedFile copy;
@@ -63,7 +63,7 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
     HaltPoint(L"copied");
 
     SetAside previous;
-    if (destExists && !SetAsidePrevious(entry, previous))
+    if (destExists && !SetAsidePrevious(entry, previous, keepPrevious && task_.History))
         return false;
     HaltPoint(L"set-aside");
 
@@ -83,12 +83,12 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists)
     return true;
 }
 
-bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous)
+bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous, bool keep)
 {
     const std::wstring destFile = JoinName(entry.destFolder, entry.name);
     // The previous version is the engine's to replace: its read-only attribute would stop the rename.
     previous.attributes = LiftReadOnly(destFile);
-    if (!task_.History)
+    if (!keep)
         return true;
     // History's folders take the destination folder's times, as when a version moves in.
     if (LinkFileKeepTimes(entry.name, entry.destFolder, entry.historyFolder, entry.destFolder)) {

@@ -49,15 +49,28 @@ bool StampsDiffer(const FileStamp& source, const FileStamp* dest, bool fatDestin
 FolderListing::FolderListing(const std::wstring& folder)
 {
     find_.reset(FindFirstFileW(LongPath(folder + L"*.*").c_str(), &data_));
-    if (!find_) {
-        const DWORD error = GetLastError();
-        // Nothing to list: an empty drive root, a folder that is gone, a name that is a file
-        // (whose error code differs between systems, hence the look at what the name is).
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return;
-        const DWORD attributes = GetFileAttributesW(LongPath(folder).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            error_ = error;
+    if (find_)
+        return;
+    error_ = GetLastError();
+    // The listing alone cannot tell an empty drive root (no "." entry: "file not found") from a
+    // folder that is gone, nor a name that is now a file (whose code differs between systems) from
+    // a disk or share that went away: the folder's own entry settles it.
+    const DWORD attributes = GetFileAttributesW(LongPath(folder).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            state_ = ListingState::Absent;
+        else if (error_ == ERROR_FILE_NOT_FOUND)
+            error_ = ERROR_SUCCESS;  // an empty drive root
+        else
+            state_ = ListingState::Failed;
+        return;
+    }
+    const DWORD attributesError = GetLastError();
+    if (attributesError == ERROR_FILE_NOT_FOUND || attributesError == ERROR_PATH_NOT_FOUND) {
+        state_ = ListingState::Absent;
+        error_ = ERROR_PATH_NOT_FOUND;
+    } else {
+        state_ = ListingState::Failed;
     }
 }
 
@@ -69,8 +82,10 @@ bool FolderListing::Next()
         if (first_) {
             first_ = false;
         } else if (!FindNextFileW(find_.get(), &data_)) {
-            if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES)
+            if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
                 error_ = error;
+                state_ = ListingState::Failed;
+            }
             return false;
         }
         if (!IsDotEntry(data_.cFileName))
@@ -78,7 +93,7 @@ bool FolderListing::Next()
     }
 }
 
-bool FolderSnapshot::Read(const std::wstring& folder, DWORD* error)
+ListingState FolderSnapshot::Read(const std::wstring& folder, DWORD* error)
 {
     entries_.clear();
     FolderListing listing(folder);
@@ -86,11 +101,10 @@ bool FolderSnapshot::Read(const std::wstring& folder, DWORD* error)
         entries_.emplace(FoldCase(listing.Name()), Entry{StampOf(listing.Entry()), listing.IsFolder(), listing.Name()});
     if (error)
         *error = listing.Error();
-    if (!listing.Failed())
-        return true;
     // Half a listing would pass the missing half for removed entries.
-    entries_.clear();
-    return false;
+    if (listing.Failed())
+        entries_.clear();
+    return listing.State();
 }
 
 const FolderSnapshot::Entry* FolderSnapshot::FindFolded(const std::wstring& key) const
@@ -107,6 +121,14 @@ const FolderSnapshot::Entry* FolderSnapshot::Find(const std::wstring& name) cons
 bool FolderSnapshot::Contains(const std::wstring& name) const
 {
     return Find(name) != nullptr;
+}
+
+size_t FolderSnapshot::FileCount() const
+{
+    size_t count = 0;
+    for (const auto& [key, entry] : entries_)
+        count += entry.folder ? 0 : 1;
+    return count;
 }
 
 bool FolderSnapshot::ContainsFolder(const std::wstring& name) const

@@ -26,6 +26,11 @@ bool ReadStamp(const std::wstring& path, FileStamp& stamp);
 // destination, whose times are kept in 2-second steps, times within 2 seconds count as equal.
 bool StampsDiffer(const FileStamp& source, const FileStamp* dest, bool fatDestination);
 
+// What a listing found: the folder's entries (maybe none), no folder at all, or an error that says
+// nothing about what the folder holds. Only an absent folder may be read as "nothing there", and
+// only where more than the listing itself says so (a vanished disk lists as absent too).
+enum class ListingState { Listed, Absent, Failed };
+
 // Walks the entries of "<folder>*.*" in file-system order, without "." and "..".
 class FolderListing {
 public:
@@ -33,8 +38,11 @@ public:
     explicit FolderListing(const std::wstring& folder);
     bool Next();
     // Once Next() has given false: the listing ended on an error (access denied, a sharing
-    // violation, an I/O error), not at its end. A folder that does not exist lists as empty.
-    bool Failed() const { return error_ != ERROR_SUCCESS; }
+    // violation, an I/O error, a network name gone), not at its end.
+    bool Failed() const { return state_ == ListingState::Failed; }
+    // The name does not exist or is not a folder; lists as empty.
+    bool Absent() const { return state_ == ListingState::Absent; }
+    ListingState State() const { return state_; }
     DWORD Error() const { return error_; }
     const WIN32_FIND_DATAW& Entry() const { return data_; }
     std::wstring Name() const { return data_.cFileName; }
@@ -44,6 +52,7 @@ private:
     UniqueFindHandle find_;
     WIN32_FIND_DATAW data_{};
     bool first_ = true;
+    ListingState state_ = ListingState::Listed;
     DWORD error_ = ERROR_SUCCESS;
 };
 
@@ -62,13 +71,14 @@ public:
         const FileStamp* File() const { return folder ? nullptr : &stamp; }
     };
 
-    // False when the folder could not be listed (FolderListing::Failed); the snapshot is then empty.
-    bool Read(const std::wstring& folder, DWORD* error = nullptr);
+    // The listing's state; the snapshot is empty unless it is Listed.
+    ListingState Read(const std::wstring& folder, DWORD* error = nullptr);
     // The entry of a name already upper-cased (FoldCase), or null.
     const Entry* FindFolded(const std::wstring& key) const;
     // A file or a folder of that name.
     bool Contains(const std::wstring& name) const;
     bool ContainsFolder(const std::wstring& name) const;
+    size_t FileCount() const;
     // Calls visit(name, isFolder) for every entry whose name is not in `names`.
     template <typename Visit>
     void ForEachMissingFrom(const Names& names, Visit visit) const

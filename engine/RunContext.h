@@ -64,6 +64,13 @@ public:
     std::atomic<int32_t> filesDone{0};
     std::atomic<uint64_t> freedBytes{0};
 
+    // The user's consent, for this batch, to removals past the brake (kRemovalBrakeFiles), and
+    // what the brake held back in it: the number of files and the task (the last one held; a
+    // cleaning batch has the one).
+    std::atomic<int32_t> allowRemovals{0};
+    std::atomic<int32_t> removalsHeld{0};
+    std::atomic<CBackupItem*> removalsHeldTask{nullptr};
+
     // Written by the worker during a run, through AddRetry and ClearRetries; read by others only
     // once the worker has been joined. Its length, RetryCount, may be read at any time.
     std::vector<std::unique_ptr<CBackupFileInfo>> retryList;

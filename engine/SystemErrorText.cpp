@@ -20,6 +20,8 @@ const SystemErrorRow kEngineRows[] = {
     {ERR_DEST_IS_FILE, L"目标文件夹的位置上是一个文件，或其路径中有一个文件，请修改此任务的目标文件夹。"},
     {ERR_DEST_NAME_UNUSABLE,
      L"目标文件夹路径中有 Windows 不能使用的名称（系统保留的设备名，或以点或空格结尾的名称），请修改此任务的目标文件夹。"},
+    {ERR_SOURCE_CHANGING, L"文件在复制过程中被修改了，请在它不再变化时重新备份。"},
+    {ERR_REMOVALS_HELD, L"本次要移走目标文件夹中一半以上的文件，已全部保留未动。"},
 };
 
 const wchar_t* Find(const SystemErrorRow* first, const SystemErrorRow* last, uint32_t code)

@@ -16,6 +16,8 @@ enum EngineError : uint32_t {
     ERR_FOLDERS_OVERLAP = 100007,
     ERR_DEST_IS_FILE = 100008,
     ERR_DEST_NAME_UNUSABLE = 100009,
+    ERR_SOURCE_CHANGING = 100010,
+    ERR_REMOVALS_HELD = 100011,
 };
 
 // "未知错误" for a code without a row.

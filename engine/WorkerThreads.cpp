@@ -89,6 +89,8 @@ DWORD WINAPI BackupThreadProc(void* runContext)
     OpenRun(*context, Format(L"任务“%s”开始...", name));
     if (const DWORD wait = task.destinationWaitMs.exchange(0); wait > 0)
         WaitForDestination(*context, task.Snapshot().Dest, wait);
+    // The batch's count goes on across its runs: this run's failures are what it adds.
+    const int32_t failedBefore = context->filesFailed.load();
     bool stopped = false;
     {
         CBackupEngine engine(task, *context);
@@ -124,7 +126,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
             RecordFailure(*context, task, kBackupErrorFormat);
         std::wstring text = Format(L"任务“%s”%s，成功备份%d个文件", name, Outcome(failed, stopped),
                                    context->filesDone.load());
-        if (const size_t left = context->retryList.size(); left > 0)
+        if (const int32_t left = context->filesFailed.load() - failedBefore; left > 0)
             text = Format(L"%s，共%d个文件无法备份", text.c_str(), static_cast<int>(left));
         context->AppendStatusLine(text);
         context->ClearRetries();
@@ -167,9 +169,13 @@ DWORD WINAPI CleanThreadProc(void* runContext)
         task.result = 0;
         if (failed)
             RecordFailure(*context, task, kCleaningErrorFormat);
-        context->AppendStatusLine(Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
-                                         Outcome(failed, stopped), context->filesDone.load(),
-                                         FormatByteSize(context->freedBytes.load()).c_str()));
+        std::wstring text = Format(L"清理任务“%s”清理历史文件%s，成功清理文件%d个，释放空间%s", name,
+                                   Outcome(failed, stopped), context->filesDone.load(),
+                                   FormatByteSize(context->freedBytes.load()).c_str());
+        // A cleaning run is a batch of its own: the batch's count is the run's.
+        if (const int32_t left = context->filesFailed.load(); left > 0)
+            text = Format(L"%s，共%d个文件无法清理", text.c_str(), static_cast<int>(left));
+        context->AppendStatusLine(text);
         context->ClearRetries();
     }
     // A cleaning run is a batch of its own: ended by itself, it ends its batch. A stopped one

@@ -58,6 +58,8 @@ void RunController::ClearRunFields()
     ResetBatchCounters();
     context_.filesDone = 0;
     context_.freedBytes = 0;
+    context_.allowRemovals = 0;
+    queuedByHand_.clear();
 }
 
 void RunController::ResetRun(HWND window)
@@ -72,18 +74,55 @@ void RunController::RescheduleAll(bool startupMode)
         task->Reschedule(context_.window.load(), settings_.MinTime.load(), startupMode);
 }
 
-void RunController::Enqueue(CBackupItem* task, bool startNow, bool manual)
+bool RunController::Enqueue(CBackupItem* task, bool startNow, bool manual)
 {
     if (!task || task->state.load() != kTaskIdle)
-        return;
+        return false;
     if (!manual) {
         const int64_t sinceLast = (DateTime::Now() - task->Snapshot().LastTime).WholeSeconds();
         if (sinceLast <= static_cast<int64_t>(settings_.MinTime.load()) * 60)
-            return;
+            return false;
     }
     task->state = kTaskWaiting;
+    if (manual)
+        queuedByHand_.push_back(task);
     if (startNow)
         StartNext();
+    return true;
+}
+
+std::wstring HeldRemovalsQuestion(const std::wstring& taskName, int32_t files)
+{
+    return Format(L"任务“%s”本次要从目标文件夹中移走%d个文件（移入历史文件夹或删除），超过其中文件的一半，已全部保留未动。\n\n"
+                  L"源文件夹可能被清空或更换了，也可能有大量文件被删除或改名（例如被勒索病毒加密）。\n\n"
+                  L"确认源文件夹无误，要移走这%d个文件吗？\n"
+                  L"选择“是”将立即再次运行此任务并移走它们，选择“否”保留它们。",
+                  taskName.c_str(), static_cast<int>(files), static_cast<int>(files));
+}
+
+HeldRemovals RunController::HeldRemovalsToAsk() const
+{
+    CBackupItem* task = context_.removalsHeldTask.load();
+    const int32_t files = context_.removalsHeld.load();
+    if (!task || files <= 0)
+        return {};
+    for (const CBackupItem* queued : queuedByHand_)
+        if (queued == task)
+            return {task, files, context_.cleaningRun.load() != 0};
+    return {};
+}
+
+void RunController::RunAllowingRemovals(const HeldRemovals& held)
+{
+    if (!held.task || context_.runState.load() != kRunIdle || context_.batchActive.load() != 0)
+        return;
+    context_.allowRemovals = 1;
+    if (held.cleaning)
+        StartCleaning(held.task);
+    else
+        Enqueue(held.task, true, true);
+    if (context_.batchActive.load() == 0)
+        context_.allowRemovals = 0;
 }
 
 void RunController::StartAll()
@@ -102,6 +141,8 @@ void RunController::ResetBatchCounters()
     context_.runsFailed = 0;
     context_.filesCopied = 0;
     context_.filesFailed = 0;
+    context_.removalsHeld = 0;
+    context_.removalsHeldTask = nullptr;
     context_.ClearRetries();
 }
 
@@ -190,6 +231,7 @@ void RunController::StartCleaning(CBackupItem* task)
     if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
         context_.batchActive.load() != 0)
         return;
+    queuedByHand_.push_back(task);
     StartRun(*task, true);
 }
 
@@ -328,6 +370,14 @@ void RunController::StopTask(CBackupItem* task)
     task->Reschedule(window, settings_.MinTime.load(), false);
 }
 
+bool RunController::AnyTaskWaiting() const
+{
+    for (const auto& task : tasks_)
+        if (task->state.load() == kTaskWaiting)
+            return true;
+    return false;
+}
+
 void RunController::JoinWorker()
 {
     if (!worker_)
@@ -394,6 +444,9 @@ bool RunController::HandleMessage(UINT message, WPARAM wParam)
             return true;  // a new batch began after this message was posted: it is not its end
         JoinWorker();
         EndBatch();
+        // Tasks whose timers fired during a cleaning run waited for it: their batch starts now.
+        if (AnyTaskWaiting())
+            StartNext();
         return true;
     case WM_BACKUP_THREAD_PAUSE_MSG:
         if (wParam == 0)
@@ -421,7 +474,9 @@ bool RunController::HandleTimer(UINT_PTR timerId)
         task->ArmUntilNextTime(window, now);
         return true;
     }
-    Enqueue(task, true, false);
+    // A task the queue turns away (run too recently, or busy) would otherwise have no timer left.
+    if (!Enqueue(task, true, false))
+        task->Reschedule(window, settings_.MinTime.load(), false);
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "win/UniqueHandle.h"
 
@@ -25,6 +27,15 @@ inline constexpr UINT kStatusTimerPeriodMs = 5000;
 using WorkerStarter = HANDLE (*)(LPTHREAD_START_ROUTINE procedure, void* parameter);
 HANDLE StartSuspendedThread(LPTHREAD_START_ROUTINE procedure, void* parameter);
 
+// What the brake on mass removals held back in a batch, for the question the window asks.
+struct HeldRemovals {
+    CBackupItem* task = nullptr;
+    int32_t files = 0;
+    bool cleaning = false;  // held by a cleaning run (deletions), else by a backup (moves into history)
+};
+// The question: Yes runs the task again with the removals allowed, No keeps the files.
+std::wstring HeldRemovalsQuestion(const std::wstring& taskName, int32_t files);
+
 class RunController {
 public:
     RunController(CBackupItemList& tasks, RunContext& context, const AppSettings& settings,
@@ -36,7 +47,8 @@ public:
     void ResetRun(HWND window);
     void RescheduleAll(bool startupMode);
     // Queues an idle task; an automatic run within MinTime of the task's last run stays idle.
-    void Enqueue(CBackupItem* task, bool startNow, bool manual);
+    // False when the task was not queued.
+    bool Enqueue(CBackupItem* task, bool startNow, bool manual);
     void StartAll();
     void StartNext();
     void StartCleaning(CBackupItem* task);
@@ -60,6 +72,14 @@ public:
 
     bool HasWorker() const { return worker_.valid(); }
 
+    // At the end of a batch, before HandleMessage closes it: the removals the brake held back,
+    // when their task was queued by hand (a scheduled run never asks, and never removes them);
+    // no task when there is nothing to ask.
+    HeldRemovals HeldRemovalsToAsk() const;
+    // The user's yes: the run (backup or cleaning) goes again, in a batch of its own that may
+    // remove past the brake. Nothing happens while another batch is going.
+    void RunAllowingRemovals(const HeldRemovals& held);
+
 private:
     // The flags, the batch's counters and the retry list, as a new batch starts them.
     void ResetBatchCounters();
@@ -82,12 +102,15 @@ private:
     int32_t StoppedResult() const;
     // The current task when the run and the task are in these states within a batch, else null.
     CBackupItem* BatchTaskIn(int32_t runState, int32_t taskState) const;
+    bool AnyTaskWaiting() const;
 
     CBackupItemList& tasks_;
     RunContext& context_;
     const AppSettings& settings_;
     WorkerStarter startWorker_;
     UniqueHandle worker_;
+    // The tasks of the current batch that the user queued by hand.
+    std::vector<const CBackupItem*> queuedByHand_;
 };
 
 }  // namespace vw

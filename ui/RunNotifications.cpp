@@ -10,9 +10,12 @@
 #include "run/NotificationReaction.h"
 #include "run/RunView.h"
 #include "run/StatusPanel.h"
+#include "run/RunController.h"
 #include "run/TrayLook.h"
+#include "task/CBackupItem.h"
 #include "task/TaskCells.h"
 #include "ui/CVaultwrenDlg.h"
+#include "win/MessageBox.h"
 
 namespace vw {
 
@@ -21,6 +24,7 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
     // Decided from the run as it stands now: the controller's part may close the batch and reset
     // the counters the balloon reports.
     const NotificationReaction reaction = ReactionTo(message, wParam, ReadRunView(controller_, context_));
+    const HeldRemovals heldRemovals = message == WM_BACKUP_FINISH_MSG ? controller_.HeldRemovalsToAsk() : HeldRemovals{};
     if (reaction.refresh == ListRefresh::BeforeController)
         RefreshList(-1);
     controller_.HandleMessage(message, wParam);
@@ -37,6 +41,14 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
     if (reaction.refresh == ListRefresh::AfterController)
         RefreshList(-1);
     UpdateCommandStates();
+    // Asked once the batch is closed, so that Yes can start the task's new batch.
+    if (heldRemovals.task && context_.batchActive.load() == 0 &&
+        ShowMessage(Handle(), HeldRemovalsQuestion(heldRemovals.task->Name, heldRemovals.files),
+                    MB_YESNO | MB_ICONWARNING) == IDYES) {
+        controller_.RunAllowingRemovals(heldRemovals);
+        RefreshList(-1);
+        UpdateCommandStates();
+    }
 }
 
 void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)

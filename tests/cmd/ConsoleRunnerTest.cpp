@@ -264,4 +264,76 @@ TEST_F(ConsoleRunner, CleanPrintsTheFreedSpaceAndRemoveDropsTheTask)
     EXPECT_TRUE(RunCmd(L"list").Has(L"没有备份任务。"));
 }
 
+TEST_F(ConsoleRunner, EveryFileThatFailsCountsInTheLinesAndTheExitCode)
+{
+    const std::wstring source = sources / L"f\\";
+    const std::wstring dest = backups / L"f\\";
+    ASSERT_TRUE(WriteFileBytes(source + L"fine.txt", "fine"));
+    ASSERT_TRUE(WriteFileBytes(source + L"busy.txt", "busy v1"));
+    ASSERT_TRUE(WriteFileBytes(source + L"gone.txt", "gone"));
+    ASSERT_EQ(Add(L"f", sources / L"f", backups / L"f").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run f").exitCode, 0u);
+
+    ASSERT_TRUE(WriteFileBytes(source + L"busy.txt", "busy v2, longer"));
+    ASSERT_TRUE(DeleteFileW((source + L"gone.txt").c_str()));
+    {
+        // Another program holds both without sharing: the copy and the move into history fail.
+        const vw::UniqueFile busy(CreateFileW((source + L"busy.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const vw::UniqueFile gone(CreateFileW((dest + L"gone.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(busy && gone);
+        const Result ran = RunCmd(L"run f");
+        EXPECT_EQ(ran.exitCode, 1u) << vw::WideToUtf8(ran.output);
+        EXPECT_TRUE(ran.Has(L"无法备份的文件“" + source + L"busy.txt”")) << vw::WideToUtf8(ran.output);
+        EXPECT_TRUE(ran.Has(L"无法移入历史文件夹的文件“" + dest + L"gone.txt”"));
+        EXPECT_TRUE(ran.Has(L"\t任务“f”完成，成功备份0个文件，共2个文件无法备份\r\n"));
+        EXPECT_TRUE(ran.Has(L"\t备份任务完成！共完成备份任务1个，成功备份0个文件，2个文件无法备份\r\n"));
+
+        const Result cleaned = RunCmd(L"clean f");
+        EXPECT_EQ(cleaned.exitCode, 1u) << vw::WideToUtf8(cleaned.output);
+        EXPECT_TRUE(cleaned.Has(L"无法删除的文件“" + dest + L"gone.txt”")) << vw::WideToUtf8(cleaned.output);
+        EXPECT_TRUE(cleaned.Has(L"清理历史文件完成，成功清理文件0个，释放空间0.00字节，共1个文件无法清理"));
+    }
+    EXPECT_EQ(RunCmd(L"run f").exitCode, 0u) << "once free, both go through";
+    EXPECT_EQ(ReadFileBytes(dest + L"busy.txt"), "busy v2, longer");
+    EXPECT_TRUE(FileExists(dest + L"_历史文件\\gone.txt"));
+}
+
+TEST_F(ConsoleRunner, AMassRemovalWaitsForAllowRemovals)
+{
+    const std::wstring source = sources / L"mass\\";
+    const std::wstring dest = backups / L"mass\\";
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(WriteFileBytes(source + vw::Format(L"f%03d.txt", i), "data"));
+    ASSERT_EQ(Add(L"mass", sources / L"mass", backups / L"mass").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run mass").exitCode, 0u);
+    ASSERT_TRUE(RemoveTree(source));
+    ASSERT_TRUE(CreateDirectoryW(source.c_str(), nullptr));
+
+    const Result held = RunCmd(L"run mass");
+    EXPECT_EQ(held.exitCode, 1u) << vw::WideToUtf8(held.output);
+    EXPECT_TRUE(held.Has(L"任务“mass”本次要从目标文件夹中移走120个文件")) << vw::WideToUtf8(held.output);
+    EXPECT_TRUE(held.Has(L"VaultwrenCmd run --allow-removals"));
+    EXPECT_TRUE(FileExists(dest + L"f000.txt")) << "the backup stays as it was";
+
+    const Result allowed = RunCmd(L"run --allow-removals mass");
+    EXPECT_EQ(allowed.exitCode, 0u) << vw::WideToUtf8(allowed.output);
+    EXPECT_FALSE(FileExists(dest + L"f000.txt"));
+    EXPECT_TRUE(FileExists(dest + L"_历史文件\\f119.txt"));
+
+    // Cleaning a backup without history deletes what the source lost: held the same way.
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(WriteFileBytes(sources / vw::Format(L"kept\\f%03d.txt", i), "data"));
+    ASSERT_EQ(RunCmd(L"add --name kept --source " + Quoted(sources / L"kept") + L" --dest " +
+                     Quoted(backups / L"kept") + L" --history 0").exitCode, 0u);
+    ASSERT_EQ(RunCmd(L"run kept").exitCode, 0u);
+    ASSERT_TRUE(RemoveTree(sources / L"kept"));
+    ASSERT_TRUE(CreateDirectoryW((sources / L"kept").c_str(), nullptr));
+    const Result cleanHeld = RunCmd(L"clean kept");
+    EXPECT_EQ(cleanHeld.exitCode, 1u) << vw::WideToUtf8(cleanHeld.output);
+    EXPECT_TRUE(cleanHeld.Has(L"任务“kept”本次要从目标文件夹中移走120个文件"));
+    EXPECT_TRUE(FileExists(backups / L"kept\\f000.txt"));
+    EXPECT_EQ(RunCmd(L"clean --allow-removals kept").exitCode, 0u);
+    EXPECT_FALSE(FileExists(backups / L"kept\\f000.txt"));
+}
+
 }  // namespace

@@ -134,4 +134,47 @@ TEST_F(InterruptedRun, EveryRealNameHoldsAWholeVersionAndTheNextRunFinishesTheJo
     }
 }
 
+// Overwrites a file with zeros and gives it back its last-write time: what a power cut leaves under
+// a name whose rename reached the disk before its data.
+bool ZeroKeepingStamp(const std::wstring& path)
+{
+    const FILETIME time = GetLastWriteTime(path);
+    const std::string content = ReadFileBytes(path);
+    return WriteFileBytes(path, std::string(content.size(), '\0')) && SetLastWriteTime(path, time);
+}
+
+TEST_F(InterruptedRun, AFileACutOffRunWroteIsCopiedAgainByTheNextRun)
+{
+    for (const bool history : {true, false}) {
+        const std::wstring task = history ? L"power-h" : L"power";
+        const std::string where = history ? "with history" : "without history";
+        const std::wstring src = sources / task + L"\\";
+        const std::wstring dst = backups / task + L"\\";
+        ASSERT_TRUE(WriteFileBytes(src + L"big.bin", OldVersion()));
+        ASSERT_TRUE(SetLastWriteTime(src + L"big.bin", kOld));
+        ASSERT_EQ(RunCmd(L"add --name " + task + L" --source " + src + L" --dest " + dst +
+                         (history ? L"" : L" --history 0")).exitCode, 0u);
+        ASSERT_EQ(RunCmd(L"run " + task).exitCode, 0u);
+        ASSERT_TRUE(WriteFileBytes(src + L"big.bin", NewVersion()));
+        ASSERT_TRUE(SetLastWriteTime(src + L"big.bin", kNew));
+
+        ASSERT_TRUE(RunAndKillAt(task, L"replaced")) << where;
+        ASSERT_TRUE(ZeroKeepingStamp(dst + L"big.bin")) << where;
+
+        const RunnerResult next = RunCmd(L"run " + task);
+        EXPECT_EQ(next.exitCode, 0u) << where << "\n" << vw::WideToUtf8(next.output);
+        EXPECT_TRUE(next.Has(L"上次备份没有正常结束")) << where;
+        EXPECT_TRUE(ReadFileBytes(dst + L"big.bin") == NewVersion()) << where << ": the zeroed copy was copied again";
+        if (history) {
+            EXPECT_TRUE(ReadFileBytes(dst + L"_历史文件\\big.bin") == OldVersion())
+                << where << ": the zeroed copy did not go into history";
+        }
+
+        // That run got to its end: the one after it copies nothing.
+        const RunnerResult quiet = RunCmd(L"run " + task);
+        EXPECT_TRUE(quiet.Has(L"成功备份0个文件")) << where << "\n" << vw::WideToUtf8(quiet.output);
+        EXPECT_FALSE(quiet.Has(L"上次备份没有正常结束")) << where;
+    }
+}
+
 }  // namespace

@@ -71,25 +71,56 @@ TEST_F(BackupPass, DecidesByLastWriteTimeAndSizeOnly)
     EXPECT_EQ(context.filesCopied.load(), 3);
 }
 
-TEST_F(BackupPass, SkippedNamesAreNeverBackedUpNorRemoved)
+TEST_F(BackupPass, TheProgramsOwnNamesAreReservedAtTheTopOnly)
 {
-    for (const wchar_t* name : {L"_TEMP", L"_历史文件", L"_vaultwren.INI", L"$Recycle.Bin"}) {
-        Put(Src(name), "skip me");
-        Put(Src(std::wstring(L"sub\\") + name + L"\\inner.txt"), "skip me too");
+    const wchar_t* const names[] = {L"_TEMP", L"_历史文件", L"_vaultwren.INI", L"$Recycle.Bin"};
+    for (const wchar_t* name : names) {
+        Put(Src(name), "the program's name at the top");
+        Put(Src(std::wstring(L"项目\\") + name + L"\\inner.txt"), "a user's folder deeper down");
     }
-    Put(Src(L"sub\\kept.txt"), "kept");
-    // The destination has the same names deeper down, with no source: they must stay.
-    Put(Dst(L"sub\\_TEMP\\x.txt"), "dest only");
-    Put(Dst(L"sub\\$RECYCLE.BIN\\y.txt"), "dest only");
-
+    // Deeper down, a destination entry of such a name without a source is an orphan like any other.
+    Put(Dst(L"项目\\_temp\\x.txt"), "dest only");
+    task.History = 1;
+    context.filesCopied = 0;
     ASSERT_TRUE(Backup());
 
-    EXPECT_FALSE(FileExists(Dst(L"sub\\_历史文件\\inner.txt")));
-    EXPECT_FALSE(FileExists(Dst(L"_vaultwren.INI")) && ReadFileBytes(Dst(L"_vaultwren.INI")) == "skip me");
-    EXPECT_TRUE(FileExists(Dst(L"sub\\kept.txt")));
-    EXPECT_EQ(ReadFileBytes(Dst(L"sub\\_TEMP\\x.txt")), "dest only");
-    EXPECT_EQ(ReadFileBytes(Dst(L"sub\\$RECYCLE.BIN\\y.txt")), "dest only");
-    EXPECT_EQ(context.filesCopied.load(), 1);
+    EXPECT_EQ(context.filesCopied.load(), 4) << vw::WideToUtf8(context.StatusHistory());
+    for (const wchar_t* name : names) {
+        EXPECT_EQ(ReadFileBytes(Dst(std::wstring(L"项目\\") + name + L"\\inner.txt")), "a user's folder deeper down");
+        EXPECT_NE(context.StatusHistory().find(vw::Format(L"未备份“%s”", Src(name).c_str())), std::wstring::npos)
+            << "the run says what it left out";
+    }
+    EXPECT_NE(ReadFileBytes(Dst(L"_vaultwren.INI")), "the program's name at the top") << "the marker stays ours";
+    EXPECT_FALSE(vw::FolderExists(Dst(L"$Recycle.Bin")));
+    EXPECT_EQ(ReadFileBytes(Hist(L"项目\\_temp\\x.txt")), "dest only");
+    EXPECT_TRUE(vw::FolderIsEmpty(Dst(L"_TEMP")));
+}
+
+TEST_F(BackupPass, ADriveRootSourceLeavesTheSystemsFoldersOut)
+{
+    // On the drive's root itself: what the system keeps there, and a user's folder of that name deeper down.
+    struct Cleanup {
+        ~Cleanup()
+        {
+            DeleteFileW(L"O:\\a.txt");
+            for (const wchar_t* folder : {L"O:\\System Volume Information", L"O:\\$RECYCLE.BIN", L"O:\\docs"})
+                RemoveTree(folder);
+        }
+    } cleanup;
+    Put(L"O:\\a.txt", "a");
+    Put(L"O:\\System Volume Information\\tracking.log", "the system's");
+    Put(L"O:\\$RECYCLE.BIN\\S-1-5-21\\deleted.txt", "recycled");
+    Put(L"O:\\docs\\System Volume Information\\note.txt", "a user's folder");
+    task.Source = L"O:\\";
+    context.filesCopied = 0;
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(context.filesCopied.load(), 2) << vw::WideToUtf8(context.StatusHistory());
+    EXPECT_EQ(ReadFileBytes(Dst(L"docs\\System Volume Information\\note.txt")), "a user's folder");
+    for (const wchar_t* skipped : {L"System Volume Information", L"$RECYCLE.BIN"}) {
+        EXPECT_FALSE(vw::FolderExists(Dst(skipped)));
+        EXPECT_NE(context.StatusHistory().find(vw::Format(L"未备份“O:\\%s”", skipped)), std::wstring::npos);
+    }
 }
 
 TEST_F(BackupPass, HistoryKeepsReplacedAndRemovedFiles)

@@ -153,7 +153,7 @@ TEST_F(HardenedPass, AFolderThatCannotBeListedKeepsItsBackupAsItIs)
             << vw::WideToUtf8(context.StatusHistory());
         EXPECT_FALSE(vw::FolderExists(Hist(L"locked"))) << "nothing moved into history";
 
-        ASSERT_TRUE(Clean());
+        EXPECT_FALSE(Clean()) << "a cleaning that could not see the whole source ends failed";
         EXPECT_TRUE(FileExists(Dst(L"locked\\a.txt"))) << "nothing deleted by cleaning";
         EXPECT_TRUE(FileExists(Dst(L"locked\\inner\\b.txt")));
     }

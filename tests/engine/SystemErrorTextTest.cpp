@@ -38,7 +38,7 @@ const wchar_t kCodesWithText[] =
     L"7001-7017, 7022-7025, 7035, 7037-7038, 7040-7042, 7044-7045, 7049-7056, 8001-8017, 8200-8222, "
     L"8224-8260, 8301-8318, 8320-8338, 8340-8503, 8505-8540, 8542-8560, 9001-9010, 9016-9018, 9501-9505, "
     L"9551-9561, 9601-9618, 9651-9655, 9701-9719, 9751-9753, 9801, 9851-9852, 10004, 10009, 10013-10014, "
-    L"10022, 10024, 10035-10071, 10091-10093, 10101-10112, 11001-11031, 100001-100009";
+    L"10022, 10024, 10035-10071, 10091-10093, 10101-10112, 11001-11031, 100001-100011";
 
 std::set<uint32_t> ParseRanges(const std::wstring& text)
 {
@@ -66,16 +66,16 @@ std::set<uint32_t> ParseRanges(const std::wstring& text)
 TEST(SystemErrorText, TheTableHoldsExactlyTheListedCodes)
 {
     const std::set<uint32_t> expected = ParseRanges(kCodesWithText);
-    ASSERT_EQ(expected.size(), 2393u);
+    ASSERT_EQ(expected.size(), 2395u);
 
     std::set<uint32_t> inTable;
     for (size_t i = 0; i < vw::kSystemErrorRowCount; ++i)
         inTable.insert(vw::kSystemErrorRows[i].code);
-    for (uint32_t code = 100001; code <= 100009; ++code)
+    for (uint32_t code = 100001; code <= 100011; ++code)
         inTable.insert(code);
     EXPECT_EQ(inTable, expected);
 
-    for (uint32_t code = 0; code <= 100010; ++code)
+    for (uint32_t code = 0; code <= 100012; ++code)
         EXPECT_EQ(vw::SystemErrorText(code) != L"未知错误", expected.count(code) == 1) << code;
 }
 
@@ -143,6 +143,8 @@ TEST(SystemErrorText, FixedRowsWordForWord)
         {100008, L"目标文件夹的位置上是一个文件，或其路径中有一个文件，请修改此任务的目标文件夹。"},
         {100009, L"目标文件夹路径中有 Windows 不能使用的名称（系统保留的设备名，或以点或空格结尾的名称），"
                  L"请修改此任务的目标文件夹。"},
+        {100010, L"文件在复制过程中被修改了，请在它不再变化时重新备份。"},
+        {100011, L"本次要移走目标文件夹中一半以上的文件，已全部保留未动。"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(vw::SystemErrorText(row.code), row.text) << row.code;

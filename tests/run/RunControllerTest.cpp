@@ -229,6 +229,101 @@ TEST_F(Batch, AutomaticRunWithinMinTimeStaysIdle)
     EXPECT_TRUE(HistoryHas(L"任务“recent”完成，成功备份0个文件"));
 }
 
+TEST_F(Batch, ATimerTheQueueTurnsAwayIsArmedAgain)
+{
+    settings.MinTime = 120;
+    vw::CBackupItem& recent = AddTask(L"recent", 1);
+    vw::CBackupItem& busy = AddTask(L"busy", 0);
+    for (vw::CBackupItem* task : {&recent, &busy}) {
+        task->AutoTime = 1;
+        task->AutoMinute = 180;
+    }
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(WriteFileBytes(busy.Dest + vw::Format(L"\\_历史文件\\h%03d.txt", i), "h"));
+    window.ClearLog();
+
+    // Run too recently: refused by MinTime.
+    ASSERT_TRUE(controller.HandleTimer(recent.timerId));
+    EXPECT_EQ(recent.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(KillTimer(window.get(), recent.timerId)) << "the task has its timer again";
+
+    // Busy: its own cleaning run, held by a pause, has it.
+    controller.StartCleaning(&busy);
+    ASSERT_TRUE(controller.RequestPause());
+    ASSERT_TRUE(window.PumpUntil([&] { return context.runState.load() == vw::kRunPaused; }));
+    ASSERT_TRUE(controller.HandleTimer(busy.timerId));
+    EXPECT_NE(busy.state.load(), vw::kTaskIdle);
+    EXPECT_TRUE(KillTimer(window.get(), busy.timerId)) << "the busy task has its timer again";
+    ASSERT_TRUE(controller.Resume());
+    ASSERT_TRUE(RunToEnd());
+}
+
+TEST_F(Batch, ATaskQueuedDuringACleaningRunStartsWhenItEnds)
+{
+    vw::CBackupItem& cleaned = AddTask(L"cleaned", 1);
+    vw::CBackupItem& timed = AddTask(L"timed", 2);
+    controller.Enqueue(&cleaned, true, true);
+    ASSERT_TRUE(RunToEnd());
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(WriteFileBytes(cleaned.Dest + vw::Format(L"\\_历史文件\\h%03d.txt", i), "h"));
+    window.ClearLog();
+
+    controller.StartCleaning(&cleaned);
+    ASSERT_TRUE(controller.RequestPause());  // hold the cleaning run while the timer fires
+    ASSERT_TRUE(window.PumpUntil([&] { return context.runState.load() == vw::kRunPaused; }));
+    ASSERT_TRUE(controller.HandleTimer(timed.timerId));
+    EXPECT_EQ(timed.state.load(), vw::kTaskWaiting);
+    ASSERT_TRUE(controller.Resume());
+
+    ASSERT_TRUE(window.PumpUntil([&] { return HistoryHas(L"任务“timed”完成，成功备份2个文件"); }));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_LT(PositionOf(L"清理任务“cleaned”清理历史文件完成"), PositionOf(L"任务“timed”开始..."));
+    EXPECT_EQ(timed.state.load(), vw::kTaskIdle);
+}
+
+TEST_F(Batch, HeldRemovalsAreAskedAboutOnlyWhenTheRunWasStartedByHand)
+{
+    vw::CBackupItem& task = AddTask(L"emptied", 120);
+    controller.StartAll();
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(RemoveTree(task.Source));
+    ASSERT_TRUE(CreateDirectoryW(task.Source.c_str(), nullptr));
+    // What the window reads as a batch ends, before the controller closes it.
+    vw::HeldRemovals asked;
+    window.SetHandler([&](UINT message, WPARAM wParam) {
+        if (message == WM_BACKUP_FINISH_MSG)
+            asked = controller.HeldRemovalsToAsk();
+        if (message == WM_TIMER)
+            controller.HandleTimer(wParam);
+        else
+            controller.HandleMessage(message, wParam);
+    });
+
+    // Its timer, a day after the last run: held, and not asked about.
+    task.SetLastTime(vw::DateTime::Now() - vw::DateSpan(1.0), false);
+    window.ClearLog();
+    ASSERT_TRUE(controller.HandleTimer(task.timerId));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(HistoryHas(vw::Format(vw::kRemovalsHeldFormat, L"emptied", 120)));
+    EXPECT_EQ(asked.task, nullptr);
+
+    // By hand: asked, and the yes runs it again with the removals allowed.
+    window.ClearLog();
+    controller.Enqueue(&task, true, true);
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(asked.task, &task);
+    EXPECT_EQ(asked.files, 120);
+    EXPECT_FALSE(asked.cleaning);
+    window.ClearLog();
+    controller.RunAllowingRemovals(asked);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_FALSE(FileExists(task.Dest + L"\\f000.txt"));
+    EXPECT_TRUE(FileExists(task.Dest + L"\\_历史文件\\f000.txt"));
+    EXPECT_EQ(context.allowRemovals.load(), 0) << "the consent ends with its batch";
+}
+
 TEST_F(Batch, StopOfAWaitingTaskLeavesTheRunningOneGoing)
 {
     settings.Speed = 20;
@@ -484,7 +579,7 @@ TEST_F(Batch, BatchLineCountsFilesThatCouldNotBeBackedUp)
     ASSERT_TRUE(lock);
     controller.StartAll();
     ASSERT_TRUE(RunToEnd());
-    EXPECT_TRUE(HistoryHas(L"任务“locked”完成，成功备份1个文件\r\n"));
+    EXPECT_TRUE(HistoryHas(L"任务“locked”完成，成功备份1个文件，共1个文件无法备份\r\n"));
     EXPECT_TRUE(HistoryHas(L"备份任务完成！共完成备份任务1个，成功备份1个文件，1个文件无法备份"));
 }
 

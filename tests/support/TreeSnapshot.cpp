@@ -17,7 +17,7 @@ void ReadInto(Tree& tree, const std::wstring& root, const std::wstring& relative
         return;
     do {
         const std::wstring name = data.cFileName;
-        if (name == L"." || name == L".." || (skipEngineNames && vw::IsSkippedName(name)))
+        if (name == L"." || name == L".." || (skipEngineNames && relative.empty() && vw::IsSkippedName(name)))
             continue;
         TreeEntry entry;
         entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

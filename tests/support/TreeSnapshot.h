@@ -16,8 +16,8 @@ struct TreeEntry {
 
 using Tree = std::map<std::wstring, TreeEntry>;
 
-// `root` ends with "\". With `skipEngineNames`, the names every backup walk passes over
-// ("_TEMP", "_历史文件", "_Vaultwren.ini", "$RECYCLE.BIN") are left out at every level.
+// `root` ends with "\". With `skipEngineNames`, the program's own names at a destination's top
+// level ("_TEMP", "_历史文件", "_Vaultwren.ini", "$RECYCLE.BIN") are left out there.
 Tree ReadTree(const std::wstring& root, bool skipEngineNames = true);
 
 // Folders only compare by presence: their times change whenever an entry is added or removed.

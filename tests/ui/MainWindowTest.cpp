@@ -13,6 +13,7 @@
 #include "MainWindowDriver.h"
 #include "MainWindowLayout.h"
 #include "resources/resource.h"
+#include "run/RunController.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ModalDriver.h"
 #include "support/TestDrives.h"
@@ -313,6 +314,33 @@ TEST_F(MainWindow, TheListTakesWhatTheWindowGrowsByThePanelKeepsToTheBottom)
     RECT shrunk{};
     ::GetWindowRect(w->window(), &shrunk);
     EXPECT_EQ(shrunk.right - shrunk.left, frame.right - frame.left);
+}
+
+TEST_F(MainWindow, AMassRemovalIsAskedAboutAndYesRunsTheTaskAgainWithIt)
+{
+    AddTask(L"甲", 120);
+    auto w = Open();
+    w->Command(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"备份任务完成！"); }));
+    ASSERT_TRUE(w->WaitUntil([&] { return w->Text(IDC_STATUS_GROUP) == kIdleCaption; }));
+    const std::wstring source = folder.path() + L"甲";
+    ASSERT_TRUE(vwtest::RemoveTree(source));
+    ASSERT_TRUE(::CreateDirectoryW(source.c_str(), nullptr));
+
+    for (const int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+        vwtest::MessageBoxAnswerer user(answer);
+        w->Command(ID_START);
+        ASSERT_TRUE(w->WaitUntil([&] { return !user.Texts().empty(); }));
+        EXPECT_EQ(user.Texts().front(), vw::HeldRemovalsQuestion(L"甲", 120));
+        EXPECT_TRUE(user.Boxes().front().yesNo);
+        if (answer == IDYES) {
+            ASSERT_TRUE(w->WaitUntil([&] { return vwtest::FileExists(DestOf(L"甲") + L"\\_历史文件\\f119.txt"); }));
+        }
+        ASSERT_TRUE(w->WaitUntil([&] { return w->Text(IDC_STATUS_GROUP) == kIdleCaption; }));
+        EXPECT_EQ(vwtest::FileExists(DestOf(L"甲") + L"\\f00.txt"), answer == IDNO);
+        EXPECT_EQ(user.Texts().size(), 1u) << "asked once";
+    }
 }
 
 }  // namespace
