@@ -13,17 +13,8 @@ namespace {
 
 using namespace vwtest;
 
-const FILETIME kOld = FileTimeFromLocal(2021, 3, 4, 10, 20, 30);
-
 class HardenedPass : public EngineFixture {
 protected:
-    void Put(const std::wstring& path, const std::string& bytes, int version = 0)
-    {
-        ASSERT_TRUE(WriteFileBytes(path, bytes)) << vw::WideToUtf8(path);
-        FILETIME time = kOld;
-        time.dwLowDateTime += static_cast<DWORD>(version) * 10'000'000u;
-        ASSERT_TRUE(SetLastWriteTime(path, time));
-    }
     bool BackupCounted()
     {
         context.filesCopied = 0;

@@ -20,8 +20,6 @@ namespace {
 
 using namespace vwtest;
 
-const FILETIME kOld = FileTimeFromLocal(2021, 3, 4, 10, 20, 30);
-
 // The task's source lives behind a folder link (N:\linked, to a folder on M:), which the tests
 // take away mid-run as a disk pulled out or a share dropped would.
 class VanishingSource : public EngineFixture {
@@ -34,13 +32,6 @@ protected:
     }
     ~VanishingSource() override { PutDiskBack(); }
 
-    void Put(const std::wstring& path, const std::string& bytes, int version = 0)
-    {
-        ASSERT_TRUE(WriteFileBytes(path, bytes)) << vw::WideToUtf8(path);
-        FILETIME time = kOld;
-        time.dwLowDateTime += static_cast<DWORD>(version) * 10'000'000u;
-        ASSERT_TRUE(SetLastWriteTime(path, time));
-    }
 
     // A backed-up tree whose history already holds an older version of a\1.txt.
     void BackUpATree()

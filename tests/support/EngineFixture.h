@@ -7,6 +7,7 @@
 
 #include "engine/CBackupEngine.h"
 #include "engine/RunContext.h"
+#include "win/Format.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
@@ -35,6 +36,16 @@ protected:
     std::wstring Src(const std::wstring& relative = L"") const { return task.Source + L"\\" + relative; }
     std::wstring Dst(const std::wstring& relative = L"") const { return task.Dest + L"\\" + relative; }
     std::wstring Hist(const std::wstring& relative = L"") const { return Dst(L"_历史文件\\" + relative); }
+
+    // A file stamped with a fixed old time, a second later for each newer `version`: what a
+    // backup decides from the time stays the same whenever the test runs.
+    static void Put(const std::wstring& path, const std::string& bytes, int version = 0)
+    {
+        ASSERT_TRUE(WriteFileBytes(path, bytes)) << vw::WideToUtf8(path);
+        FILETIME time = FileTimeFromLocal(2021, 3, 4, 10, 20, 30);
+        time.dwLowDateTime += static_cast<DWORD>(version) * 10'000'000u;
+        ASSERT_TRUE(SetLastWriteTime(path, time));
+    }
 
     // Binds (first run) or verifies the destination, then runs one backup pass.
     bool Backup()

@@ -44,6 +44,8 @@ TEST(IsSafeRelativeName, OnlyNamesWindowsKeepsAsTheyAreInsideTheFolder)
         {L"CONFIG.txt", true},       // only the device itself is reserved
         {L"COM10.dll", true},
         {L"lang/zh-CN.dll", false},  // "/" is a separator to Windows, another name to the manifest
+        {L"a/../evil.exe", false},
+        {L"/etc/evil", false},
         {L"", false},
         {L"..\\evil.exe", false},
         {L"a\\..\\..\\evil.exe", false},

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "updater/CheckDate.h"
-#include "updater/UpdateManifest.h"
 #include "updater/VersionNumber.h"
 
 namespace {
@@ -97,33 +96,6 @@ TEST(ParseVersion, OnlyDigitsWithAtMostOnePoint)
         const std::optional<double> parsed = vw::ParseVersion(c.text);
         EXPECT_EQ(parsed.value_or(-1), c.version) << c.text;
     }
-}
-
-TEST(IsSafeRelativeName, OnlyNamesInsideTheDownloadFolder)
-{
-    struct Case {
-        const wchar_t* name;
-        bool safe;
-    };
-    const Case cases[] = {
-        {L"Vaultwren.exe", true},
-        {L"lang\\zh-CN.dll", true},
-        {L"a..b.txt", true},
-        {L"", false},
-        {L"..\\evil.exe", false},
-        {L"a\\..\\..\\evil.exe", false},
-        {L"a/../evil.exe", false},
-        {L"...\\evil.exe", false},
-        {L".. \\evil.exe", false},
-        {L"C:\\Windows\\evil.exe", false},
-        {L"C:evil.exe", false},
-        {L"\\Windows\\evil.exe", false},
-        {L"\\\\server\\share\\evil.exe", false},
-        {L"/etc/evil", false},
-        {L"file.txt:stream", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(vw::IsSafeRelativeName(c.name), c.safe) << c.name;
 }
 
 }  // namespace
