@@ -60,17 +60,13 @@ vw_wine_up() {
   _vw_own_desktop
   wineserver -p >/dev/null 2>&1 </dev/null || true   # fails harmlessly when one already runs
   # A display of our own has no window manager: Wine then draws the window frames itself, so
-  # that titles and frames show (in screenshots too), and leaves its windows unmanaged, for it
-  # otherwise waits up to 2 s at every hidden window (a closed dialog or message box) for a window
-  # manager to confirm it. On the user's display the desktop does both.
-  local x11='HKCU\Software\Wine\X11 Driver' value
-  for value in Decorated Managed; do
-    if [ -n "$_vw_started_xvfb" ]; then
-      wine reg add "$x11" /v $value /d N /f >/dev/null 2>&1 </dev/null
-    else
-      wine reg delete "$x11" /v $value /f >/dev/null 2>&1 </dev/null || true
-    fi
-  done
+  # that titles and frames show (in screenshots too). On the user's display the desktop does.
+  local decorated='HKCU\Software\Wine\X11 Driver'
+  if [ -n "$_vw_started_xvfb" ]; then
+    wine reg add "$decorated" /v Decorated /d N /f >/dev/null 2>&1 </dev/null
+  else
+    wine reg delete "$decorated" /v Decorated /f >/dev/null 2>&1 </dev/null || true
+  fi
   wine cmd /c exit >/dev/null 2>&1 </dev/null   # brings the services up before anything is captured
 }
 
