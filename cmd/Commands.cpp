@@ -92,7 +92,7 @@ public:
         std::wstring refusal;
         CBackupItem* task = Find(given, refusal);
         if (!task)
-            Console::Err((refusal.empty() ? Format(L"找不到任务：%s", given.c_str()) : refusal) + L"\r\n");
+            Refuse(refusal.empty() ? Format(L"找不到任务：%s", given.c_str()) : refusal);
         return task;
     }
 

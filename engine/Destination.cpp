@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "engine/CBackupEngine.h"
+#include "engine/DestinationWait.h"
 #include "engine/FileOps.h"
 #include "engine/LongPathIni.h"
 #include "engine/RunContext.h"
@@ -29,24 +30,9 @@ bool IsFile(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// "X:\" for a drive path, "\\server\share\" for a UNC path, empty otherwise.
-std::wstring VolumeRoot(const std::wstring& path)
-{
-    if (path.size() >= 2 && path[1] == L':')
-        return path.substr(0, 2) + L"\\";
-    if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') {
-        const size_t server = path.find(L'\\', 2);
-        if (server == std::wstring::npos)
-            return {};
-        const size_t share = path.find(L'\\', server + 1);
-        return share == std::wstring::npos ? path + L"\\" : path.substr(0, share + 1);
-    }
-    return {};
-}
-
 std::wstring VolumeFileSystem(const std::wstring& path)
 {
-    const std::wstring root = VolumeRoot(path);
+    const std::wstring root = DestinationRoot(path);
     wchar_t name[MAX_PATH + 1] = {};
     if (root.empty() ||
         !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1))
