@@ -18,6 +18,7 @@
 #include "run/RunController.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
+#include "task/TaskEntries.h"
 #include "task/TaskInput.h"
 #include "task/TaskReset.h"
 #include "win/Format.h"
@@ -123,19 +124,12 @@ int Add(Session& session, const Arguments& arguments)
     if (!session.tasks.IsNameUnique(arguments.name))
         return Refuse(Format(L"任务名称已存在：%s", arguments.name.c_str()));
 
-    TaskInput input;
-    input.Name = arguments.name;
-    input.Source = arguments.source;
-    input.Dest = arguments.dest;
-    input.MinTime = session.settings.MinTime.load();
-    // A new task's schedule, as the task list gives it.
-    const CBackupItem defaults(session.profile, session.settings, 0);
-    input.Start = defaults.Start != 0;
-    input.StartTime = static_cast<uint32_t>(defaults.StartTime);
-    input.ClockHour = defaults.ClockHour;
-    input.ClockMinute = defaults.ClockMinute;
-    input.AutoTime = defaults.AutoTime != 0;
-    input.AutoMinute = static_cast<uint32_t>(defaults.AutoMinute);
+    // The new task's schedule as the task list gives it, with the folders and name asked for.
+    TaskEntries entries;
+    entries.Name = arguments.name;
+    entries.Source = arguments.source;
+    entries.Dest = arguments.dest;
+    const TaskInput input = InputOf(entries, L"", session.settings.MinTime.load());
     const TaskInputCheck check = ValidateTaskInput(input, [&] { return arguments.force; });
     if (!check.Ok) {
         std::wstring text = Format(L"%s：%s", check.Title.c_str(), check.Text.c_str());

@@ -1,6 +1,5 @@
 #include "task/CBackupItem.h"
 
-#include <iterator>
 #include <utility>
 
 #include "task/AppSettings.h"
@@ -11,38 +10,6 @@
 namespace vw {
 
 namespace {
-
-// Entry names in TaskKey order.
-constexpr const wchar_t* kKeyNames[] = {
-    L"Index",      L"Id",   L"Name",        L"Source",    L"Dest",     L"Start",
-    L"StartTime",  L"Clock", L"ClockHour",  L"ClockMinute", L"Week",   L"AutoTime",
-    L"AutoMinute", L"CreateTime", L"LastTime", L"History", L"RemoveFollow",
-};
-static_assert(std::size(kKeyNames) == static_cast<size_t>(TaskKey::RemoveFollow) + 1);
-
-// The order of a whole-section write and read. The Id leads, so a section cut short by a failed write
-// still names its task and loading takes the task's whole copy instead (see CBackupItemList).
-constexpr TaskKey kSaveOrder[] = {
-    TaskKey::Id,        TaskKey::Index,       TaskKey::Name,        TaskKey::Source,    TaskKey::Dest,
-    TaskKey::History,   TaskKey::RemoveFollow, TaskKey::Start,     TaskKey::StartTime, TaskKey::Clock,
-    TaskKey::ClockHour, TaskKey::ClockMinute, TaskKey::Week,       TaskKey::AutoTime,  TaskKey::AutoMinute,
-    TaskKey::CreateTime, TaskKey::LastTime,
-};
-static_assert(std::size(kSaveOrder) == std::size(kKeyNames));
-
-}  // namespace
-
-std::span<const TaskKey> SaveOrder()
-{
-    return kSaveOrder;
-}
-
-namespace {
-
-const wchar_t* KeyName(TaskKey key)
-{
-    return kKeyNames[static_cast<int>(key)];
-}
 
 // A time that is not valid is stored as never: "Invalid DateTime" or an empty text would not read back
 // as a time, and a reader that refuses such a section would drop the whole task.
@@ -67,68 +34,39 @@ bool CBackupItem::LoadKey(TaskKey key)
 {
     if (index < 0)
         return false;
+    const TaskFieldInfo& field = FieldOf(key);
     const std::wstring section = SectionName();
-    const wchar_t* name = KeyName(key);
-    // The value is read first and stored under the lock, so no reader waits for the registry.
-    auto store = [this](auto& field, auto value) {
-        std::lock_guard lock(fieldsLock_);
-        field = std::move(value);
-        return true;
-    };
-    auto readInt = [&](int32_t& field, int defaultValue) {
-        return store(field, static_cast<int32_t>(profile_.GetInt(section, name, defaultValue)));
-    };
-    auto readText = [&](std::wstring& field) { return store(field, profile_.GetString(section, name, L"")); };
-    auto readFolder = [&](std::wstring& field) {
-        return store(field, NormaliseFolderEntry(profile_.GetString(section, name, L"")));
-    };
-    // A time that cannot be read must not cost the task: it reads as never, as a task that never ran.
-    auto readTime = [&](DateTime& field) {
-        DateTime time;
-        if (!ParseDateTime(profile_.GetString(section, name, FormatDateTime(DateTime::Never())), time))
-            time = DateTime::Never();
-        return store(field, time);
-    };
+    if (field.kind == FieldKind::Position)
+        return profile_.GetInt(section, field.name, field.whenMissing) == index;
 
-    switch (key) {
-    case TaskKey::Index:
-        return profile_.GetInt(section, name, -1) == index;
-    case TaskKey::Id:
-        return readText(Id);
-    case TaskKey::Name:
-        return readText(Name);
-    case TaskKey::Source:
-        return readFolder(Source);
-    case TaskKey::Dest:
-        return readFolder(Dest);
-    case TaskKey::Start:
-        return readInt(Start, 0);
-    case TaskKey::StartTime:
-        return readInt(StartTime, 0);
-    case TaskKey::Clock:
-        return readInt(Clock, 0);
-    case TaskKey::ClockHour:
-        return readInt(ClockHour, 0);
-    case TaskKey::ClockMinute:
-        return readInt(ClockMinute, 0);
-    case TaskKey::Week:
-        return readInt(Week, 127);
-    case TaskKey::AutoTime:
-        return readInt(AutoTime, 0);
-    case TaskKey::AutoMinute: {
-        const int32_t minTime = settings_.MinTime.load();
-        return readInt(AutoMinute, static_cast<uint32_t>(minTime) >= 61 ? minTime : 60);
+    // The value is read first and stored under the lock, so no reader waits for the registry.
+    switch (field.kind) {
+    case FieldKind::Text:
+    case FieldKind::Folder: {
+        std::wstring value = profile_.GetString(section, field.name, L"");
+        if (field.kind == FieldKind::Folder)
+            value = NormaliseFolderEntry(value);
+        std::lock_guard lock(fieldsLock_);
+        this->*field.text = std::move(value);
+        return true;
     }
-    case TaskKey::CreateTime:
-        return readTime(CreateTime);
-    case TaskKey::LastTime:
-        return readTime(LastTime);
-    case TaskKey::History:
-        return readInt(History, 1);
-    case TaskKey::RemoveFollow:
-        return readInt(RemoveFollow, 1);
+    case FieldKind::Time: {
+        // A time that cannot be read must not cost the task: it reads as never, as a task that never ran.
+        DateTime value;
+        if (!ParseDateTime(profile_.GetString(section, field.name, FormatDateTime(DateTime::Never())), value))
+            value = DateTime::Never();
+        std::lock_guard lock(fieldsLock_);
+        this->*field.time = value;
+        return true;
     }
-    return false;
+    default: {
+        const int32_t value = static_cast<int32_t>(
+            profile_.GetInt(section, field.name, MissingNumber(field, settings_.MinTime.load())));
+        std::lock_guard lock(fieldsLock_);
+        this->*field.number = value;
+        return true;
+    }
+    }
 }
 
 bool CBackupItem::Load()
@@ -136,9 +74,9 @@ bool CBackupItem::Load()
     if (!LoadKey(TaskKey::Index))
         return false;
     bool ok = true;
-    for (TaskKey key : kSaveOrder) {
-        if (key != TaskKey::Index)
-            ok = LoadKey(key) && ok;
+    for (const TaskFieldInfo& field : TaskFieldTable()) {
+        if (field.kind != FieldKind::Position)
+            ok = LoadKey(field.key) && ok;
     }
     return ok;
 }
@@ -152,8 +90,8 @@ bool CBackupItem::Save()
 {
     // One copy for the whole section: a field a worker changes meanwhile is stored by its own setter.
     const TaskSnapshot task = Snapshot();
-    for (TaskKey key : kSaveOrder) {
-        if (!WriteKey(task, key))
+    for (const TaskFieldInfo& field : TaskFieldTable()) {
+        if (!WriteKey(task, field.key))
             return false;
     }
     return true;
@@ -163,45 +101,13 @@ bool CBackupItem::WriteKey(const TaskSnapshot& task, TaskKey key)
 {
     if (task.index < 0)
         return false;
+    const TaskFieldInfo& field = FieldOf(key);
     const std::wstring section = Format(L"Item%d", task.index);
-    const wchar_t* name = KeyName(key);
-    switch (key) {
-    case TaskKey::Index:
-        return profile_.SetInt(section, name, task.index);
-    case TaskKey::Id:
-        return profile_.SetString(section, name, task.Id);
-    case TaskKey::Name:
-        return profile_.SetString(section, name, task.Name);
-    case TaskKey::Source:
-        return profile_.SetString(section, name, task.Source);
-    case TaskKey::Dest:
-        return profile_.SetString(section, name, task.Dest);
-    case TaskKey::Start:
-        return profile_.SetInt(section, name, task.Start);
-    case TaskKey::StartTime:
-        return profile_.SetInt(section, name, task.StartTime);
-    case TaskKey::Clock:
-        return profile_.SetInt(section, name, task.Clock);
-    case TaskKey::ClockHour:
-        return profile_.SetInt(section, name, task.ClockHour);
-    case TaskKey::ClockMinute:
-        return profile_.SetInt(section, name, task.ClockMinute);
-    case TaskKey::Week:
-        return profile_.SetInt(section, name, task.Week);
-    case TaskKey::AutoTime:
-        return profile_.SetInt(section, name, task.AutoTime);
-    case TaskKey::AutoMinute:
-        return profile_.SetInt(section, name, task.AutoMinute);
-    case TaskKey::CreateTime:
-        return profile_.SetString(section, name, StoredTimeText(task.CreateTime));
-    case TaskKey::LastTime:
-        return profile_.SetString(section, name, StoredTimeText(task.LastTime));
-    case TaskKey::History:
-        return profile_.SetInt(section, name, task.History);
-    case TaskKey::RemoveFollow:
-        return profile_.SetInt(section, name, task.RemoveFollow);
-    }
-    return false;
+    if (field.text)
+        return profile_.SetString(section, field.name, task.*field.text);
+    if (field.time)
+        return profile_.SetString(section, field.name, StoredTimeText(task.*field.time));
+    return profile_.SetInt(section, field.name, task.*field.number);
 }
 
 bool CBackupItem::IsStoredWhole() const
@@ -209,8 +115,8 @@ bool CBackupItem::IsStoredWhole() const
     if (index < 0)
         return false;
     const std::wstring section = SectionName();
-    for (TaskKey key : kSaveOrder) {
-        if (!profile_.EntryExists(section, KeyName(key)))
+    for (const TaskFieldInfo& field : TaskFieldTable()) {
+        if (!profile_.EntryExists(section, field.name))
             return false;
     }
     return true;
@@ -255,6 +161,12 @@ void CBackupItem::SetNextTime(const DateTime& time)
 {
     std::lock_guard lock(fieldsLock_);
     NextTime = time;
+}
+
+void CBackupItem::SetEditedFields(const TaskFields& entries)
+{
+    std::lock_guard lock(fieldsLock_);
+    CopyEditedFields(entries, *this);
 }
 
 TaskSnapshot CBackupItem::Snapshot() const

@@ -6,40 +6,16 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <span>
 #include <string>
 
 #include "task/DateTime.h"
+#include "task/TaskFieldTable.h"
 #include "task/TaskFields.h"
 
 namespace vw {
 
 class ProfileStore;
 struct AppSettings;
-
-// The persistent keys of a task, numbered as stored code relies on.
-enum class TaskKey : int {
-    Index = 0,
-    Id = 1,
-    Name = 2,
-    Source = 3,
-    Dest = 4,
-    Start = 5,
-    StartTime = 6,
-    Clock = 7,
-    ClockHour = 8,
-    ClockMinute = 9,
-    Week = 10,
-    AutoTime = 11,
-    AutoMinute = 12,
-    CreateTime = 13,
-    LastTime = 14,
-    History = 15,
-    RemoveFollow = 16,
-};
-
-// The order of a whole-section write: the Id leads, so a section cut short still names its task.
-std::span<const TaskKey> SaveOrder();
 
 // Run-time states of a task.
 enum TaskState : int32_t { kTaskIdle = 0, kTaskWaiting = 1, kTaskPaused = 2, kTaskRunning = 3 };
@@ -79,6 +55,8 @@ public:
     void SetDest(const std::wstring& dest, bool save);
     void SetCreateTime(const DateTime& time, bool save);
     void SetNextTime(const DateTime& time);
+    // Takes the fields the editor shows from `entries` (CopyEditedFields), under the lock.
+    void SetEditedFields(const TaskFields& entries);
     TaskSnapshot Snapshot() const;
     // TaskStatusText of this task now.
     std::wstring GetStatusText(bool cleaning) const;

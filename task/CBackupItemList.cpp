@@ -87,9 +87,9 @@ bool CBackupItemList::LoadAll(bool repair)
         std::unique_ptr<CBackupItem> task = CreateTask();
         task->index = i;
         // Whatever else is damaged keeps its default: a task with one bad value beats a lost task.
-        for (TaskKey key : SaveOrder()) {
-            if (key != TaskKey::Index)
-                task->LoadKey(key);
+        for (const TaskFieldInfo& field : TaskFieldTable()) {
+            if (field.kind != FieldKind::Position)
+                task->LoadKey(field.key);
         }
         found.push_back(std::move(task));
     }
@@ -277,8 +277,8 @@ std::vector<CBackupItemList::ProfileWrite> CBackupItemList::SwapWrites(int a, in
         removeSection(position);
         TaskSnapshot snapshot = task.Snapshot();
         snapshot.index = position;
-        for (TaskKey key : SaveOrder())
-            writes.push_back([&task, snapshot, key] { return task.WriteKey(snapshot, key); });
+        for (const TaskFieldInfo& field : TaskFieldTable())
+            writes.push_back([&task, snapshot, key = field.key] { return task.WriteKey(snapshot, key); });
     };
     // The first task is copied whole to a spare section beyond the list, which the new "Count" then
     // covers; only then are the two sections rewritten, each cleared first. At every step each task

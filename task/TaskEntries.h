@@ -9,21 +9,9 @@
 
 namespace vw {
 
-struct TaskEntries {
-    std::wstring Name;
-    std::wstring Source;
-    std::wstring Dest;
-    bool Start = false;
-    bool Clock = false;
-    bool History = false;
-    bool RemoveFollow = false;
-    uint32_t StartTime = 0;
-    int32_t ClockHour = 0;
-    int32_t ClockMinute = 0;
-    int32_t Week = 0;  // bit 0 Monday ... bit 6 Sunday
-    bool AutoTime = false;
-    uint32_t AutoMinute = 0;
-};
+// The editor's entries are a copy of the task's fields; it shows and stores those the field table
+// marks as edited.
+using TaskEntries = TaskFields;
 
 TaskEntries EntriesOf(const TaskSnapshot& task);
 
@@ -36,7 +24,8 @@ bool EntriesDiffer(const TaskEntries& entries, const TaskSnapshot& task);
 
 // Copies the entries into the task and stores it. A destination that names another folder (letter
 // case aside) is bound afresh by the next run, so its creation and last backup times become never.
-// Hour and minute are kept within a day and an hour. UI thread, while no worker runs the task.
+// Switches are stored as 0 or 1, hour and minute within a day and an hour. UI thread, while no
+// worker runs the task.
 // Returns what Save returns.
 bool StoreEntries(CBackupItem& task, const TaskEntries& entries);
 

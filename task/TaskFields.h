@@ -1,6 +1,7 @@
 #pragma once
 // A task's stored fields and its next automatic run, as plain values: what the task holds, what a
-// snapshot of it copies and what its schedule is computed from. The defaults are a new task's.
+// snapshot of it copies, what the editor edits and what its schedule is computed from. Each stored
+// field's entry, kind and values are in task/TaskFieldTable.h.
 #include <cstdint>
 #include <string>
 
@@ -9,24 +10,27 @@
 namespace vw {
 
 struct TaskFields {
-    int32_t index = -1;
+    // A new task's values (task/TaskFieldTable.cpp).
+    TaskFields();
+
+    int32_t index;
     std::wstring Id;
     std::wstring Name;
     std::wstring Source;
     std::wstring Dest;
-    int32_t History = 1;
-    int32_t RemoveFollow = 1;
-    int32_t Start = 1;
-    int32_t StartTime = 10;
-    int32_t Clock = 0;
-    int32_t ClockHour = 0;
-    int32_t ClockMinute = 0;
-    int32_t Week = 127;
-    int32_t AutoTime = 0;
-    int32_t AutoMinute = 120;
+    int32_t History;
+    int32_t RemoveFollow;
+    int32_t Start;
+    int32_t StartTime;
+    int32_t Clock;
+    int32_t ClockHour;
+    int32_t ClockMinute;
+    int32_t Week;
+    int32_t AutoTime;
+    int32_t AutoMinute;
     DateTime CreateTime;
     DateTime LastTime;
-    DateTime NextTime;
+    DateTime NextTime;  // not stored: computed from the schedule
 };
 
 }  // namespace vw

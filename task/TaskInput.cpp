@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "task/FolderLocation.h"
 #include "task/FolderPathRules.h"
+#include "task/TaskFieldTable.h"
 #include "win/Format.h"
 #include "win/Text.h"
 #include "win/UniqueHandle.h"
@@ -161,13 +162,18 @@ TaskInputCheck ValidateTaskInput(const TaskInput& input, const ConfirmNonEmptyDe
     if (NeedsNonEmptyDestinationQuestion(dest, input.StoredDest) && confirm && !confirm())
         return Fail(check, IDC_ITEM_DEST, L"目标文件夹不为空", L"建议创建新的备份目标文件夹");
 
-    if (input.Start && input.StartTime > 999)
+    // The ranges are the field table's; the texts name them as the user reads them.
+    auto outside = [](TaskKey key, int64_t value) {
+        const TaskFieldInfo& field = FieldOf(key);
+        return value < field.low || value > field.high;
+    };
+    if (input.Start && outside(TaskKey::StartTime, input.StartTime))
         return Fail(check, IDC_ITEM_START_TIME, L"超过了允许的时间范围", L"时间范围为 0 - 999");
-    if (input.ClockHour < 0 || input.ClockHour > 23)
+    if (outside(TaskKey::ClockHour, input.ClockHour))
         return Fail(check, IDC_ITEM_CLOCK_HOUR, L"超过了允许的时间范围", L"时间范围为 0 - 23");
-    if (input.ClockMinute < 0 || input.ClockMinute > 59)
+    if (outside(TaskKey::ClockMinute, input.ClockMinute))
         return Fail(check, IDC_ITEM_CLOCK_MINUTE, L"超过了允许的时间范围", L"时间范围为 0 - 59");
-    if (input.AutoTime && (input.AutoMinute < 60 || input.AutoMinute > 9999))
+    if (input.AutoTime && outside(TaskKey::AutoMinute, input.AutoMinute))
         return Fail(check, IDC_ITEM_AUTO_MINUTE, L"超过了允许的时间间隔范围", L"时间范围为 60 - 9999");
     if (input.AutoTime && static_cast<int64_t>(input.AutoMinute) < input.MinTime)
         return Fail(check, IDC_ITEM_AUTO_MINUTE, Format(L"超过了系统当前允许的最小备份时间间隔%d分钟", input.MinTime),

@@ -27,7 +27,7 @@ bool Take(const std::optional<T>& value, U& target)
 {
     if (!value)
         return false;
-    target = *value;
+    target = static_cast<U>(*value);
     return true;
 }
 

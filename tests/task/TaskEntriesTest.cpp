@@ -84,6 +84,24 @@ TEST_F(TaskEntriesTest, EveryEditableFieldCountsAsAChange)
     }
 }
 
+// A switch another program stored as 2 is on: the editor shows it checked, so leaving it checked is
+// no change, and storing writes it as 1.
+TEST_F(TaskEntriesTest, ASwitchStoredAsAnotherNumberIsOnAndIsStoredAsOne)
+{
+    ASSERT_TRUE(profile_.SetInt(L"Item0", L"History", 2));
+    ASSERT_TRUE(profile_.SetInt(L"Item0", L"Clock", -1));
+    ASSERT_TRUE(task_.Load());
+    TaskEntries entries = vw::EntriesOf(task_.Snapshot());
+    entries.History = 1;
+    entries.Clock = 1;
+    EXPECT_FALSE(vw::EntriesDiffer(entries, task_.Snapshot()));
+
+    entries.Name = L"改名";
+    ASSERT_TRUE(vw::StoreEntries(task_, entries));
+    EXPECT_EQ(profile_.GetInt(L"Item0", L"History", 0), 1);
+    EXPECT_EQ(profile_.GetInt(L"Item0", L"Clock", 0), 1);
+}
+
 TEST_F(TaskEntriesTest, StoringKeepsTheBindingUnlessTheDestinationNamesAnotherFolder)
 {
     const DateTime never = DateTime::Never();
