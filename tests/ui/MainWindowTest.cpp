@@ -362,9 +362,11 @@ TEST_F(MainWindow, TheLabelSitsJustBelowTheToolbarAndTheControlsFollowWithoutOve
 
 TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
 {
+    AddTask(L"旧任务", 2);
     auto w = Open();
     const std::wstring source = folder.path() + L"新任务";
     ASSERT_TRUE(::CreateDirectoryW(source.c_str(), nullptr));
+    ASSERT_TRUE(vwtest::WriteFileBytes(source + L"\\a.txt", "a"));
     // The editor runs modally on the window's thread; the test finds it as another program would.
     auto openEditor = [&] {
         HWND editor = nullptr;
@@ -375,33 +377,45 @@ TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
         });
         return editor;
     };
+    auto fillIn = [&](HWND editor) {
+        vwtest::Type(editor, IDC_ITEM_NAME, L"新任务");
+        vwtest::Type(editor, IDC_ITEM_SOURCE, source);
+        vwtest::Type(editor, IDC_ITEM_DEST, DestOf(L"新任务"));
+    };
 
+    // Cancelled first: a start while the editor is open runs the listed tasks only, and the
+    // cancelled task leaves no row, no section and no backup.
     HWND editor = openEditor();
     ASSERT_NE(editor, nullptr);
-    vwtest::Type(editor, IDC_ITEM_NAME, L"新任务");
-    vwtest::Type(editor, IDC_ITEM_SOURCE, source);
-    vwtest::Type(editor, IDC_ITEM_DEST, DestOf(L"新任务"));
+    fillIn(editor);
+    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"旧任务"}) << "not listed before OK";
+    w->Post(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"备份任务完成！"); }));
+    EXPECT_TRUE(vwtest::FileExists(DestOf(L"旧任务") + L"\\f00.txt"));
+    EXPECT_FALSE(vwtest::FileExists(DestOf(L"新任务"))) << "the task being edited never ran";
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 1);
+    EXPECT_FALSE(profile.SectionExists(L"Item1"));
+    vwtest::Click(editor, IDCANCEL);
+    EXPECT_TRUE(w->WaitUntil([&] { return !::IsWindow(editor); }));
+    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"旧任务"});
+
+    // Confirmed: listed and stored on OK, and selected.
+    editor = openEditor();
+    ASSERT_NE(editor, nullptr);
+    fillIn(editor);
     {
         vwtest::MessageBoxAnswerer ok(IDOK);  // whatever note the editor shows on the way
         vwtest::Click(editor, IDC_ITEM_OK);
         EXPECT_TRUE(w->WaitUntil([&] { return !::IsWindow(editor); }));
     }
-    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"新任务"});
-
-    editor = openEditor();
-    ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(w->ListRows().size(), 2u);  // the new task is in the list while it is being edited
-    // ... but stored only when the editor is confirmed: an interruption now leaves nothing behind.
-    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 1);
-    EXPECT_FALSE(profile.SectionExists(L"Item1"));
-    vwtest::Click(editor, IDCANCEL);
-    EXPECT_TRUE(w->WaitUntil([&] { return w->ListRows().size() == 1; }));
+    EXPECT_EQ(Names(w->ListRows()), (std::vector<std::wstring>{L"旧任务", L"新任务"}));
+    EXPECT_EQ(w->SelectionMark(), 1);
 
     vw::CBackupItemList stored(profile, settings);
     ASSERT_TRUE(stored.LoadAll());
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(stored[0].Name, L"新任务");
-    EXPECT_EQ(stored[0].Source, source);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[1].Name, L"新任务");
+    EXPECT_EQ(stored[1].Source, source);
 }
 
 // Windows tells every top-level window when the clock or the time zone changes: the window then
