@@ -16,6 +16,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/COptionsDlg.h"
 #include "ui/Dpi.h"
+#include "ui/NoticePopup.h"
 #include "updater/UpdaterMessages.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
@@ -312,7 +313,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         return true;
     }
     if (message >= WM_UPDATER_DOWNLOAD_START_MSG && message <= WM_UPDATER_CHECK_END_MSG) {
-        OnUpdaterMessage(message, wParam);
+        OnUpdaterMessage(message, wParam, lParam);
         SetResult(0);
         return true;
     }
@@ -370,6 +371,10 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
             RefreshList(-1);
         }
         return false;
+    case WM_NOTICE_PROBE_MSG:
+        OnNoticeProbe(wParam != 0, lParam);
+        SetResult(0);
+        return true;
     case WM_TASK_MENU_MSG:
         ShowTaskMenu(*reinterpret_cast<const POINT*>(lParam));
         SetResult(0);

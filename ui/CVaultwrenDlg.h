@@ -71,7 +71,6 @@ private:
     // Task commands (TaskCommands.cpp).
     void AddTask();
     void EditSelectedTask();
-    void OpenEditor(int position, bool isNewTask);
     void DeleteSelectedTask();
     void StartAllOrResume();
     void Pause();
@@ -104,9 +103,12 @@ private:
 
     // Self-update and the notice popup (UpdateCommands.cpp).
     void CheckForUpdate();
-    void OnUpdaterMessage(UINT message, WPARAM wParam);
+    void OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // One of the update's boxes, modal; updateBoxOpen_ while it waits.
+    int ShowUpdateBox(const wchar_t* text, UINT style);
     void AskToInstall(const UpdateReaction& reaction);
     void ShowNoticePopup();
+    void OnNoticeProbe(bool allowed, LPARAM probe);
     void RaiseNoticePopup() const;
 
     int SelectionMark() const;
@@ -125,6 +127,13 @@ private:
     RunController controller_;  // after what it refers to: it goes first
     CUpdater updater_;
     std::unique_ptr<CMessageDlg> notice_;
+    // The notice waiting for its connection probe; `probe` numbers the probes.
+    struct PendingNotice {
+        std::wstring address;
+        int seconds = 0;
+        LPARAM probe = 0;
+    };
+    PendingNotice pendingNotice_;
 
     CKoListCtrl list_;
     CTrayIcon tray_;
@@ -136,7 +145,7 @@ private:
     UniqueIcon trayRunningIcon_;
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
-    bool installQuestionOpen_ = false;  // the install question's box is up (its modal loop runs)
+    bool updateBoxOpen_ = false;  // one of the update's boxes is up (its modal loop runs)
     bool firstRepaint_ = true;
     int rowHeight_ = 0;
 
