@@ -12,6 +12,7 @@
 #include "run/LogWriter.h"
 #include "run/RunView.h"
 #include "run/SleepCatchUp.h"
+#include "run/StatusPanel.h"
 #include "run/TrayLook.h"
 #include "ui/CAboutDlg.h"
 #include "ui/COptionsDlg.h"
@@ -37,6 +38,8 @@ constexpr Column kColumns[] = {
     {L"上次成功备份时间", LVCFMT_LEFT, 160},
 };
 constexpr wchar_t kListHint[] = L"双击记录可查看备份任务的详细信息并对其修改";
+// How long the exit waits for a worker to stop before it ends the program without it.
+constexpr DWORD kExitWaitMs = 5000;
 // Between the toolbar's bottom edge and the list's label, pixels at 96 DPI.
 constexpr int kGapBelowToolbar = 6;
 
@@ -530,10 +533,18 @@ void CVaultwrenDlg::LayOut()
 
 void CVaultwrenDlg::ExitSequence()
 {
-    while (context_.runState.load() != kRunIdle) {
-        controller_.StopAll();
-        if (context_.runState.load() != kRunIdle)
-            ::Sleep(100);
+    if (controller_.WorkerStopsWithin(kExitWaitMs)) {
+        while (context_.runState.load() != kRunIdle) {
+            controller_.StopAll();
+            if (context_.runState.load() != kRunIdle)
+                ::Sleep(100);
+        }
+    } else {
+        // Held in a system call (a dead share) that no stop cuts short: the program ends without
+        // it. A copy is written under the work copy's name and takes the real one only when
+        // whole, so what the worker leaves is never a partial file under a real name.
+        workerLeftRunning_ = true;
+        Log("CVaultwrenDlg::OnCancel", StillRunningText(ReadRunView(controller_, context_)));
     }
     tray_.ClearBalloon();
     tray_.Delete();

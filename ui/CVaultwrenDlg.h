@@ -46,6 +46,9 @@ public:
     // The window's modal life; the end code (IDCANCEL after the exit sequence, -1 when the window
     // could not be made: its class is registered by the first instance only).
     INT_PTR Run();
+    // The exit could not wait for the worker, which still uses what this window owns: the program
+    // must end before the window object goes.
+    bool WorkerLeftRunning() const { return workerLeftRunning_; }
 
 private:
     bool OnInit() override;
@@ -145,6 +148,7 @@ private:
     UniqueIcon trayRunningIcon_;
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
+    bool workerLeftRunning_ = false;
     bool updateBoxOpen_ = false;  // one of the update's boxes is up (its modal loop runs)
     bool firstRepaint_ = true;
     int rowHeight_ = 0;
