@@ -112,7 +112,7 @@ bool CVaultwrenDlg::OnInit()
         }
     }
 
-    const UINT dpi = WindowDpi(Handle());
+    const UINT dpi = Dpi();
     appIcon_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXICON)));
     appIconSmall_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXSMICON)));
     trayIdleIcon_.reset(LoadIconSized(instance_, IDI_TRAY_IDLE, ::GetSystemMetrics(SM_CXSMICON)));
@@ -161,7 +161,7 @@ void CVaultwrenDlg::SetUpList()
     list_.SetPathEllipsisColumns(2, 3, -1);
     list_.SetUpTooltip(kListHint);
 
-    const UINT dpi = WindowDpi(Handle());
+    const UINT dpi = Dpi();
     int index = 0;
     for (const Column& column : kColumns) {
         LVCOLUMNW lvColumn{};
@@ -361,8 +361,11 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         LayOut();
         return false;
     case WM_GETMINMAXINFO:
-        if (minimumSize_.cx > 0)
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
+        // At the DPI the window has now: a DPI change asks for this while it resizes the window.
+        if (minimumSize_.cx > 0 && layoutDpi_ > 0)
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {
+                ::MulDiv(minimumSize_.cx, static_cast<int>(Dpi()), static_cast<int>(layoutDpi_)),
+                ::MulDiv(minimumSize_.cy, static_cast<int>(Dpi()), static_cast<int>(layoutDpi_))};
         return false;
     case WM_TIMECHANGE:
         controller_.ClockChanged();
@@ -493,6 +496,7 @@ void CVaultwrenDlg::RememberLayout()
     RECT window{};
     ::GetWindowRect(Handle(), &window);
     minimumSize_ = {window.right - window.left, window.bottom - window.top};
+    layoutDpi_ = Dpi();
     for (Anchored& control : anchored_)
         control.initial = RectInParent(Item(control.id));
 }
@@ -508,7 +512,7 @@ void CVaultwrenDlg::LayOut()
     // label keeps to the toolbar with the list's top below it.
     const int dx = client.right - initialClient_.right;
     const int dy = client.bottom - initialClient_.bottom;
-    const int labelTop = toolbarHeight + ScaleForDpi(kGapBelowToolbar, WindowDpi(Handle()));
+    const int labelTop = toolbarHeight + ScaleForDpi(kGapBelowToolbar, Dpi());
     const auto label = std::find_if(std::begin(anchored_), std::end(anchored_),
                                     [](const Anchored& control) { return control.id == IDC_TASK_LIST_LABEL; });
     const int shift = labelTop - label->initial.top;
@@ -529,6 +533,29 @@ void CVaultwrenDlg::LayOut()
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void CVaultwrenDlg::OnDpiChanged(UINT oldDpi, UINT newDpi)
+{
+    const auto scale = [&](LONG value) { return ::MulDiv(value, static_cast<int>(newDpi), static_cast<int>(oldDpi)); };
+    const auto scaleRect = [&](RECT& r) { r = {scale(r.left), scale(r.top), scale(r.right), scale(r.bottom)}; };
+    // The layout resizing starts from, as the template would have given it at the new DPI.
+    scaleRect(initialClient_);
+    for (Anchored& control : anchored_)
+        scaleRect(control.initial);
+
+    // The columns keep the widths the user gave them, in the new DPI's pixels.
+    const HWND header = reinterpret_cast<HWND>(::SendMessageW(list_.Handle(), LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int column = 0; column < columns; ++column) {
+        const int width = static_cast<int>(::SendMessageW(list_.Handle(), LVM_GETCOLUMNWIDTH, column, 0));
+        ::SendMessageW(list_.Handle(), LVM_SETCOLUMNWIDTH, column, scale(width));
+    }
+
+    // The toolbar's images are drawn for one DPI: a new toolbar at the new one.
+    toolbar_.Create(Handle(), instance_, newDpi);
+    UpdateCommandStates();
+    LayOut();
 }
 
 void CVaultwrenDlg::ExitSequence()

@@ -57,6 +57,7 @@ private:
     void OnTimer(UINT_PTR id) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnDestroy() override;
+    void OnDpiChanged(UINT oldDpi, UINT newDpi) override;
 
     // Set-up (CVaultwrenDlg.cpp).
     void SetUpList();
@@ -161,6 +162,7 @@ private:
     Anchored anchored_[4] = {{IDC_TASK_LIST, {}}, {IDC_TASK_LIST_LABEL, {}}, {IDC_STATUS_GROUP, {}}, {IDC_STATUS_PANEL, {}}};
     RECT initialClient_{};
     SIZE minimumSize_{};
+    UINT layoutDpi_ = 0;  // the DPI of the remembered minimum size
 };
 
 }  // namespace vw
