@@ -26,18 +26,6 @@ namespace vw {
 
 namespace {
 
-struct Column {
-    const wchar_t* heading;
-    int format;
-    int width;  // pixels at 96 DPI
-};
-constexpr Column kColumns[] = {
-    {L"序号", LVCFMT_CENTER, 40},           {L"名称", LVCFMT_LEFT, 100},
-    {L"来源文件夹", LVCFMT_LEFT, 180},       {L"目标文件夹", LVCFMT_LEFT, 180},
-    {L"状态", LVCFMT_LEFT, 70},             {L"下次自动备份时间", LVCFMT_LEFT, 160},
-    {L"上次成功备份时间", LVCFMT_LEFT, 160},
-};
-constexpr wchar_t kListHint[] = L"双击记录可查看备份任务的详细信息并对其修改";
 // How long the exit waits for a worker to stop before it ends the program without it.
 constexpr DWORD kExitWaitMs = 5000;
 // Between the toolbar's bottom edge and the list's label, pixels at 96 DPI.
@@ -102,8 +90,6 @@ void CVaultwrenDlg::Log(std::string_view source, std::wstring_view text) const
 
 bool CVaultwrenDlg::OnInit()
 {
-    list_.Attach(Item(IDC_TASK_LIST));
-
     if (const HMENU system = ::GetSystemMenu(Handle(), FALSE)) {
         wchar_t about[128] = {};
         if (::LoadStringW(instance_, IDS_ABOUTBOX, about, 128) > 0) {
@@ -138,7 +124,7 @@ bool CVaultwrenDlg::OnInit()
     toolbar_.Create(Handle(), instance_, dpi);
     RememberLayout();
     LayOut();
-    SetUpList();
+    list_.SetUp(Item(IDC_TASK_LIST), Dpi());
     RememberLayout();
 
     controller_.ResetRun(Handle());
@@ -153,55 +139,6 @@ bool CVaultwrenDlg::OnInit()
 
     Log("CVaultwrenDlg::OnInitDialog", L"Vaultwren完成窗口初始化");
     return true;
-}
-
-void CVaultwrenDlg::SetUpList()
-{
-    const HWND list = list_.Handle();
-    list_.SetPathEllipsisColumns(2, 3, -1);
-    list_.SetUpTooltip(kListHint);
-
-    const UINT dpi = Dpi();
-    int index = 0;
-    for (const Column& column : kColumns) {
-        LVCOLUMNW lvColumn{};
-        lvColumn.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        lvColumn.fmt = column.format;
-        lvColumn.cx = ScaleForDpi(column.width, dpi);
-        lvColumn.pszText = const_cast<wchar_t*>(column.heading);
-        lvColumn.iSubItem = index;
-        ::SendMessageW(list, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvColumn));
-    }
-    constexpr DWORD extended = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT |
-                               LVS_EX_ONECLICKACTIVATE | LVS_EX_FLATSB | LVS_EX_DOUBLEBUFFER;
-    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-    FitListHeight();
-}
-
-void CVaultwrenDlg::FitListHeight()
-{
-    // The rows area holds a whole number of rows: no half row peeks out at the bottom.
-    const HWND list = list_.Handle();
-    LVITEMW probe{};
-    probe.mask = LVIF_TEXT;
-    probe.pszText = const_cast<wchar_t*>(L"");
-    ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&probe));
-    RECT row{};
-    row.left = LVIR_BOUNDS;
-    ::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
-    ::SendMessageW(list, LVM_DELETEITEM, 0, 0);
-    rowHeight_ = row.bottom - row.top;
-    if (rowHeight_ <= 0)
-        return;
-
-    RECT header{};
-    ::GetClientRect(reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
-    RECT client{};
-    ::GetClientRect(list, &client);
-    const RECT frame = RectInParent(list);
-    const int extra = (client.bottom - header.bottom) % rowHeight_;
-    ::SetWindowPos(list, nullptr, frame.left, frame.top, frame.right - frame.left,
-                   frame.bottom - frame.top - extra, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void CVaultwrenDlg::InitTrayIcon()
@@ -273,7 +210,7 @@ bool CVaultwrenDlg::OnNotify(NMHDR& header)
     case NM_DBLCLK:
     case NM_RCLICK:
     case NM_RDBLCLK:
-        list_.OnClickNotify(reinterpret_cast<NMITEMACTIVATE&>(header));
+        list_.Control().OnClickNotify(reinterpret_cast<NMITEMACTIVATE&>(header));
         break;
     case LVN_ITEMCHANGED:
         UpdateCommandStates();
@@ -340,7 +277,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     case WM_DRAWITEM:
         if (wParam != IDC_TASK_LIST)
             return false;
-        list_.DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        list_.Control().DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return true;
     case WM_SYSCOMMAND:
         return OnSysCommand(wParam);
@@ -544,13 +481,7 @@ void CVaultwrenDlg::OnDpiChanged(UINT oldDpi, UINT newDpi)
     for (Anchored& control : anchored_)
         scaleRect(control.initial);
 
-    // The columns keep the widths the user gave them, in the new DPI's pixels.
-    const HWND header = reinterpret_cast<HWND>(::SendMessageW(list_.Handle(), LVM_GETHEADER, 0, 0));
-    const int columns = header ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int column = 0; column < columns; ++column) {
-        const int width = static_cast<int>(::SendMessageW(list_.Handle(), LVM_GETCOLUMNWIDTH, column, 0));
-        ::SendMessageW(list_.Handle(), LVM_SETCOLUMNWIDTH, column, scale(width));
-    }
+    list_.ScaleColumns(oldDpi, newDpi);
 
     // The toolbar's images are drawn for one DPI: a new toolbar at the new one.
     toolbar_.Create(Handle(), instance_, newDpi);

@@ -20,10 +20,10 @@
 #include "task/CBackupItemList.h"
 #include "updater/CUpdater.h"
 #include "updater/UpdateReactions.h"
-#include "ui/CKoListCtrl.h"
 #include "ui/CMessageDlg.h"
 #include "ui/CTrayIcon.h"
 #include "ui/MainToolbar.h"
+#include "ui/TaskListPresenter.h"
 #include "win/Dialog.h"
 #include "win/UniqueHandle.h"
 
@@ -60,8 +60,6 @@ private:
     void OnDpiChanged(UINT oldDpi, UINT newDpi) override;
 
     // Set-up (CVaultwrenDlg.cpp).
-    void SetUpList();
-    void FitListHeight();
     void InitTrayIcon();
     void RememberLayout();
     void LayOut();
@@ -103,7 +101,6 @@ private:
     void RefreshList(int select);
     void RefreshStatusPanel();
     void UpdateCommandStates();
-    void ScrollIntoView(int row);
 
     // Self-update and the notice popup (UpdateCommands.cpp).
     void CheckForUpdate();
@@ -139,7 +136,7 @@ private:
     };
     PendingNotice pendingNotice_;
 
-    CKoListCtrl list_;
+    TaskListPresenter list_;
     CTrayIcon tray_;
     MainToolbar toolbar_;
     UniqueHook keyFilter_;
@@ -152,7 +149,6 @@ private:
     bool workerLeftRunning_ = false;
     bool updateBoxOpen_ = false;  // one of the update's boxes is up (its modal loop runs)
     bool firstRepaint_ = true;
-    int rowHeight_ = 0;
 
     // The controls that follow the window's size, with their place in the template's layout.
     struct Anchored {

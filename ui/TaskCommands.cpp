@@ -33,15 +33,12 @@ void OpenFolder(HWND owner, std::wstring folder)
 
 int CVaultwrenDlg::SelectionMark() const
 {
-    return static_cast<int>(::SendMessageW(list_.Handle(), LVM_GETSELECTIONMARK, 0, 0));
+    return list_.SelectionMark();
 }
 
 CBackupItem* CVaultwrenDlg::SelectedTask() const
 {
-    const int mark = SelectionMark();
-    if (mark < 0 || static_cast<size_t>(mark) >= tasks_.size())
-        return nullptr;
-    return &tasks_[static_cast<size_t>(mark)];
+    return list_.SelectedTask(tasks_);
 }
 
 void CVaultwrenDlg::AddTask()
@@ -67,7 +64,7 @@ void CVaultwrenDlg::AddTask()
     added->Reschedule(Handle(), settings_.MinTime.load(), false);
     const int position = static_cast<int>(tasks_.size()) - 1;
     RefreshList(position);
-    ScrollIntoView(position);
+    list_.ScrollIntoView(position);
 }
 
 void CVaultwrenDlg::EditSelectedTask()
@@ -76,7 +73,7 @@ void CVaultwrenDlg::EditSelectedTask()
     CBackupItem* task = SelectedTask();
     if (!task)
         return;
-    ScrollIntoView(position);
+    list_.ScrollIntoView(position);
     CItemEditDlg editor(*task, false, settings_, Handle());
     if (editor.Run(Handle()) != IDOK)
         return;
@@ -90,7 +87,7 @@ void CVaultwrenDlg::DeleteSelectedTask()
     CBackupItem* task = SelectedTask();
     if (!task || context_.runState.load() != kRunIdle)
         return;
-    ScrollIntoView(SelectionMark());
+    list_.ScrollIntoView(SelectionMark());
     const std::wstring question = Format(L"真的要删除备份任务“%s”吗？", task->Name.c_str());
     if (ShowMessage(Handle(), question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
         return;
@@ -142,7 +139,7 @@ void CVaultwrenDlg::MoveSelected(int step)
         return;
     tasks_.Swap(mark, target);
     RefreshList(target);
-    ScrollIntoView(target);
+    list_.ScrollIntoView(target);
 }
 
 void CVaultwrenDlg::StartSelectedTask()
