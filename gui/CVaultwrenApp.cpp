@@ -64,6 +64,12 @@ int CVaultwrenApp::Run(HINSTANCE instance, const std::wstring& arguments)
         const OleForThisThread ole;
         CVaultwrenDlg window(instance, profile_, settings_, log, startMinimised);
         result = window.Run();
+        if (window.WorkerLeftRunning()) {
+            // Ended here, before the window and the tasks the worker still uses are destroyed;
+            // the system takes the worker and releases the single-instance lock.
+            log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出");
+            ::ExitProcess(0);
+        }
     }
     if (result == IDOK || result == IDCANCEL)
         log.WriteLine("CVaultwrenApp::InitInstance", L"Vaultwren正常退出");

@@ -338,6 +338,19 @@ void RunController::StopAll()
     RescheduleAll(false);
 }
 
+bool RunController::WorkerStopsWithin(DWORD limitMs)
+{
+    if (!worker_)
+        return true;
+    if (context_.runState.load() == kRunPaused)
+        Resume();
+    ReleasePendingPause();
+    context_.stopFlag = 1;
+    if (context_.copying.load())
+        context_.cancelFlag = 1;
+    return WaitForSingleObject(worker_.get(), limitMs) == WAIT_OBJECT_0;
+}
+
 void RunController::StopTask(CBackupItem* task)
 {
     if (!task)

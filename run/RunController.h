@@ -57,6 +57,10 @@ public:
     void ConfirmPause();
     bool Resume();
     void StopAll();
+    // The exit's first step: asks the worker to stop and waits for its end at most `limitMs`. False
+    // when it is still running (held in a file system call a stop cannot cut short, as on a dead
+    // share); nothing else changes then, and the caller must not free what the worker uses.
+    bool WorkerStopsWithin(DWORD limitMs);
     // Stopping the task of a cleaning run stops its batch, as StopAll does.
     void StopTask(CBackupItem* task);
     void JoinWorker();

@@ -74,4 +74,13 @@ int StatusLinesToTrim(const std::wstring& panelText)
     return std::max(0, lines - kStatusPanelMaxLines);
 }
 
+std::wstring StillRunningText(const RunView& view)
+{
+    const std::wstring task = view.hasCurrentTask ? view.currentTaskName : std::wstring(L"?");
+    if (view.currentFile.empty())
+        return Format(L"任务“%s”仍在运行，未能等到它停止，程序直接退出", task.c_str());
+    return Format(L"任务“%s”仍在处理文件“%s”，未能等到它停止，程序直接退出（该文件不会以不完整的内容留在目标文件夹中）",
+                  task.c_str(), view.currentFile.c_str());
+}
+
 }  // namespace vw

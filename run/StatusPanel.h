@@ -23,4 +23,8 @@ std::wstring StatusPanelText(const RunView& view, const DateTime& now);
 // them, by line feeds, not as the edit control wraps them on screen.
 int StatusLinesToTrim(const std::wstring& panelText);
 
+// What an exit that could not wait for the worker leaves running: the task, and the file it is on
+// when it is on one.
+std::wstring StillRunningText(const RunView& view);
+
 }  // namespace vw

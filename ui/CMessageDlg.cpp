@@ -1,6 +1,7 @@
 #include "ui/CMessageDlg.h"
 
 #include "resources/resource.h"
+#include "win/Dpi.h"
 
 namespace vw {
 namespace {
@@ -54,14 +55,17 @@ bool CMessageDlg::OnInit()
 
     RECT frame{};
     ::GetWindowRect(window, &frame);
-    ::MoveWindow(Item(IDC_NOTICE_CLOSE), (frame.right - frame.left) - 22, 2, 14, 14, FALSE);
+    // Pixels at 96 DPI, scaled to the window's.
+    const auto px = [this](int at96) { return ScaleForDpi(at96, Dpi()); };
+    ::MoveWindow(Item(IDC_NOTICE_CLOSE), (frame.right - frame.left) - px(22), px(2), px(14), px(14), FALSE);
 
-    labelFont_.reset(::CreateFontW(12, 0, 0, 0, 200, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    // A Chinese face: the character set is the system's to pick, an ANSI one would have no glyphs.
+    labelFont_.reset(::CreateFontW(px(12), 0, 0, 0, 200, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                    FF_SWISS | DEFAULT_PITCH, L"黑体"));
     HWND title = Item(IDC_NOTICE_TITLE);
     ::SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), FALSE);
-    ::MoveWindow(title, 3, 4, 70, 14, FALSE);
+    ::MoveWindow(title, px(3), px(4), px(70), px(14), FALSE);
 
     // Without a usable browser control the popup still shows its title and close mark.
     if (browser_.Create(Item(IDC_NOTICE_BROWSER)) && !address_.empty())

@@ -12,10 +12,12 @@
 #include "run/LogWriter.h"
 #include "run/RunView.h"
 #include "run/SleepCatchUp.h"
+#include "run/StatusPanel.h"
 #include "run/TrayLook.h"
 #include "ui/CAboutDlg.h"
 #include "ui/COptionsDlg.h"
 #include "ui/Dpi.h"
+#include "ui/NoticePopup.h"
 #include "updater/UpdaterMessages.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
@@ -24,18 +26,8 @@ namespace vw {
 
 namespace {
 
-struct Column {
-    const wchar_t* heading;
-    int format;
-    int width;  // pixels at 96 DPI
-};
-constexpr Column kColumns[] = {
-    {L"序号", LVCFMT_CENTER, 40},           {L"名称", LVCFMT_LEFT, 100},
-    {L"来源文件夹", LVCFMT_LEFT, 180},       {L"目标文件夹", LVCFMT_LEFT, 180},
-    {L"状态", LVCFMT_LEFT, 70},             {L"下次自动备份时间", LVCFMT_LEFT, 160},
-    {L"上次成功备份时间", LVCFMT_LEFT, 160},
-};
-constexpr wchar_t kListHint[] = L"双击记录可查看备份任务的详细信息并对其修改";
+// How long the exit waits for a worker to stop before it ends the program without it.
+constexpr DWORD kExitWaitMs = 5000;
 // Between the toolbar's bottom edge and the list's label, pixels at 96 DPI.
 constexpr int kGapBelowToolbar = 6;
 
@@ -98,8 +90,6 @@ void CVaultwrenDlg::Log(std::string_view source, std::wstring_view text) const
 
 bool CVaultwrenDlg::OnInit()
 {
-    list_.Attach(Item(IDC_TASK_LIST));
-
     if (const HMENU system = ::GetSystemMenu(Handle(), FALSE)) {
         wchar_t about[128] = {};
         if (::LoadStringW(instance_, IDS_ABOUTBOX, about, 128) > 0) {
@@ -108,7 +98,7 @@ bool CVaultwrenDlg::OnInit()
         }
     }
 
-    const UINT dpi = WindowDpi(Handle());
+    const UINT dpi = Dpi();
     appIcon_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXICON)));
     appIconSmall_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXSMICON)));
     trayIdleIcon_.reset(LoadIconSized(instance_, IDI_TRAY_IDLE, ::GetSystemMetrics(SM_CXSMICON)));
@@ -134,7 +124,7 @@ bool CVaultwrenDlg::OnInit()
     toolbar_.Create(Handle(), instance_, dpi);
     RememberLayout();
     LayOut();
-    SetUpList();
+    list_.SetUp(Item(IDC_TASK_LIST), Dpi());
     RememberLayout();
 
     controller_.ResetRun(Handle());
@@ -149,55 +139,6 @@ bool CVaultwrenDlg::OnInit()
 
     Log("CVaultwrenDlg::OnInitDialog", L"Vaultwren完成窗口初始化");
     return true;
-}
-
-void CVaultwrenDlg::SetUpList()
-{
-    const HWND list = list_.Handle();
-    list_.SetPathEllipsisColumns(2, 3, -1);
-    list_.SetUpTooltip(kListHint);
-
-    const UINT dpi = WindowDpi(Handle());
-    int index = 0;
-    for (const Column& column : kColumns) {
-        LVCOLUMNW lvColumn{};
-        lvColumn.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        lvColumn.fmt = column.format;
-        lvColumn.cx = ScaleForDpi(column.width, dpi);
-        lvColumn.pszText = const_cast<wchar_t*>(column.heading);
-        lvColumn.iSubItem = index;
-        ::SendMessageW(list, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvColumn));
-    }
-    constexpr DWORD extended = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT |
-                               LVS_EX_ONECLICKACTIVATE | LVS_EX_FLATSB | LVS_EX_DOUBLEBUFFER;
-    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-    FitListHeight();
-}
-
-void CVaultwrenDlg::FitListHeight()
-{
-    // The rows area holds a whole number of rows: no half row peeks out at the bottom.
-    const HWND list = list_.Handle();
-    LVITEMW probe{};
-    probe.mask = LVIF_TEXT;
-    probe.pszText = const_cast<wchar_t*>(L"");
-    ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&probe));
-    RECT row{};
-    row.left = LVIR_BOUNDS;
-    ::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
-    ::SendMessageW(list, LVM_DELETEITEM, 0, 0);
-    rowHeight_ = row.bottom - row.top;
-    if (rowHeight_ <= 0)
-        return;
-
-    RECT header{};
-    ::GetClientRect(reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
-    RECT client{};
-    ::GetClientRect(list, &client);
-    const RECT frame = RectInParent(list);
-    const int extra = (client.bottom - header.bottom) % rowHeight_;
-    ::SetWindowPos(list, nullptr, frame.left, frame.top, frame.right - frame.left,
-                   frame.bottom - frame.top - extra, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void CVaultwrenDlg::InitTrayIcon()
@@ -269,7 +210,7 @@ bool CVaultwrenDlg::OnNotify(NMHDR& header)
     case NM_DBLCLK:
     case NM_RCLICK:
     case NM_RDBLCLK:
-        list_.OnClickNotify(reinterpret_cast<NMITEMACTIVATE&>(header));
+        list_.Control().OnClickNotify(reinterpret_cast<NMITEMACTIVATE&>(header));
         break;
     case LVN_ITEMCHANGED:
         UpdateCommandStates();
@@ -312,7 +253,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         return true;
     }
     if (message >= WM_UPDATER_DOWNLOAD_START_MSG && message <= WM_UPDATER_CHECK_END_MSG) {
-        OnUpdaterMessage(message, wParam);
+        OnUpdaterMessage(message, wParam, lParam);
         SetResult(0);
         return true;
     }
@@ -336,7 +277,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     case WM_DRAWITEM:
         if (wParam != IDC_TASK_LIST)
             return false;
-        list_.DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        list_.Control().DrawRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return true;
     case WM_SYSCOMMAND:
         return OnSysCommand(wParam);
@@ -357,8 +298,11 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         LayOut();
         return false;
     case WM_GETMINMAXINFO:
-        if (minimumSize_.cx > 0)
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
+        // At the DPI the window has now: a DPI change asks for this while it resizes the window.
+        if (minimumSize_.cx > 0 && layoutDpi_ > 0)
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {
+                ::MulDiv(minimumSize_.cx, static_cast<int>(Dpi()), static_cast<int>(layoutDpi_)),
+                ::MulDiv(minimumSize_.cy, static_cast<int>(Dpi()), static_cast<int>(layoutDpi_))};
         return false;
     case WM_TIMECHANGE:
         controller_.ClockChanged();
@@ -370,6 +314,10 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
             RefreshList(-1);
         }
         return false;
+    case WM_NOTICE_PROBE_MSG:
+        OnNoticeProbe(wParam != 0, lParam);
+        SetResult(0);
+        return true;
     case WM_TASK_MENU_MSG:
         ShowTaskMenu(*reinterpret_cast<const POINT*>(lParam));
         SetResult(0);
@@ -485,6 +433,7 @@ void CVaultwrenDlg::RememberLayout()
     RECT window{};
     ::GetWindowRect(Handle(), &window);
     minimumSize_ = {window.right - window.left, window.bottom - window.top};
+    layoutDpi_ = Dpi();
     for (Anchored& control : anchored_)
         control.initial = RectInParent(Item(control.id));
 }
@@ -500,7 +449,7 @@ void CVaultwrenDlg::LayOut()
     // label keeps to the toolbar with the list's top below it.
     const int dx = client.right - initialClient_.right;
     const int dy = client.bottom - initialClient_.bottom;
-    const int labelTop = toolbarHeight + ScaleForDpi(kGapBelowToolbar, WindowDpi(Handle()));
+    const int labelTop = toolbarHeight + ScaleForDpi(kGapBelowToolbar, Dpi());
     const auto label = std::find_if(std::begin(anchored_), std::end(anchored_),
                                     [](const Anchored& control) { return control.id == IDC_TASK_LIST_LABEL; });
     const int shift = labelTop - label->initial.top;
@@ -523,12 +472,37 @@ void CVaultwrenDlg::LayOut()
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+void CVaultwrenDlg::OnDpiChanged(UINT oldDpi, UINT newDpi)
+{
+    const auto scale = [&](LONG value) { return ::MulDiv(value, static_cast<int>(newDpi), static_cast<int>(oldDpi)); };
+    const auto scaleRect = [&](RECT& r) { r = {scale(r.left), scale(r.top), scale(r.right), scale(r.bottom)}; };
+    // The layout resizing starts from, as the template would have given it at the new DPI.
+    scaleRect(initialClient_);
+    for (Anchored& control : anchored_)
+        scaleRect(control.initial);
+
+    list_.ScaleColumns(oldDpi, newDpi);
+
+    // The toolbar's images are drawn for one DPI: a new toolbar at the new one.
+    toolbar_.Create(Handle(), instance_, newDpi);
+    UpdateCommandStates();
+    LayOut();
+}
+
 void CVaultwrenDlg::ExitSequence()
 {
-    while (context_.runState.load() != kRunIdle) {
-        controller_.StopAll();
-        if (context_.runState.load() != kRunIdle)
-            ::Sleep(100);
+    if (controller_.WorkerStopsWithin(kExitWaitMs)) {
+        while (context_.runState.load() != kRunIdle) {
+            controller_.StopAll();
+            if (context_.runState.load() != kRunIdle)
+                ::Sleep(100);
+        }
+    } else {
+        // Held in a system call (a dead share) that no stop cuts short: the program ends without
+        // it. A copy is written under the work copy's name and takes the real one only when
+        // whole, so what the worker leaves is never a partial file under a real name.
+        workerLeftRunning_ = true;
+        Log("CVaultwrenDlg::OnCancel", StillRunningText(ReadRunView(controller_, context_)));
     }
     tray_.ClearBalloon();
     tray_.Delete();

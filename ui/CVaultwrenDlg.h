@@ -20,10 +20,10 @@
 #include "task/CBackupItemList.h"
 #include "updater/CUpdater.h"
 #include "updater/UpdateReactions.h"
-#include "ui/CKoListCtrl.h"
 #include "ui/CMessageDlg.h"
 #include "ui/CTrayIcon.h"
 #include "ui/MainToolbar.h"
+#include "ui/TaskListPresenter.h"
 #include "win/Dialog.h"
 #include "win/UniqueHandle.h"
 
@@ -46,6 +46,9 @@ public:
     // The window's modal life; the end code (IDCANCEL after the exit sequence, -1 when the window
     // could not be made: its class is registered by the first instance only).
     INT_PTR Run();
+    // The exit could not wait for the worker, which still uses what this window owns: the program
+    // must end before the window object goes.
+    bool WorkerLeftRunning() const { return workerLeftRunning_; }
 
 private:
     bool OnInit() override;
@@ -54,10 +57,9 @@ private:
     void OnTimer(UINT_PTR id) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     void OnDestroy() override;
+    void OnDpiChanged(UINT oldDpi, UINT newDpi) override;
 
     // Set-up (CVaultwrenDlg.cpp).
-    void SetUpList();
-    void FitListHeight();
     void InitTrayIcon();
     void RememberLayout();
     void LayOut();
@@ -71,7 +73,6 @@ private:
     // Task commands (TaskCommands.cpp).
     void AddTask();
     void EditSelectedTask();
-    void OpenEditor(int position, bool isNewTask);
     void DeleteSelectedTask();
     void StartAllOrResume();
     void Pause();
@@ -100,13 +101,15 @@ private:
     void RefreshList(int select);
     void RefreshStatusPanel();
     void UpdateCommandStates();
-    void ScrollIntoView(int row);
 
     // Self-update and the notice popup (UpdateCommands.cpp).
     void CheckForUpdate();
-    void OnUpdaterMessage(UINT message, WPARAM wParam);
+    void OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // One of the update's boxes, modal; updateBoxOpen_ while it waits.
+    int ShowUpdateBox(const wchar_t* text, UINT style);
     void AskToInstall(const UpdateReaction& reaction);
     void ShowNoticePopup();
+    void OnNoticeProbe(bool allowed, LPARAM probe);
     void RaiseNoticePopup() const;
 
     int SelectionMark() const;
@@ -125,8 +128,15 @@ private:
     RunController controller_;  // after what it refers to: it goes first
     CUpdater updater_;
     std::unique_ptr<CMessageDlg> notice_;
+    // The notice waiting for its connection probe; `probe` numbers the probes.
+    struct PendingNotice {
+        std::wstring address;
+        int seconds = 0;
+        LPARAM probe = 0;
+    };
+    PendingNotice pendingNotice_;
 
-    CKoListCtrl list_;
+    TaskListPresenter list_;
     CTrayIcon tray_;
     MainToolbar toolbar_;
     UniqueHook keyFilter_;
@@ -136,9 +146,9 @@ private:
     UniqueIcon trayRunningIcon_;
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
-    bool installQuestionOpen_ = false;  // the install question's box is up (its modal loop runs)
+    bool workerLeftRunning_ = false;
+    bool updateBoxOpen_ = false;  // one of the update's boxes is up (its modal loop runs)
     bool firstRepaint_ = true;
-    int rowHeight_ = 0;
 
     // The controls that follow the window's size, with their place in the template's layout.
     struct Anchored {
@@ -148,6 +158,7 @@ private:
     Anchored anchored_[4] = {{IDC_TASK_LIST, {}}, {IDC_TASK_LIST_LABEL, {}}, {IDC_STATUS_GROUP, {}}, {IDC_STATUS_PANEL, {}}};
     RECT initialClient_{};
     SIZE minimumSize_{};
+    UINT layoutDpi_ = 0;  // the DPI of the remembered minimum size
 };
 
 }  // namespace vw

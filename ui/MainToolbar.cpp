@@ -74,6 +74,12 @@ const wchar_t* MainToolbar::Label(UINT command)
 
 bool MainToolbar::Create(HWND parent, HINSTANCE instance, UINT dpi)
 {
+    // A toolbar made before goes first, then the images it showed.
+    if (toolbar_) {
+        ::DestroyWindow(toolbar_);
+        toolbar_ = nullptr;
+        font_.reset();
+    }
     SIZE imageSize{};
     const std::vector<WORD> commands = ToolbarCommands(instance, IDR_TOOLBAR, imageSize);
     if (commands.empty())
@@ -90,6 +96,18 @@ bool MainToolbar::Create(HWND parent, HINSTANCE instance, UINT dpi)
     if (!toolbar_)
         return false;
     ::SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+
+    // The labels' font is the system's, made for the DPI the program started at: on a screen of
+    // another DPI it is scaled as the images are.
+    const UINT systemDpi = WindowDpi(nullptr);
+    LOGFONTW logFont{};
+    const auto systemFont = reinterpret_cast<HFONT>(::SendMessageW(toolbar_, WM_GETFONT, 0, 0));
+    if (dpi != systemDpi && systemFont && ::GetObjectW(systemFont, sizeof(logFont), &logFont)) {
+        logFont.lfHeight = ::MulDiv(logFont.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
+        font_.reset(::CreateFontIndirectW(&logFont));
+        if (font_)
+            ::SendMessageW(toolbar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
 
     // At rest the buttons show the normal strip, under the mouse the hot one, and disabled the
     // pale "cold" one, which reads at once as not available.

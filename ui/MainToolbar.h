@@ -14,7 +14,8 @@ public:
     MainToolbar(const MainToolbar&) = delete;
     MainToolbar& operator=(const MainToolbar&) = delete;
 
-    // False leaves the window without a toolbar; everything stays reachable through the menus.
+    // False leaves the window without a toolbar; everything stays reachable through the menus. A
+    // second call replaces the first toolbar (images for a new DPI).
     bool Create(HWND parent, HINSTANCE instance, UINT dpi);
     // Top of the parent's client area, full width; the height it takes.
     int Place();
@@ -29,6 +30,7 @@ private:
     HWND toolbar_ = nullptr;  // a child: its parent destroys it
     // Normal, hot and disabled looks; they must outlive the toolbar that shows them.
     UniqueImageList images_[3];
+    UniqueGdiObject font_;  // the labels' font at a DPI other than the system's
 };
 
 }  // namespace vw

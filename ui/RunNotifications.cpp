@@ -13,7 +13,6 @@
 #include "run/RunController.h"
 #include "run/TrayLook.h"
 #include "task/CBackupItem.h"
-#include "task/TaskCells.h"
 #include "ui/CVaultwrenDlg.h"
 #include "win/MessageBox.h"
 
@@ -58,44 +57,7 @@ void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)
 
 void CVaultwrenDlg::RefreshList(int select)
 {
-    const HWND list = list_.Handle();
-    if (tasks_.empty()) {
-        ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-        return;
-    }
-    ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    const int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    const int count = static_cast<int>(tasks_.size());
-    for (int row = rows - 1; row >= count; --row)
-        ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-
-    const bool cleaning = context_.cleaningRun.load() != 0;
-    for (int position = 0; position < count; ++position) {
-        if (position >= rows) {
-            LVITEMW row{};
-            row.mask = LVIF_TEXT;
-            row.iItem = position;
-            row.pszText = const_cast<wchar_t*>(L"");
-            ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
-        }
-        const auto cells = TaskCellTexts(tasks_[static_cast<size_t>(position)].Snapshot(), position, cleaning);
-        for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
-            LVITEMW cell{};
-            cell.iSubItem = column;
-            cell.pszText = const_cast<wchar_t*>(cells[static_cast<size_t>(column)].c_str());
-            ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&cell));
-        }
-    }
-    const int rowCount = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    if (select >= 0 && select < rowCount) {
-        LVITEMW state{};
-        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(select), reinterpret_cast<LPARAM>(&state));
-        ::SendMessageW(list, LVM_SETSELECTIONMARK, 0, select);
-    }
-    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(list, nullptr, FALSE);
+    list_.Refresh(tasks_, context_.cleaningRun.load() != 0, select);
     RefreshStatusPanel();
 }
 
@@ -117,32 +79,10 @@ void CVaultwrenDlg::UpdateCommandStates()
     static constexpr UINT kButtons[] = {ID_ADD_TASK, ID_EDIT_TASK, ID_DELETE_TASK, ID_START, ID_PAUSE,
                                         ID_STOP,     ID_MOVE_UP,   ID_MOVE_DOWN,   ID_OPTIONS, ID_ABOUT};
     const int runState = context_.runState.load();
-    const int mark = SelectionMark();
+    const int mark = list_.SelectionMark();
     const int count = static_cast<int>(tasks_.size());
     for (const UINT command : kButtons)
         toolbar_.Enable(command, ToolbarCommandEnabled(command, runState, mark, count));
-}
-
-void CVaultwrenDlg::ScrollIntoView(int row)
-{
-    const HWND list = list_.Handle();
-    const int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    if (row < 0 || row >= rows)
-        return;
-    RECT bounds{};
-    bounds.left = LVIR_BOUNDS;
-    ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
-    RECT header{};
-    ::GetClientRect(reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
-    RECT client{};
-    ::GetClientRect(list, &client);
-    if (bounds.top >= header.bottom && bounds.top < client.bottom)
-        return;
-    const int top = static_cast<int>(::SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
-    RECT topRow{};
-    topRow.left = LVIR_BOUNDS;
-    ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(top), reinterpret_cast<LPARAM>(&topRow));
-    ::SendMessageW(list, LVM_SCROLL, 0, (topRow.bottom - topRow.top) * (row - top));
 }
 
 }  // namespace vw

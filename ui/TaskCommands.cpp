@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <vector>
 
 #include "engine/RunContext.h"
@@ -32,15 +33,12 @@ void OpenFolder(HWND owner, std::wstring folder)
 
 int CVaultwrenDlg::SelectionMark() const
 {
-    return static_cast<int>(::SendMessageW(list_.Handle(), LVM_GETSELECTIONMARK, 0, 0));
+    return list_.SelectionMark();
 }
 
 CBackupItem* CVaultwrenDlg::SelectedTask() const
 {
-    const int mark = SelectionMark();
-    if (mark < 0 || static_cast<size_t>(mark) >= tasks_.size())
-        return nullptr;
-    return &tasks_[static_cast<size_t>(mark)];
+    return list_.SelectedTask(tasks_);
 }
 
 void CVaultwrenDlg::AddTask()
@@ -48,37 +46,40 @@ void CVaultwrenDlg::AddTask()
     // Every change of the list is refused while a run holds tasks of it, whatever sent the command.
     if (context_.runState.load() != kRunIdle)
         return;
-    // Stored only once the editor is confirmed, whole: an interruption meanwhile leaves no task
-    // half made in the profile.
-    tasks_.ListUnstored(tasks_.MakeNew());
+    // The new task stays out of the list until the editor is confirmed: while the editor's loop
+    // runs, a start command or a task's timer works on the list, and must not find a task the user
+    // has not accepted yet. An interruption meanwhile leaves nothing of it in the profile either.
+    std::unique_ptr<CBackupItem> made = tasks_.MakeNew();
+    // No clean or reset handed back from a new task's editor: there is nothing of it to clean, and
+    // the command would act on whatever row is selected.
+    CItemEditDlg editor(*made, true, settings_, nullptr);
+    if (editor.Run(Handle()) != IDOK)
+        return;
+    // A run the editor's loop let begin meanwhile holds tasks of the list, but never moves them:
+    // a task added at the end leaves them where they are.
+    CBackupItem* added = tasks_.Append(std::move(made));
+    if (!added)
+        return;  // not stored: the list and the profile stay as they were
+    added->state = kTaskIdle;
+    added->Reschedule(Handle(), settings_.MinTime.load(), false);
     const int position = static_cast<int>(tasks_.size()) - 1;
     RefreshList(position);
-    OpenEditor(position, true);
+    list_.ScrollIntoView(position);
 }
 
 void CVaultwrenDlg::EditSelectedTask()
 {
-    if (SelectedTask())
-        OpenEditor(SelectionMark(), false);
-}
-
-void CVaultwrenDlg::OpenEditor(int position, bool isNewTask)
-{
-    if (position < 0 || static_cast<size_t>(position) >= tasks_.size())
+    const int position = SelectionMark();
+    CBackupItem* task = SelectedTask();
+    if (!task)
         return;
-    ScrollIntoView(position);
-    CBackupItem& task = tasks_[static_cast<size_t>(position)];
-    CItemEditDlg editor(task, isNewTask, settings_, Handle());
-    const bool confirmed = editor.Run(Handle()) == IDOK;
-    if (confirmed && (!isNewTask || tasks_.StoreNew(task))) {
-        task.state = kTaskIdle;
-        task.Reschedule(Handle(), settings_.MinTime.load(), false);
-        RefreshList(position);
-    } else if (isNewTask) {
-        ::KillTimer(Handle(), static_cast<UINT_PTR>(task.timerId));
-        tasks_.DropNew(task);
-        RefreshList(-1);
-    }
+    list_.ScrollIntoView(position);
+    CItemEditDlg editor(*task, false, settings_, Handle());
+    if (editor.Run(Handle()) != IDOK)
+        return;
+    task->state = kTaskIdle;
+    task->Reschedule(Handle(), settings_.MinTime.load(), false);
+    RefreshList(position);
 }
 
 void CVaultwrenDlg::DeleteSelectedTask()
@@ -86,7 +87,7 @@ void CVaultwrenDlg::DeleteSelectedTask()
     CBackupItem* task = SelectedTask();
     if (!task || context_.runState.load() != kRunIdle)
         return;
-    ScrollIntoView(SelectionMark());
+    list_.ScrollIntoView(SelectionMark());
     const std::wstring question = Format(L"真的要删除备份任务“%s”吗？", task->Name.c_str());
     if (ShowMessage(Handle(), question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
         return;
@@ -138,7 +139,7 @@ void CVaultwrenDlg::MoveSelected(int step)
         return;
     tasks_.Swap(mark, target);
     RefreshList(target);
-    ScrollIntoView(target);
+    list_.ScrollIntoView(target);
 }
 
 void CVaultwrenDlg::StartSelectedTask()

@@ -52,6 +52,7 @@ bool CUpdater::StartDownload(HWND window)
 bool CUpdater::Start(HWND window, void (CUpdater::*body)())
 {
     window_ = window;
+    threadGeneration_ = ++generation_;
     resultCode = kUpdaterNoFailure;
     idle = 0;
     try {
@@ -63,8 +64,19 @@ bool CUpdater::Start(HWND window, void (CUpdater::*body)())
     return true;
 }
 
+void CUpdater::EndGeneration()
+{
+    ++generation_;
+}
+
+bool CUpdater::IsCurrent(LPARAM lParam) const
+{
+    return MessageGeneration(lParam) == generation_;
+}
+
 void CUpdater::Stop()
 {
+    EndGeneration();
     // Joined even when the thread has raised the idle flag itself: it may still be on its last
     // lines, and the file list must outlive it.
     if (thread_.joinable()) {
@@ -83,7 +95,7 @@ void CUpdater::Report(UINT message, WPARAM wParam, LPARAM lParam, DWORD pauseMs)
 
 void CUpdater::Post(UINT message, WPARAM wParam, LPARAM lParam, DWORD pauseMs)
 {
-    PostMessageW(window_, message, wParam, lParam);
+    PostMessageW(window_, message, wParam, MAKELPARAM(LOWORD(lParam), threadGeneration_));
     if (pauseMs)
         Sleep(pauseMs);
 }

@@ -63,8 +63,16 @@ public:
     // Both stop what runs first; true when the new thread runs.
     bool StartCheck(HWND window);
     bool StartDownload(HWND window);
-    // Asks the thread to end, waits for it without a time limit, frees the file list.
+    // Asks the thread to end, waits for it without a time limit, frees the file list. Ends the
+    // generation: whatever the thread posted is stale from now on.
     void Stop();
+    // Each start begins a generation, which every message of its thread carries (UpdaterMessages.h).
+    // The window ends it when it has had the operation's last word, before it shows anything: a
+    // message still queued, or posted by a thread that winds down meanwhile, is then not acted on
+    // a second time.
+    void EndGeneration();
+    // The message (its lParam) comes from the operation still going: not stopped nor ended.
+    bool IsCurrent(LPARAM lParam) const;
     bool HasThread() const { return thread_.joinable(); }
 
     // <temporary folder>\<sub-path>\ + name; empty when there is no temporary folder.
@@ -99,6 +107,9 @@ private:
 
     std::thread thread_;
     HWND window_ = nullptr;
+    // The window's count of generations (its thread only) and the one the running thread posts with.
+    uint16_t generation_ = 0;
+    uint16_t threadGeneration_ = 0;
     std::wstring subPath_;
     std::wstring profileRoot_;
 };

@@ -51,8 +51,10 @@ bool CanBeReplaced(const std::wstring& path);
 // Replaces the journal whole; false when it could not be written and flushed.
 bool WriteSwapJournal(const std::wstring& programFolder, JournalState state, const std::vector<SwapEntry>& entries);
 
-// Puts every old file back and removes every added one, newest first; each step checked. The
-// staging folder goes only when all went well. `failed` tells where it stopped.
+// Walks the swap back, newest first: a replaced file whose kept copy is there takes its name again
+// and an added file that moved in goes. It stops at the first step that fails, leaving the older
+// entries as they are, and `failed` tells which file that was; the staging folder goes only when
+// every step went well.
 bool UndoSwap(const std::wstring& programFolder, const std::vector<SwapEntry>& entries, RecoveryResult& failed);
 
 // Removes the staging folder with everything in it; false when something stays (a file in use).

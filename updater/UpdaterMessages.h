@@ -1,8 +1,16 @@
 #pragma once
-// What the updater's threads post to the main window.
+// What the updater's threads post to the main window. The high word of every message's lParam is
+// the generation of the operation that posted it (CUpdater::IsCurrent); "lParam" below is its low word.
 #include <windows.h>
 
+#include <cstdint>
+
 namespace vw {
+
+inline uint16_t MessageGeneration(LPARAM lParam)
+{
+    return HIWORD(static_cast<DWORD>(lParam));
+}
 
 // wParam, lParam 0. Only when a user asked for the update; the window answers with the go-ahead.
 inline constexpr UINT WM_UPDATER_DOWNLOAD_START_MSG = WM_USER + 10000;

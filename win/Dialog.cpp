@@ -1,5 +1,9 @@
 #include "win/Dialog.h"
 
+#include <vector>
+
+#include "win/Dpi.h"
+
 namespace vw {
 
 Dialog::~Dialog()
@@ -75,6 +79,60 @@ bool Dialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&)
     return false;
 }
 
+void Dialog::OnDpiChanged(UINT, UINT)
+{
+}
+
+void Dialog::ApplyDpi(UINT newDpi, const RECT& suggested)
+{
+    const UINT oldDpi = dpi_;
+    if (newDpi == 0 || newDpi == oldDpi) {
+        dpi_ = newDpi ? newDpi : dpi_;
+        return;
+    }
+    dpi_ = newDpi;
+    const auto scale = [&](LONG value) { return ::MulDiv(value, static_cast<int>(newDpi), static_cast<int>(oldDpi)); };
+
+    // The controls' places as the template's dialog units gave them at the old DPI, read before
+    // the window's own resize moves any of them.
+    struct Place {
+        HWND control;
+        RECT rect;
+    };
+    std::vector<Place> places;
+    for (HWND child = ::GetWindow(window_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+        places.push_back({child, r});
+    }
+
+    // The dialog manager keeps answering WM_GETFONT with the template's font: after a first
+    // change the controls show ours.
+    const auto oldFont = scaledFont_ ? static_cast<HFONT>(scaledFont_.get())
+                                     : reinterpret_cast<HFONT>(::SendMessageW(window_, WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    if (oldFont && ::GetObjectW(oldFont, sizeof(logFont), &logFont)) {
+        logFont.lfHeight = scale(logFont.lfHeight);
+        UniqueGdiObject font(::CreateFontIndirectW(&logFont));
+        if (font) {
+            ::SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+            for (const Place& place : places)
+                if (reinterpret_cast<HFONT>(::SendMessageW(place.control, WM_GETFONT, 0, 0)) == oldFont)
+                    ::SendMessageW(place.control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+            scaledFont_ = std::move(font);  // the old one goes only once nothing uses it
+        }
+    }
+    for (const Place& place : places)
+        ::SetWindowPos(place.control, nullptr, scale(place.rect.left), scale(place.rect.top),
+                       scale(place.rect.right - place.rect.left), scale(place.rect.bottom - place.rect.top),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    OnDpiChanged(oldDpi, newDpi);
+    ::InvalidateRect(window_, nullptr, TRUE);
+}
+
 void Dialog::SetResult(LRESULT value) const noexcept
 {
     ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, value);
@@ -113,7 +171,11 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        dpi_ = WindowDpi(window_);
         return OnInit() ? TRUE : FALSE;
+    case WM_DPICHANGED:
+        ApplyDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return TRUE;
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;
     case WM_NOTIFY:

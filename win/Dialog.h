@@ -5,6 +5,8 @@
 // silently and leave the program in an unknown state, so it is caught at the boundary.
 #include <windows.h>
 
+#include "win/UniqueHandle.h"
+
 namespace vw {
 
 class Dialog {
@@ -41,6 +43,13 @@ protected:
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
     // The window is going: the last message the object sees.
     virtual void OnDestroy() {}
+    // WM_DPICHANGED, after the base has put the window on the suggested rectangle and scaled its
+    // font and its controls' places and sizes by newDpi / oldDpi. What a window sized itself
+    // (images, list columns, a layout of its own) follows here.
+    virtual void OnDpiChanged(UINT oldDpi, UINT newDpi);
+
+    // The window's DPI: the system's when it was made, then the one each WM_DPICHANGED brings.
+    UINT Dpi() const noexcept { return dpi_; }
 
     // The value a notification or message returns to its sender (DWLP_MSGRESULT).
     void SetResult(LRESULT value) const noexcept;
@@ -48,8 +57,11 @@ protected:
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void ApplyDpi(UINT newDpi, const RECT& suggested);
 
     HWND window_ = nullptr;
+    UINT dpi_ = 96;
+    UniqueGdiObject scaledFont_;  // the template's font at the DPI the window moved to
     bool modal_ = false;
 };
 

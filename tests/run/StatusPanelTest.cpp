@@ -169,4 +169,11 @@ TEST(StatusPanelTest, TrimmedHistoryKeepsTheNewestHundredLines)
     EXPECT_NE(view.history.find(L"\t第129行\r\n"), std::wstring::npos);
 }
 
+TEST(StatusPanelTest, AnExitThatCannotWaitNamesTheTaskAndTheFileStillBeingWorkedOn)
+{
+    EXPECT_EQ(vw::StillRunningText(Backup(kRunning, 3, L"照片.jpg")),
+              L"任务“文档”仍在处理文件“照片.jpg”，未能等到它停止，程序直接退出（该文件不会以不完整的内容留在目标文件夹中）");
+    EXPECT_EQ(vw::StillRunningText(Backup(kRunning, 3)), L"任务“文档”仍在运行，未能等到它停止，程序直接退出");
+}
+
 }  // namespace

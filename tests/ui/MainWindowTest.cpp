@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "run/RunController.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ModalDriver.h"
+#include "support/Screenshot.h"
 #include "support/TestDrives.h"
 #include "task/CBackupItemList.h"
 #include "ui/CTrayIcon.h"
@@ -360,11 +362,92 @@ TEST_F(MainWindow, TheLabelSitsJustBelowTheToolbarAndTheControlsFollowWithoutOve
     }
 }
 
+// Moved to a screen of another DPI, the window takes the rectangle Windows suggests and lays itself
+// out again at that DPI: list columns, toolbar images, font and the stack under the toolbar. Back
+// on the first screen it is as it was.
+TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
+{
+    AddTask(L"文档");
+    AddTask(L"照片");
+    auto w = Open();
+    const UINT first = vw::WindowDpi(w->window());
+    struct Look {
+        RECT frame;
+        std::vector<int> columns;
+        int toolbarHeight;
+        int fontHeight;
+    };
+    const auto read = [&] {
+        Look look{};
+        ::GetWindowRect(w->window(), &look.frame);
+        for (int column = 0; column < 7; ++column)
+            look.columns.push_back(static_cast<int>(::SendMessageW(w->List(), LVM_GETCOLUMNWIDTH, column, 0)));
+        const RECT toolbar = vwtest::ClientRectOf(w->Toolbar());
+        look.toolbarHeight = toolbar.bottom - toolbar.top;
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(w->Item(IDC_TASK_LIST_LABEL), WM_GETFONT, 0, 0)),
+                     sizeof(font), &font);
+        look.fontHeight = std::abs(font.lfHeight);
+        return look;
+    };
+    // The display's window manager confirms a new frame a moment later.
+    const auto moveTo = [&](UINT dpi, RECT suggested) {
+        ::SendMessageW(w->window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        w->WaitUntil([&] {
+            RECT frame{};
+            ::GetWindowRect(w->window(), &frame);
+            return ::EqualRect(&frame, &suggested) != FALSE;
+        }, std::chrono::seconds(5));
+    };
+    const auto expectFrame = [](const RECT& seen, const RECT& expected) {
+        EXPECT_EQ(seen.left, expected.left);
+        EXPECT_EQ(seen.top, expected.top);
+        EXPECT_EQ(seen.right, expected.right);
+        EXPECT_EQ(seen.bottom, expected.bottom);
+    };
+
+    const Look before = read();
+    const auto scaled = [&](int value) { return ::MulDiv(value, 144, static_cast<int>(first)); };
+    const RECT larger{before.frame.left, before.frame.top, before.frame.left + scaled(before.frame.right - before.frame.left),
+                      before.frame.top + scaled(before.frame.bottom - before.frame.top)};
+    moveTo(144, larger);
+    {
+        SCOPED_TRACE("at 144 DPI");
+        const Look at144 = read();
+        // The suggested frame, as far as the screen lets a window grow.
+        EXPECT_GT(at144.frame.right - at144.frame.left, before.frame.right - before.frame.left);
+        EXPECT_GT(at144.frame.bottom - at144.frame.top, before.frame.bottom - before.frame.top);
+        for (size_t column = 0; column < before.columns.size(); ++column)
+            EXPECT_NEAR(at144.columns[column], scaled(before.columns[column]), 1) << "column " << column;
+        // The images grow by half; the labels keep the system's font.
+        EXPECT_GT(at144.toolbarHeight, before.toolbarHeight + before.toolbarHeight / 4) << "images for the new DPI";
+        EXPECT_NEAR(at144.fontHeight, scaled(before.fontHeight), 1);
+        vwtest::ExpectStackedUnderTheToolbar(w->window(), 144);
+        EXPECT_EQ(vwtest::ToolbarLabels(w->Toolbar()).size(), 10u);
+        vwtest::SaveScreenshot(L"main-window-144dpi", {w->window()});
+    }
+
+    moveTo(first, before.frame);
+    {
+        SCOPED_TRACE("back");
+        const Look back = read();
+        expectFrame(back.frame, before.frame);
+        for (size_t column = 0; column < before.columns.size(); ++column)
+            EXPECT_NEAR(back.columns[column], before.columns[column], 1) << "column " << column;
+        EXPECT_EQ(back.toolbarHeight, before.toolbarHeight);
+        EXPECT_EQ(back.fontHeight, before.fontHeight);
+        vwtest::ExpectStackedUnderTheToolbar(w->window(), first);
+        vwtest::SaveScreenshot(L"main-window-96dpi-after-change", {w->window()});
+    }
+}
+
 TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
 {
+    AddTask(L"旧任务", 2);
     auto w = Open();
     const std::wstring source = folder.path() + L"新任务";
     ASSERT_TRUE(::CreateDirectoryW(source.c_str(), nullptr));
+    ASSERT_TRUE(vwtest::WriteFileBytes(source + L"\\a.txt", "a"));
     // The editor runs modally on the window's thread; the test finds it as another program would.
     auto openEditor = [&] {
         HWND editor = nullptr;
@@ -375,33 +458,45 @@ TEST_F(MainWindow, AddOpensTheEditorKeepsAConfirmedTaskAndDropsACancelledOne)
         });
         return editor;
     };
+    auto fillIn = [&](HWND editor) {
+        vwtest::Type(editor, IDC_ITEM_NAME, L"新任务");
+        vwtest::Type(editor, IDC_ITEM_SOURCE, source);
+        vwtest::Type(editor, IDC_ITEM_DEST, DestOf(L"新任务"));
+    };
 
+    // Cancelled first: a start while the editor is open runs the listed tasks only, and the
+    // cancelled task leaves no row, no section and no backup.
     HWND editor = openEditor();
     ASSERT_NE(editor, nullptr);
-    vwtest::Type(editor, IDC_ITEM_NAME, L"新任务");
-    vwtest::Type(editor, IDC_ITEM_SOURCE, source);
-    vwtest::Type(editor, IDC_ITEM_DEST, DestOf(L"新任务"));
+    fillIn(editor);
+    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"旧任务"}) << "not listed before OK";
+    w->Post(ID_START);
+    ASSERT_TRUE(w->WaitUntil([&] { return PanelHas(*w, L"备份任务完成！"); }));
+    EXPECT_TRUE(vwtest::FileExists(DestOf(L"旧任务") + L"\\f00.txt"));
+    EXPECT_FALSE(vwtest::FileExists(DestOf(L"新任务"))) << "the task being edited never ran";
+    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 1);
+    EXPECT_FALSE(profile.SectionExists(L"Item1"));
+    vwtest::Click(editor, IDCANCEL);
+    EXPECT_TRUE(w->WaitUntil([&] { return !::IsWindow(editor); }));
+    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"旧任务"});
+
+    // Confirmed: listed and stored on OK, and selected.
+    editor = openEditor();
+    ASSERT_NE(editor, nullptr);
+    fillIn(editor);
     {
         vwtest::MessageBoxAnswerer ok(IDOK);  // whatever note the editor shows on the way
         vwtest::Click(editor, IDC_ITEM_OK);
         EXPECT_TRUE(w->WaitUntil([&] { return !::IsWindow(editor); }));
     }
-    EXPECT_EQ(Names(w->ListRows()), std::vector<std::wstring>{L"新任务"});
-
-    editor = openEditor();
-    ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(w->ListRows().size(), 2u);  // the new task is in the list while it is being edited
-    // ... but stored only when the editor is confirmed: an interruption now leaves nothing behind.
-    EXPECT_EQ(profile.GetInt(L"Project", L"Count", 0), 1);
-    EXPECT_FALSE(profile.SectionExists(L"Item1"));
-    vwtest::Click(editor, IDCANCEL);
-    EXPECT_TRUE(w->WaitUntil([&] { return w->ListRows().size() == 1; }));
+    EXPECT_EQ(Names(w->ListRows()), (std::vector<std::wstring>{L"旧任务", L"新任务"}));
+    EXPECT_EQ(w->SelectionMark(), 1);
 
     vw::CBackupItemList stored(profile, settings);
     ASSERT_TRUE(stored.LoadAll());
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(stored[0].Name, L"新任务");
-    EXPECT_EQ(stored[0].Source, source);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[1].Name, L"新任务");
+    EXPECT_EQ(stored[1].Source, source);
 }
 
 // Windows tells every top-level window when the clock or the time zone changes: the window then

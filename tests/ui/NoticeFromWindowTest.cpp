@@ -6,6 +6,7 @@
 #include "UpdateWindowFixture.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/Screenshot.h"
+#include "support/StalledServer.h"
 #include "updater/UpdateReactions.h"
 
 namespace {
@@ -119,6 +120,29 @@ TEST_F(NoticeFromWindow, MinimisingTheWindowLeavesTheNoticeInFront)
     EXPECT_TRUE(::IsIconic(window->window()));
     EXPECT_TRUE(window->WaitUntil([&] { return ::GetForegroundWindow() == popup; }, 5s));
     EXPECT_TRUE(::IsWindowVisible(popup));
+}
+
+// The connection test before the first showing runs off the window's thread: on a dead network
+// (a page server that never accepts) the window goes on answering, and no page comes.
+TEST_F(NoticeFromWindow, AProbeOfADeadNetworkNeverHoldsTheWindow)
+{
+    vwtest::StalledServer stalled;
+    ASSERT_TRUE(stalled.ok());
+    ServeManifest({200, "[UPDATER]\r\nVersion=1.10\r\nFileCount=0\r\n[UPDATER_MSG]\r\nURL=" +
+                            vw::WideToUtf8(stalled.Url(kNoticePath)) + "\r\nTimer=0\r\nType=0\r\n"});
+    auto window = Open();
+    ASSERT_TRUE(window->WaitUntil([&] { return server.Requests(kManifestPath) > 0; }, 30s));
+    // Past the notice's delay and well into the probe's connection attempt.
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(500ms);
+        DWORD_PTR result = 0;
+        const ULONGLONG asked = ::GetTickCount64();
+        ASSERT_NE(::SendMessageTimeoutW(window->window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result), 0);
+        EXPECT_LT(::GetTickCount64() - asked, 500u) << "at " << i;
+    }
+    EXPECT_FALSE(NoticeVisible(*window));
+    window->Exit();
+    EXPECT_FALSE(window->Running());
 }
 
 }  // namespace

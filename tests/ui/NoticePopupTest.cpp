@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "support/HttpTestServer.h"
+#include "support/MessageWindow.h"
+#include "support/StalledServer.h"
 #include "resources/resource.h"
 #include "ui/CMessageDlg.h"
 #include "ui/NoticePopup.h"
@@ -181,8 +183,45 @@ TEST_F(NoticePopupTest, NoPopupIsMadeWhenThePagesServerCannotBeReached)
         EXPECT_EQ(vw::ConnectionAllowsNotice(c.address), c.allowed);
     }
 
-    EXPECT_FALSE(vw::ShowNotice(popup_, ::GetModuleHandleW(nullptr), unreachable, 0, nullptr));
-    EXPECT_EQ(popup_, nullptr);
+}
+
+// The probe a window starts returns at once and answers by message, however long the connection
+// attempt takes: a window's thread never waits on the network.
+TEST_F(NoticePopupTest, TheConnectionProbeAnswersByMessageAndNeverHoldsItsCaller)
+{
+    std::wstring unreachable;
+    {
+        vwtest::HttpTestServer gone;
+        unreachable = gone.Url("/notice.html");
+    }
+    vwtest::StalledServer stalled;
+    ASSERT_TRUE(stalled.ok());
+    struct Case {
+        const char* name;
+        std::wstring address;
+        int answer;  // wParam of the probe's message; -1: none within the wait
+    };
+    const Case cases[] = {
+        {"server answering", page_, 1},
+        {"port closed", unreachable, 0},
+        {"server never accepting", stalled.Url("/notice.html"), -1},
+    };
+    vwtest::MessageWindow window(vw::WM_NOTICE_PROBE_MSG, vw::WM_NOTICE_PROBE_MSG);
+    LPARAM probe = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.ClearLog();
+        const ULONGLONG started = ::GetTickCount64();
+        ASSERT_TRUE(vw::ProbeConnection(c.address, window.get(), ++probe));
+        EXPECT_LT(::GetTickCount64() - started, 500u) << "the caller goes on at once";
+        if (c.answer < 0) {
+            window.PumpFor(std::chrono::seconds(3));
+            EXPECT_TRUE(window.Log().empty());
+        } else {
+            ASSERT_TRUE(window.PumpUntil([&] { return !window.Log().empty(); }, std::chrono::seconds(20)));
+            EXPECT_EQ(window.Log().front(), (vwtest::Received{vw::WM_NOTICE_PROBE_MSG, static_cast<WPARAM>(c.answer)}));
+        }
+    }
 }
 
 }  // namespace

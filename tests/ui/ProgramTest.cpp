@@ -353,6 +353,48 @@ TEST_F(ProgramProfile, AnotherProcessStartsABackupAndReadsTheRowsAndThePanel)
     vwtest::RemoveTree(dest.path() + L"备份");
 }
 
+// A worker held in a system call (here at the copy's halt point, as a read from a dead share would
+// hold it) cannot be stopped: the exit waits for it a few seconds only, then ends the program, and
+// the file being copied is not left under its real name.
+TEST_F(ProgramProfile, AnExitEndsTheProgramWhenItsWorkerCannotStop)
+{
+    vwtest::ScratchFolder source(vwtest::kDiskM, L"held");
+    vwtest::ScratchFolder dest(vwtest::kDiskN, L"held");
+    ASSERT_TRUE(vwtest::WriteFileOfSize(source / L"big.bin", 256 * 1024));
+    {
+        vw::ProfileStore profile(vw::kProgramProfileKey);
+        vw::AppSettings settings;
+        vw::CBackupItemList stored(profile, settings);
+        stored.LoadAll();
+        vw::CBackupItem* task = stored.AddNew();
+        ASSERT_NE(task, nullptr);
+        task->Name = L"卡住";
+        task->Source = source.path().substr(0, source.path().size() - 1);
+        task->Dest = dest.path() + L"备份";
+        task->Start = 0;
+        ASSERT_TRUE(task->Save());
+    }
+    const std::wstring eventName = vw::Format(L"VaultwrenHeldWorker-%lu", ::GetCurrentProcessId());
+    const vw::UniqueHandle reached(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", L"copying");
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", eventName.c_str());
+    Program program(L"");
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", nullptr);
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", nullptr);
+    const HWND window = program.Window();
+    ASSERT_NE(window, nullptr);
+
+    ::PostMessageW(window, WM_COMMAND, ID_START, 0);
+    ASSERT_EQ(::WaitForSingleObject(reached.get(), 30000), WAIT_OBJECT_0);
+    const ULONGLONG asked = ::GetTickCount64();
+    ::PostMessageW(window, WM_COMMAND, ID_EXIT, 0);
+    ASSERT_TRUE(program.Ended(20s));
+    EXPECT_LT(::GetTickCount64() - asked, 12000u);
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_FALSE(vwtest::FileExists(dest.path() + L"备份\\big.bin"));
+    vwtest::RemoveTree(dest.path() + L"备份");
+}
+
 TEST_F(ProgramProfile, AtEachDpiTheTaskListSitsJustBelowTheToolbar)
 {
     int toolbarHeightAt96 = 0;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "UpdateWindowFixture.h"
+#include "updater/UpdaterMessages.h"
 
 namespace {
 
@@ -116,6 +117,31 @@ TEST_F(UpdateCheck, AskedDuringTheDownloadOfTheStartItTakesThatOverInsteadOfChec
     // Answered No as a check of the user's: the notice the manifest names does not follow.
     std::this_thread::sleep_for(3500ms);
     EXPECT_FALSE(NoticeVisible(*window));
+}
+
+// Messages of an operation that was stopped are not acted on, however late they come: each stands
+// for what a winding-down worker (or the queue) may still deliver after the window had its answer.
+TEST_F(UpdateCheck, MessagesOfAStoppedCheckAreNotActedOn)
+{
+    CheckedToday();
+    ServeManifest({200, "[UPDATER]\r\nVersion=1.10\r\nFileCount=0\r\n"});
+    vwtest::MessageBoxAnswerer answerer(IDOK);
+    auto window = Open();
+    CheckByHand(*window);
+    ASSERT_TRUE(window->WaitUntil([&] { return !answerer.Boxes().empty(); }, 30s));
+    ASSERT_TRUE(window->WaitUntil([&] { return !::FindWindowW(L"#32770", vw::kUpdateCaption); }, 10s));
+
+    // The check at the window's start was the first operation: long stopped by now.
+    const LPARAM ofTheFirstCheck = MAKELPARAM(0, 1);
+    const UINT stale[] = {vw::WM_UPDATER_ERROR_MSG, vw::WM_UPDATER_CHECK_END_MSG, vw::WM_UPDATER_DOWNLOAD_END_MSG};
+    for (const UINT message : stale) {
+        ::PostMessageW(window->window(), message, 0, ofTheFirstCheck);
+        ::PostMessageW(window->window(), message, 1, ofTheFirstCheck);
+    }
+    std::this_thread::sleep_for(2500ms);
+    ExpectBoxes(answerer.Boxes(), {vwtest::kUpToDateBox});
+    EXPECT_EQ(server.Requests(kManifestPath), 1) << "no download nor check started from them";
+    EXPECT_TRUE(Answers(*window));
 }
 
 }  // namespace
