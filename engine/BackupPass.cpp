@@ -33,6 +33,7 @@
 #include "engine/FolderListing.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "engine/RunState.h"
 #include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
@@ -80,9 +81,13 @@ bool CBackupEngine::BackupPass()
     orphans_.clear();
     destFiles_ = 0;
     if (PathsReady()) {
+        // Before the work folder is tidied: the state is one of its files.
+        TakeUpRunState();
         FinishInterruptedReplaces();
         OpenRunRecord();
+        failedBefore_ = context_.filesFailed.load();
         result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
+        lastState_.reset();
         // A stop leaves what was written to the system, which writes it out: only a recovery that
         // was stopped before it looked at everything is left for the next run to take up.
         if (!context_.stopFlag.load() || !Recovering())
@@ -91,6 +96,10 @@ bool CBackupEngine::BackupPass()
     orphans_.clear();
     if (!workFolder_.empty() && IsFolder(workFolder_) && !workFolderHoldsKept_)
         EmptyFolder(workFolder_);
+    // Last: the state describes the destination as this pass leaves it.
+    if (result)
+        SaveRunState();
+    newState_.reset();
     return result;
 }
 
@@ -113,7 +122,7 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
 
     FolderSnapshot destEntries;
     if (destExists) {
-        if (DWORD error = 0; destEntries.Read(d, &error) == ListingState::Failed) {
+        if (DWORD error = 0; ReadDestFolder(d, destEntries, error) == ListingState::Failed) {
             ReportUnreadableFolder(d, error);
             return true;
         }
@@ -127,6 +136,9 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
 
     bool stopped = false;
     FolderSnapshot::Names sourceNames;
+    // What this folder holds once the pass is over, for the state it leaves (engine/RunState.h):
+    // the source's entries, and what stays without a source.
+    std::vector<FolderSnapshot::Entry> kept;
     FolderListing listing(s);
     const Reserved reserved = ReservedIn(s, sourceFolder_);
     while (NextWalkEntry(listing, stopped, reserved, true)) {
@@ -137,6 +149,8 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
         const FolderSnapshot::Entry* existing = destEntries.FindFolded(key);
         const FileStamp* destFile = existing ? existing->File() : nullptr;
         const bool destIsFolder = existing && existing->folder;
+        if (newState_)
+            kept.push_back({listing.IsFolder() ? FileStamp{} : StampOf(listing.Entry()), listing.IsFolder(), name});
         if (listing.IsFolder()) {
             // A file in the folder's place that cannot go leaves the folder uncreatable: its files fail.
             if (destFile)
@@ -158,14 +172,18 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     }
     if (listing.Failed() || (listing.Absent() && !SourceFolderRemoved(s))) {
         ReportUnreadableSource(s, listing.Error());
-    } else if (!stopped && task_.History) {
+    } else if (!stopped) {
         // Moved into history once the scan and the retries are over. Only the differences are
-        // kept, never the tree.
+        // kept, never the tree. Without history they stay.
         const Reserved destReserved = ReservedIn(d, destFolder_);
-        destEntries.ForEachMissingFrom(sourceNames, [&](const std::wstring& name, bool folder) {
-            if (!IsReserved(name, destReserved))
-                orphans_.push_back({name, s, d, h, folder});
+        destEntries.ForEachEntryMissingFrom(sourceNames, [&](const FolderSnapshot::Entry& entry) {
+            if (task_.History && !IsReserved(entry.name, destReserved))
+                orphans_.push_back({entry.name, s, d, h, entry.folder});
+            else if (newState_)
+                kept.push_back(entry);
         });
+        if (newState_)
+            newState_->AddFolder(RelativeFolder(d), kept);
     }
     // Files were just written into the new folder: give it the source folder's times last.
     if (!destExists)

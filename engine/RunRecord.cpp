@@ -77,6 +77,13 @@ void CBackupEngine::OpenRunRecord()
         FlushToDisk(markerFile_);
 }
 
+uint64_t CBackupEngine::CompletedRunStart() const
+{
+    LongPathIni marker(markerFile_);
+    const uint64_t start = ReadTime(marker, task_.Id, kRunStartKey);
+    return start != 0 && ReadTime(marker, task_.Id, kRunEndKey) == start ? start : 0;
+}
+
 void CBackupEngine::CloseRunRecord()
 {
     if (runStart_ != 0)

@@ -1,0 +1,75 @@
+// The backup pass's side of the run state (engine/RunState.h): whether this run may take the
+// destination's entries from what the last run left, and what this run leaves for the next.
+#include <windows.h>
+
+#include "engine/CBackupEngine.h"
+#include "engine/FileOps.h"
+#include "engine/FolderListing.h"
+#include "engine/RunContext.h"
+#include "engine/RunState.h"
+#include "task/CBackupItem.h"
+#include "task/DateTime.h"
+
+namespace vw {
+
+namespace {
+
+uint64_t SystemTimeNow()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+}  // namespace
+
+void CBackupEngine::TakeUpRunState()
+{
+    lastState_.reset();
+    newState_ = std::make_unique<RunStateRecorder>();
+    fullListing_ = SystemTimeNow();
+    const std::wstring path = RunStatePath(task_.Id);
+    if (path.empty() || !PathExists(path))
+        return;
+    // A clean pass leaves its work folder empty: anything there was left by a pass cut off, or
+    // put there since, and the pass about to run changes the destination with it.
+    RunStateSeal seal;
+    auto state = std::make_unique<RunState>();
+    if (FolderIsEmpty(workFolder_) &&
+        ReadSeal(destFolder_, CompletedRunStart(), FormatDateTime(task_.CreateTime), seal) &&
+        state->Load(path, seal, fullListing_)) {
+        fullListing_ = state->FullListing();
+        lastState_ = std::move(state);
+    }
+    // Read once: whatever this run does, the file no longer describes the destination.
+    DeleteOwnedFile(path);
+}
+
+void CBackupEngine::SaveRunState()
+{
+    const bool clean = context_.stopFlag.load() == 0 && context_.filesFailed.load() == failedBefore_ &&
+                       sourceError_ == 0 && !workFolderHoldsKept_;
+    const std::wstring path = RunStatePath(task_.Id);
+    RunStateSeal seal;
+    if (newState_ && clean && !path.empty() && CreateFolderTree(path) &&
+        ReadSeal(destFolder_, runStart_, FormatDateTime(task_.CreateTime), seal) &&
+        !newState_->Save(path, seal, fullListing_))
+        DeleteOwnedFile(path);
+    newState_.reset();
+}
+
+void CBackupEngine::DropRunState()
+{
+    if (const std::wstring path = RunStatePath(task_.Id); !path.empty() && PathExists(path))
+        DeleteOwnedFile(path);
+}
+
+ListingState CBackupEngine::ReadDestFolder(const std::wstring& folder, FolderSnapshot& entries, DWORD& error)
+{
+    error = ERROR_SUCCESS;
+    if (lastState_ && lastState_->Fill(RelativeFolder(folder), entries))
+        return ListingState::Listed;
+    return entries.Read(folder, &error);
+}
+
+}  // namespace vw
