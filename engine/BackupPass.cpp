@@ -81,7 +81,7 @@ bool CBackupEngine::BackupPass()
     orphans_.clear();
     destFiles_ = 0;
     if (PathsReady()) {
-        // Before the work folder is tidied: the state is one of its files.
+        // Before the work folder is tidied: the state is trusted only while it is empty.
         TakeUpRunState();
         FinishInterruptedReplaces();
         OpenRunRecord();
