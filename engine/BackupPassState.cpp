@@ -26,35 +26,38 @@ uint64_t SystemTimeNow()
 void CBackupEngine::TakeUpRunState()
 {
     lastState_.reset();
-    newState_ = std::make_unique<RunStateRecorder>();
+    newState_.reset();
     fullListing_ = SystemTimeNow();
     const std::wstring path = RunStatePath(task_.Id);
-    if (path.empty() || !PathExists(path))
+    if (path.empty())
         return;
-    // A clean pass leaves its work folder empty: anything there was left by a pass cut off, or
-    // put there since, and the pass about to run changes the destination with it.
-    RunStateSeal seal;
-    auto state = std::make_unique<RunState>();
-    if (FolderIsEmpty(workFolder_) &&
-        ReadSeal(destFolder_, CompletedRunStart(), FormatDateTime(task_.CreateTime), seal) &&
-        state->Load(path, seal, fullListing_)) {
-        fullListing_ = state->FullListing();
-        lastState_ = std::move(state);
+    if (PathExists(path)) {
+        // A clean pass leaves its work folder empty: anything there was left by a pass cut off, or
+        // put there since, and the pass about to run changes the destination with it.
+        RunStateSeal seal;
+        auto state = std::make_unique<RunState>();
+        if (FolderIsEmpty(workFolder_) &&
+            ReadSeal(destFolder_, CompletedRunStart(), FormatDateTime(task_.CreateTime), seal) &&
+            state->Load(path, seal, fullListing_)) {
+            fullListing_ = state->FullListing();
+            lastState_ = std::move(state);
+        }
+        // Read once: whatever this run does, the file no longer describes the destination.
+        DeleteOwnedFile(path);
     }
-    // Read once: whatever this run does, the file no longer describes the destination.
-    DeleteOwnedFile(path);
+    newState_ = std::make_unique<RunStateRecorder>();
+    if (!CreateFolderTree(path) || !newState_->Open(path))
+        newState_.reset();
 }
 
 void CBackupEngine::SaveRunState()
 {
     const bool clean = context_.stopFlag.load() == 0 && context_.filesFailed.load() == failedBefore_ &&
                        sourceError_ == 0 && !workFolderHoldsKept_;
-    const std::wstring path = RunStatePath(task_.Id);
     RunStateSeal seal;
-    if (newState_ && clean && !path.empty() && CreateFolderTree(path) &&
-        ReadSeal(destFolder_, runStart_, FormatDateTime(task_.CreateTime), seal) &&
-        !newState_->Save(path, seal, fullListing_))
-        DeleteOwnedFile(path);
+    if (newState_ && clean && ReadSeal(destFolder_, runStart_, FormatDateTime(task_.CreateTime), seal))
+        newState_->Finish(seal, fullListing_);
+    // Unfinished, its work file goes with it.
     newState_.reset();
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/FolderListing.h"
+#include "win/UniqueHandle.h"
 
 namespace vw {
 
@@ -47,32 +48,62 @@ bool ReadSeal(const std::wstring& destFolder, uint64_t runStart, const std::wstr
 // not show (a file deleted deep inside it by hand) is found within a day.
 inline constexpr uint64_t kFullListingInterval = 24ull * 3600 * 10'000'000;
 
-// The state as a run builds it: one record per destination folder, in any order.
+// The state as a run builds it, one record per destination folder in any order, written out as
+// it goes (the run's memory does not grow with the destination) under a work name beside the
+// state file, which it takes only once it is whole. Dropped unfinished, the work file is deleted.
 class RunStateRecorder {
 public:
+    RunStateRecorder() = default;
+    RunStateRecorder(const RunStateRecorder&) = delete;
+    RunStateRecorder& operator=(const RunStateRecorder&) = delete;
+    ~RunStateRecorder();
+
+    // Starts the work file for the state file `path` (its folder must exist).
+    bool Open(const std::wstring& path);
     // `relativeFolder` is the folder's path below the destination ("a\b\", empty for the top).
     void AddFolder(const std::wstring& relativeFolder, const std::vector<FolderSnapshot::Entry>& entries);
-    // Writes the state to `path` (replacing a file there); false when it could not be written whole.
-    bool Save(const std::wstring& path, const RunStateSeal& seal, uint64_t fullListing) const;
+    // Ends the file with the seal and puts it in place of the state file; false when it could not
+    // be written whole (nothing is then left).
+    bool Finish(const RunStateSeal& seal, uint64_t fullListing);
 
 private:
-    std::string records_;
+    bool Flush();
+
+    UniqueFile file_;
+    std::wstring path_;
+    std::string pending_;
+    uint64_t written_ = 0;
+    uint64_t checksum_ = 0;
+    bool failed_ = false;
+    struct Folder {
+        std::wstring relative;
+        uint64_t offset;
+        uint32_t length;
+    };
+    std::vector<Folder> folders_;
 };
 
-// The state as the next run reads it.
+// The state as the next run reads it: the seal and the index of folders are read at once, each
+// folder's record when the run asks for it.
 class RunState {
 public:
     // False, with nothing loaded, when the file is missing, damaged, sealed otherwise than `seal`,
     // or its last full listing is a day or more before `now` (or after it: the clock went back).
     bool Load(const std::wstring& path, const RunStateSeal& seal, uint64_t now);
-    // The folder's entries as the last run left them; false when the state has no record of it.
-    bool Fill(const std::wstring& relativeFolder, FolderSnapshot& snapshot) const;
+    // The folder's entries as the last run left them; false when the state has no record of it
+    // (or it cannot be read any more).
+    bool Fill(const std::wstring& relativeFolder, FolderSnapshot& snapshot);
     uint64_t FullListing() const { return fullListing_; }
 
 private:
-    std::string bytes_;
-    // Upper-cased relative folder → where its record starts in bytes_.
-    std::unordered_map<std::wstring, size_t> folders_;
+    struct Record {
+        uint64_t offset;
+        uint32_t length;
+    };
+    UniqueFile file_;
+    // Upper-cased relative folder → where its record is.
+    std::unordered_map<std::wstring, Record> folders_;
+    std::string record_;
     uint64_t fullListing_ = 0;
 };
 

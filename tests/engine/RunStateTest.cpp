@@ -39,9 +39,11 @@ protected:
     void SaveSample(uint64_t fullListing) const
     {
         vw::RunStateRecorder recorder;
+        ASSERT_TRUE(recorder.Open(Path()));
         recorder.AddFolder(L"", {File(L"a.txt", 11, 1), {vw::FileStamp{}, true, L"照片"}});
         recorder.AddFolder(L"照片\\Trip\\", {File(L"IMG_1.jpg", 22, 2000), File(L"说明.txt", 33, 3)});
-        ASSERT_TRUE(recorder.Save(Path(), Seal(), fullListing));
+        ASSERT_TRUE(recorder.Finish(Seal(), fullListing));
+        EXPECT_FALSE(vw::PathExists(Path() + L".new")) << "the work file took the state's name";
     }
 };
 
@@ -78,6 +80,29 @@ TEST_F(RunStateFile, GivesBackEachFoldersEntriesWhateverTheCase)
 
     vw::FolderSnapshot unknown;
     EXPECT_FALSE(state.Fill(L"other\\", unknown)) << "a folder the state has no record of is listed";
+}
+
+TEST_F(RunStateFile, AStateWrittenInManyPiecesReadsBackWhole)
+{
+    const uint64_t listed = Seal().runStart;
+    {
+        vw::RunStateRecorder recorder;
+        ASSERT_TRUE(recorder.Open(Path()));
+        for (int i = 0; i < 3000; ++i)
+            recorder.AddFolder(vw::Format(L"f%04d\\", i),
+                               {File(L"one.txt", i, 1), File(L"two.txt", i, 2), File(L"three.txt", i, 3)});
+        ASSERT_TRUE(recorder.Finish(Seal(), listed));
+    }
+    ASSERT_GT(ReadFileBytes(Path()).size(), 4u * 64 * 1024);
+    vw::RunState state;
+    ASSERT_TRUE(state.Load(Path(), Seal(), listed));
+    for (const int i : {0, 1, 1500, 2999}) {
+        vw::FolderSnapshot folder;
+        ASSERT_TRUE(state.Fill(vw::Format(L"F%04d\\", i), folder)) << i;
+        ASSERT_NE(folder.FindFolded(L"THREE.TXT"), nullptr) << i;
+        EXPECT_EQ(folder.FindFolded(L"THREE.TXT")->stamp.lastWrite, static_cast<uint64_t>(i));
+        EXPECT_EQ(folder.FileCount(), 3u);
+    }
 }
 
 TEST_F(RunStateFile, IsNotTrustedWhenAnythingMayHaveChanged)
@@ -218,6 +243,7 @@ TEST_F(TrustedState, EveryReasonForDoubtMakesTheRunListTheDestination)
              context.stopFlag = 1;
              Backup();
              context.stopFlag = 0;
+             EXPECT_FALSE(vw::PathExists(StateFile() + L".new")) << "an unfinished state leaves nothing";
          }},
         // Last: what was left is kept in the work folder for good.
         {"something was left in the work folder",
