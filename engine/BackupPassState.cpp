@@ -12,17 +12,6 @@
 
 namespace vw {
 
-namespace {
-
-uint64_t SystemTimeNow()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
-
-}  // namespace
-
 void CBackupEngine::TakeUpRunState()
 {
     lastState_.reset();

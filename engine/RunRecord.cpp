@@ -19,6 +19,7 @@
 #include "engine/FileOps.h"
 #include "engine/LongPathIni.h"
 #include "engine/RunContext.h"
+#include "engine/RunState.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/UniqueHandle.h"
@@ -30,13 +31,6 @@ namespace {
 constexpr wchar_t kRunStartKey[] = L"RunStart";
 constexpr wchar_t kRunEndKey[] = L"RunEnd";
 constexpr wchar_t kRemovalsHeldKey[] = L"RemovalsHeld";
-
-uint64_t SystemTimeNow()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
 
 uint64_t ReadTime(const LongPathIni& marker, const std::wstring& section, const wchar_t* key)
 {

@@ -106,6 +106,13 @@ bool WriteAll(HANDLE file, const std::string& bytes)
 
 }  // namespace
 
+uint64_t SystemTimeNow()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return Combine(now);
+}
+
 std::wstring RunStatePath(const std::wstring& taskId)
 {
     wchar_t folder[MAX_PATH + 1] = {};

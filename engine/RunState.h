@@ -25,6 +25,10 @@
 
 namespace vw {
 
+// The system's time now (UTC, 100-ns units): the unit of the marker's run record and of the
+// state's times.
+uint64_t SystemTimeNow();
+
 // The state file of a task ("%LOCALAPPDATA%\Vaultwren\RunState\<id>.dat", the id's characters
 // other than letters and digits written as "_" and four hex digits); empty when the folder is unknown.
 std::wstring RunStatePath(const std::wstring& taskId);
