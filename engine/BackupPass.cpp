@@ -120,6 +120,19 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     if (EqualsIgnoringCase(s, d))
         return true;
 
+    if (!destExists) {
+        const bool made = CreateDirectoryW(LongPath(d).c_str(), nullptr) != FALSE;
+        // A folder made there since the parent was listed (or since the last run's state was
+        // written) is read like any other.
+        const bool foundThere = !made && GetLastError() == ERROR_ALREADY_EXISTS;
+        if ((!made && !foundThere) || !IsFolder(d)) {
+            // The parent exists by construction: a single folder, not a tree. Its files cannot be
+            // backed up, and say so in the batch's count.
+            context_.filesFailed += CountFiles(s, ReservedIn(s, sourceFolder_));
+            return false;
+        }
+        destExists = foundThere;
+    }
     FolderSnapshot destEntries;
     if (destExists) {
         if (DWORD error = 0; ReadDestFolder(d, destEntries, error) == ListingState::Failed) {
@@ -127,11 +140,6 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
             return true;
         }
         destFiles_ += destEntries.FileCount();
-    } else if (!CreateDirectoryW(LongPath(d).c_str(), nullptr) || !IsFolder(d)) {
-        // The parent exists by construction: a single folder, not a tree. Its files cannot be
-        // backed up, and say so in the batch's count.
-        context_.filesFailed += CountFiles(s, ReservedIn(s, sourceFolder_));
-        return false;
     }
 
     bool stopped = false;

@@ -300,4 +300,19 @@ TEST_F(TrustedState, AFileThatAppearedUnderANewNameIsKeptAsAPreviousVersion)
     EXPECT_EQ(context.filesFailed.load(), 0);
 }
 
+TEST_F(TrustedState, AFolderThatAppearedUnderANewNameIsReadLikeAnyOther)
+{
+    // Made by hand deep down, under the name a new source folder then takes: the state says the
+    // name is free, the folder is there.
+    Put(Dst(L"sub\\deep\\photos\\by-hand.txt"), "put there by hand");
+    Put(Src(L"sub\\deep\\photos\\new.txt"), "the source's");
+    context.filesCopied = 0;
+    ASSERT_TRUE(Backup());
+
+    EXPECT_EQ(ReadFileBytes(Dst(L"sub\\deep\\photos\\new.txt")), "the source's");
+    EXPECT_EQ(ReadFileBytes(Hist(L"sub\\deep\\photos\\by-hand.txt")), "put there by hand");
+    EXPECT_EQ(context.filesCopied.load(), 1);
+    EXPECT_EQ(context.filesFailed.load(), 0) << vw::WideToUtf8(context.StatusHistory());
+}
+
 }  // namespace
