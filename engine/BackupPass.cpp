@@ -33,6 +33,7 @@
 #include "engine/FolderListing.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "engine/RunState.h"
 #include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
@@ -80,9 +81,13 @@ bool CBackupEngine::BackupPass()
     orphans_.clear();
     destFiles_ = 0;
     if (PathsReady()) {
+        // Before the work folder is tidied: the state is trusted only while it is empty.
+        TakeUpRunState();
         FinishInterruptedReplaces();
         OpenRunRecord();
+        failedBefore_ = context_.filesFailed.load();
         result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
+        lastState_.reset();
         // A stop leaves what was written to the system, which writes it out: only a recovery that
         // was stopped before it looked at everything is left for the next run to take up.
         if (!context_.stopFlag.load() || !Recovering())
@@ -91,6 +96,10 @@ bool CBackupEngine::BackupPass()
     orphans_.clear();
     if (!workFolder_.empty() && IsFolder(workFolder_) && !workFolderHoldsKept_)
         EmptyFolder(workFolder_);
+    // Last: the state describes the destination as this pass leaves it.
+    if (result)
+        SaveRunState();
+    newState_.reset();
     return result;
 }
 
@@ -111,22 +120,33 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     if (EqualsIgnoringCase(s, d))
         return true;
 
+    if (!destExists) {
+        const bool made = CreateDirectoryW(LongPath(d).c_str(), nullptr) != FALSE;
+        // A folder made there since the parent was listed (or since the last run's state was
+        // written) is read like any other.
+        const bool foundThere = !made && GetLastError() == ERROR_ALREADY_EXISTS;
+        if ((!made && !foundThere) || !IsFolder(d)) {
+            // The parent exists by construction: a single folder, not a tree. Its files cannot be
+            // backed up, and say so in the batch's count.
+            context_.filesFailed += CountFiles(s, ReservedIn(s, sourceFolder_));
+            return false;
+        }
+        destExists = foundThere;
+    }
     FolderSnapshot destEntries;
     if (destExists) {
-        if (DWORD error = 0; destEntries.Read(d, &error) == ListingState::Failed) {
+        if (DWORD error = 0; ReadDestFolder(d, destEntries, error) == ListingState::Failed) {
             ReportUnreadableFolder(d, error);
             return true;
         }
         destFiles_ += destEntries.FileCount();
-    } else if (!CreateDirectoryW(LongPath(d).c_str(), nullptr) || !IsFolder(d)) {
-        // The parent exists by construction: a single folder, not a tree. Its files cannot be
-        // backed up, and say so in the batch's count.
-        context_.filesFailed += CountFiles(s, ReservedIn(s, sourceFolder_));
-        return false;
     }
 
     bool stopped = false;
     FolderSnapshot::Names sourceNames;
+    // What this folder holds once the pass is over, for the state it leaves (engine/RunState.h):
+    // the source's entries, and what stays without a source.
+    std::vector<FolderSnapshot::Entry> kept;
     FolderListing listing(s);
     const Reserved reserved = ReservedIn(s, sourceFolder_);
     while (NextWalkEntry(listing, stopped, reserved, true)) {
@@ -137,6 +157,8 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
         const FolderSnapshot::Entry* existing = destEntries.FindFolded(key);
         const FileStamp* destFile = existing ? existing->File() : nullptr;
         const bool destIsFolder = existing && existing->folder;
+        if (newState_)
+            kept.push_back({listing.IsFolder() ? FileStamp{} : StampOf(listing.Entry()), listing.IsFolder(), name});
         if (listing.IsFolder()) {
             // A file in the folder's place that cannot go leaves the folder uncreatable: its files fail.
             if (destFile)
@@ -158,14 +180,18 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     }
     if (listing.Failed() || (listing.Absent() && !SourceFolderRemoved(s))) {
         ReportUnreadableSource(s, listing.Error());
-    } else if (!stopped && task_.History) {
+    } else if (!stopped) {
         // Moved into history once the scan and the retries are over. Only the differences are
-        // kept, never the tree.
+        // kept, never the tree. Without history they stay.
         const Reserved destReserved = ReservedIn(d, destFolder_);
-        destEntries.ForEachMissingFrom(sourceNames, [&](const std::wstring& name, bool folder) {
-            if (!IsReserved(name, destReserved))
-                orphans_.push_back({name, s, d, h, folder});
+        destEntries.ForEachEntryMissingFrom(sourceNames, [&](const FolderSnapshot::Entry& entry) {
+            if (task_.History && !IsReserved(entry.name, destReserved))
+                orphans_.push_back({entry.name, s, d, h, entry.folder});
+            else if (newState_)
+                kept.push_back(entry);
         });
+        if (newState_)
+            newState_->AddFolder(RelativeFolder(d), kept);
     }
     // Files were just written into the new folder: give it the source folder's times last.
     if (!destExists)

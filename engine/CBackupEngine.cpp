@@ -2,6 +2,7 @@
 
 #include "engine/FileOps.h"
 #include "engine/RunContext.h"
+#include "engine/RunState.h"
 #include "engine/SystemErrorText.h"
 #include "task/CBackupItem.h"
 

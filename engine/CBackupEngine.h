@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,12 @@ namespace vw {
 
 class CBackupItem;
 class FolderListing;
+class FolderSnapshot;
+enum class ListingState;
 struct FileStamp;
 class RunContext;
+class RunState;
+class RunStateRecorder;
 
 // The program's own names at the destination's top level (compared case-insensitively). Deeper
 // down they are a user's names like any other.
@@ -181,6 +186,16 @@ private:
     // A previous version that could go neither into history nor back: kept where no walk touches it.
     void KeepDisplacedVersion(const std::wstring& name, const std::wstring& from, const std::wstring& destFolder);
     bool WorkFolderReady();
+    // The state a clean run leaves for the next (engine/RunState.h): taken up (read, trusted or
+    // not, and deleted) as a pass starts, saved when it ends clean, dropped by cleaning.
+    void TakeUpRunState();
+    void SaveRunState();
+    void DropRunState();
+    // A destination folder's entries, from the last run's state when it is trusted and holds the
+    // folder, else from a listing; as FolderSnapshot::Read.
+    ListingState ReadDestFolder(const std::wstring& folder, FolderSnapshot& entries, DWORD& error);
+    // The start of the last run when it got to its end, else 0 (engine/RunRecord.cpp).
+    uint64_t CompletedRunStart() const;
     // The run's start and end in the marker file (engine/RunRecord.cpp), with the brake's state.
     void OpenRunRecord();
     void CloseRunRecord();
@@ -232,6 +247,14 @@ private:
         bool folder = false;
     };
     std::vector<Orphan> orphans_;
+
+    // The last run's state when this run trusts it, and this run's as the scan records it.
+    std::unique_ptr<RunState> lastState_;
+    std::unique_ptr<RunStateRecorder> newState_;
+    // When the destination was last listed in full (the state carries it on).
+    uint64_t fullListing_ = 0;
+    // The batch's failure count as the pass began: a pass that adds none ended clean.
+    int32_t failedBefore_ = 0;
 };
 
 // Drive test for a destination: a letter C..Z present in the drive list whose type is known and

@@ -22,6 +22,8 @@ bool CBackupEngine::CleanPass()
             return false;
     if (!context_.cleaningRun.load())
         return false;
+    // Cleaning changes the destination behind the state's back: the next backup lists it in full.
+    DropRunState();
     // Without a source to compare with, every destination file would look removed, and the
     // history may hold the only other copy of them: a source that cannot be listed stops the run.
     if (const FolderListing root(sourceFolder_); root.State() != ListingState::Listed) {

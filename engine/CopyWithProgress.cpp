@@ -227,7 +227,7 @@ bool CopyTracked(RunContext& context, const std::wstring& source, const std::wst
 
 }  // namespace
 
-bool CopiedFile::TakeName(const std::wstring& path)
+bool CopiedFile::TakeName(const std::wstring& path, bool replace)
 {
     if (!file_) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -238,7 +238,7 @@ bool CopiedFile::TakeName(const std::wstring& path)
     const size_t nameBytes = target.size() * sizeof(wchar_t);
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    info->ReplaceIfExists = TRUE;
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(nameBytes);
     std::memcpy(buffer.data() + offsetof(FILE_RENAME_INFO, FileName), target.data(), nameBytes);

@@ -23,9 +23,10 @@ public:
     CopiedFile& operator=(const CopiedFile&) = delete;
     ~CopiedFile() { Discard(); }
 
-    // Renames the file to `path` on the same volume, replacing a file there; on failure the system
-    // error code is GetLastError() and the file keeps its work name.
-    bool TakeName(const std::wstring& path);
+    // Renames the file to `path` on the same volume, replacing a file there when `replace` is set
+    // (else failing with ERROR_ALREADY_EXISTS); on failure the system error code is GetLastError()
+    // and the file keeps its work name.
+    bool TakeName(const std::wstring& path, bool replace = true);
     void Discard();
 
 private:

@@ -67,7 +67,16 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists, b
         return false;
     HaltPoint(L"set-aside");
 
-    if (!copy.TakeName(destFile)) {
+    // A name the listing (or the last run's state) found free takes the new version only while
+    // it still is: a file put there since is a previous version like any other, set aside first.
+    bool taken = copy.TakeName(destFile, destExists);
+    if (!taken && !destExists && GetLastError() == ERROR_ALREADY_EXISTS) {
+        destExists = true;
+        if (!SetAsidePrevious(entry, previous, keepPrevious && task_.History))
+            return false;
+        taken = copy.TakeName(destFile);
+    }
+    if (!taken) {
         context_.lastError = GetLastError();
         copy.Discard();
         if (destExists)

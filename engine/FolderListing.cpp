@@ -107,6 +107,12 @@ ListingState FolderSnapshot::Read(const std::wstring& folder, DWORD* error)
     return listing.State();
 }
 
+void FolderSnapshot::Add(Entry entry)
+{
+    std::wstring key = FoldCase(entry.name);
+    entries_.insert_or_assign(std::move(key), std::move(entry));
+}
+
 const FolderSnapshot::Entry* FolderSnapshot::FindFolded(const std::wstring& key) const
 {
     const auto found = entries_.find(key);

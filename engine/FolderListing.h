@@ -79,13 +79,22 @@ public:
     bool Contains(const std::wstring& name) const;
     bool ContainsFolder(const std::wstring& name) const;
     size_t FileCount() const;
+    // Puts an entry in, replacing one of the same name: a snapshot made from a record the last
+    // run left (engine/RunState.h) instead of a listing.
+    void Add(Entry entry);
+    // Calls visit(entry) for every entry whose name is not in `names`.
+    template <typename Visit>
+    void ForEachEntryMissingFrom(const Names& names, Visit visit) const
+    {
+        for (const auto& [key, entry] : entries_)
+            if (!names.count(key))
+                visit(entry);
+    }
     // Calls visit(name, isFolder) for every entry whose name is not in `names`.
     template <typename Visit>
     void ForEachMissingFrom(const Names& names, Visit visit) const
     {
-        for (const auto& [key, entry] : entries_)
-            if (!names.count(key))
-                visit(entry.name, entry.folder);
+        ForEachEntryMissingFrom(names, [&](const Entry& entry) { visit(entry.name, entry.folder); });
     }
 
 private:

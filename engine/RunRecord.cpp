@@ -19,6 +19,7 @@
 #include "engine/FileOps.h"
 #include "engine/LongPathIni.h"
 #include "engine/RunContext.h"
+#include "engine/RunState.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/UniqueHandle.h"
@@ -30,13 +31,6 @@ namespace {
 constexpr wchar_t kRunStartKey[] = L"RunStart";
 constexpr wchar_t kRunEndKey[] = L"RunEnd";
 constexpr wchar_t kRemovalsHeldKey[] = L"RemovalsHeld";
-
-uint64_t SystemTimeNow()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
 
 uint64_t ReadTime(const LongPathIni& marker, const std::wstring& section, const wchar_t* key)
 {
@@ -75,6 +69,13 @@ void CBackupEngine::OpenRunRecord()
     removalsHeldBefore_ = ReadTime(marker, task_.Id, kRemovalsHeldKey) != 0;
     if (marker.SetString(task_.Id, kRunStartKey, Format(L"%llu", static_cast<unsigned long long>(thisStart))))
         FlushToDisk(markerFile_);
+}
+
+uint64_t CBackupEngine::CompletedRunStart() const
+{
+    LongPathIni marker(markerFile_);
+    const uint64_t start = ReadTime(marker, task_.Id, kRunStartKey);
+    return start != 0 && ReadTime(marker, task_.Id, kRunEndKey) == start ? start : 0;
 }
 
 void CBackupEngine::CloseRunRecord()
