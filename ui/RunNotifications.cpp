@@ -23,7 +23,11 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
 {
     // Decided from the run as it stands now: the controller's part may close the batch and reset
     // the counters the balloon reports.
-    const NotificationReaction reaction = ReactionTo(message, wParam, ReadRunView(controller_, context_));
+    const RunView view = ReadRunView(controller_, context_);
+    const NotificationReaction reaction = ReactionTo(message, wParam, view);
+    // A restore that ended by itself offers its folder once its batch is closed.
+    const bool restoreEnded = message == WM_BACKUP_FINISH_MSG && wParam == 0 && !view.workerRunning &&
+                              view.runKind == static_cast<int32_t>(RunKind::Restore);
     const HeldRemovals heldRemovals = message == WM_BACKUP_FINISH_MSG ? controller_.HeldRemovalsToAsk() : HeldRemovals{};
     if (reaction.refresh == ListRefresh::BeforeController)
         RefreshList(-1);
@@ -49,6 +53,8 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
         RefreshList(-1);
         UpdateCommandStates();
     }
+    if (restoreEnded)
+        OfferToOpenRestoredFolder(context_.restoreRequest.target);
 }
 
 void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)
@@ -69,7 +75,7 @@ void CVaultwrenDlg::RefreshList(int select)
     for (int row = rows - 1; row >= count; --row)
         ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
 
-    const bool cleaning = context_.cleaningRun.load() != 0;
+    const int32_t runKind = context_.cleaningRun.load();
     for (int position = 0; position < count; ++position) {
         if (position >= rows) {
             LVITEMW row{};
@@ -78,7 +84,7 @@ void CVaultwrenDlg::RefreshList(int select)
             row.pszText = const_cast<wchar_t*>(L"");
             ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
         }
-        const auto cells = TaskCellTexts(tasks_[static_cast<size_t>(position)].Snapshot(), position, cleaning);
+        const auto cells = TaskCellTexts(tasks_[static_cast<size_t>(position)].Snapshot(), position, runKind);
         for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
             LVITEMW cell{};
             cell.iSubItem = column;
@@ -102,7 +108,7 @@ void CVaultwrenDlg::RefreshList(int select)
 void CVaultwrenDlg::RefreshStatusPanel()
 {
     const RunView view = ReadRunView(controller_, context_);
-    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view.runState, view.cleaning).c_str());
+    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view.runState, view.runKind).c_str());
     const std::wstring text = StatusPanelText(view, DateTime::Now());
     const HWND panel = Item(IDC_STATUS_PANEL);
     ::SetWindowTextW(panel, text.c_str());
