@@ -107,7 +107,13 @@ TEST_F(VerifyRestoreWindow, VerifyAndRestoreRunFromTheTaskCommands)
         vwtest::MessageBoxAnswerer no(IDNO);
         w->Post(ID_RESTORE_TASK);
         HWND dialog = nullptr;
-        ASSERT_TRUE(w->WaitUntil([&] { return (dialog = ::FindWindowW(L"#32770", L"恢复文件")) != nullptr; }, 10s));
+        // Shown, so through its initialisation: what is typed now is not overwritten.
+        ASSERT_TRUE(w->WaitUntil(
+            [&] {
+                dialog = ::FindWindowW(L"#32770", L"恢复文件");
+                return dialog && ::IsWindowVisible(dialog) && !TextOf(dialog, IDC_RESTORE_TARGET).empty();
+            },
+            10s));
         EXPECT_NE(TextOf(dialog, IDC_RESTORE_TARGET).find(L"文档 恢复 "), std::wstring::npos)
             << "a new folder on the desktop named after the task and the day";
         Type(dialog, IDC_RESTORE_TARGET, target);
