@@ -12,13 +12,19 @@ const wchar_t kUsageText[] =
     L"  VaultwrenCmd clean [--allow-removals] 任务\n"
     L"  VaultwrenCmd reset 任务\n"
     L"  VaultwrenCmd remove 任务\n"
+    L"  VaultwrenCmd verify 任务 [--repair]\n"
+    L"  VaultwrenCmd restore 任务 --to 文件夹 [路径...] [--previous] [--overwrite]\n"
     L"\n"
     L"任务：任务名称（不区分大小写）或任务序号（从 1 开始，见 list）。\n"
     L"--history 1 保留历史文件（默认），--follow 1 目标盘符改变时自动跟随（默认），\n"
     L"--force 目标文件夹中已有文件时仍然使用它。\n"
     L"--allow-removals 源文件夹中已不存在的文件超过备份的一半时，仍然移走它们（移入历史文件夹，清理时删除）。\n"
+    L"verify 逐字节比较源文件与备份中的文件；--repair 重新复制内容不同的文件。\n"
+    L"restore 把备份中的全部文件，或给出的文件和文件夹（相对于源文件夹的路径），复制到另一个文件夹；\n"
+    L"--previous 取历史文件夹中的上一版本，--overwrite 覆盖那里已有的文件（否则保留不动）。\n"
     L"\n"
-    L"退出码：0 全部完成且所有文件都已备份；1 有任务失败或有文件无法备份；\n"
+    L"退出码：0 全部完成且所有文件都已备份（verify：备份与源文件一致；restore：所有文件都已恢复）；\n"
+    L"        1 有任务失败或有文件无法备份（verify：备份与源文件不一致；restore：有文件未恢复）；\n"
     L"        2 用法错误或输入被拒绝；3 Vaultwren 或另一个 VaultwrenCmd 正在运行。\n";
 
 namespace {
@@ -63,6 +69,38 @@ bool ParseAdd(const std::vector<std::wstring>& args, Arguments& parsed, std::wst
     return true;
 }
 
+bool ParseRestore(const std::vector<std::wstring>& args, Arguments& parsed, std::wstring& error)
+{
+    bool haveTarget = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (arg == L"--previous") {
+            parsed.previous = true;
+        } else if (arg == L"--overwrite") {
+            parsed.overwrite = true;
+        } else if (arg == L"--to") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = L"选项 --to 缺少参数值";
+                return false;
+            }
+            parsed.restoreTo = args[++i];
+            haveTarget = true;
+        } else if (arg.size() > 2 && arg.compare(0, 2, L"--") == 0) {
+            error = Format(L"未知选项：%s", arg.c_str());
+            return false;
+        } else if (parsed.tasks.empty()) {
+            parsed.tasks.push_back(arg);
+        } else {
+            parsed.restorePaths.push_back(arg);
+        }
+    }
+    if (parsed.tasks.empty() || !haveTarget) {
+        error = L"restore 需要一个任务和 --to 文件夹";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Arguments> ParseArguments(const std::vector<std::wstring>& args, std::wstring& error)
@@ -75,7 +113,8 @@ std::optional<Arguments> ParseArguments(const std::vector<std::wstring>& args, s
         const wchar_t* word;
         Command command;
     } commands[] = {{L"list", Command::List},   {L"add", Command::Add},     {L"run", Command::Run},
-                    {L"clean", Command::Clean}, {L"reset", Command::Reset}, {L"remove", Command::Remove}};
+                    {L"clean", Command::Clean}, {L"reset", Command::Reset}, {L"remove", Command::Remove},
+                    {L"verify", Command::Verify}, {L"restore", Command::Restore}};
     bool known = false;
     for (const auto& entry : commands) {
         if (args[0] == entry.word) {
@@ -113,10 +152,16 @@ std::optional<Arguments> ParseArguments(const std::vector<std::wstring>& args, s
             return std::nullopt;
         }
         return parsed;
+    case Command::Restore:
+        if (!ParseRestore(args, parsed, error))
+            return std::nullopt;
+        return parsed;
     default:
         for (size_t i = 1; i < args.size(); ++i) {
             if (parsed.command == Command::Clean && args[i] == L"--allow-removals")
                 parsed.allowRemovals = true;
+            else if (parsed.command == Command::Verify && args[i] == L"--repair")
+                parsed.repair = true;
             else
                 parsed.tasks.push_back(args[i]);
         }

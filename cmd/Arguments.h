@@ -6,7 +6,7 @@
 
 namespace vw {
 
-enum class Command { Help, List, Add, Run, Clean, Reset, Remove };
+enum class Command { Help, List, Add, Run, Clean, Reset, Remove, Verify, Restore };
 
 struct Arguments {
     Command command = Command::Help;
@@ -21,6 +21,13 @@ struct Arguments {
     bool all = false;
     bool allowRemovals = false;  // run, clean: past the brake on removing more than half of a backup
     std::vector<std::wstring> tasks;
+    // verify
+    bool repair = false;
+    // restore
+    std::wstring restoreTo;
+    std::vector<std::wstring> restorePaths;
+    bool previous = false;
+    bool overwrite = false;
 };
 
 // Empty with `error` set when the command line is not understood.

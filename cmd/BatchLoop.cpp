@@ -8,6 +8,7 @@
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "run/RunController.h"
+#include "task/RunKind.h"
 #include "win/Format.h"
 
 namespace vw {
@@ -39,6 +40,11 @@ BOOL WINAPI BatchConsoleEvent(DWORD event)
             WaitForSingleObject(ended, kEndWaitMs);
     }
     return TRUE;
+}
+
+std::wstring ProgressLine(int32_t runKind, const std::wstring& fileName, double progress)
+{
+    return Format(L"正在%s：“%s” %3.1f%%   ", RunKindWord(runKind), fileName.c_str(), progress);
 }
 
 int ExitCodeOf(const BatchOutcome& outcome)
@@ -130,8 +136,8 @@ void BatchLoop::PrintProgress()
         return;
     lastProgress_ = now;
     // Kept within one line: a line that wraps leaves a trail of partial lines behind the "\r".
-    Console::Out(L"\r" + FitToColumns(Format(L"正在备份：“%s” %3.1f%%   ", context_.CurrentFile().c_str(),
-                                               context_.progress.load()),
+    Console::Out(L"\r" + FitToColumns(ProgressLine(context_.cleaningRun.load(), context_.CurrentFile(),
+                                                     context_.progress.load()),
                                         ProgressColumns()));
     progressShown_ = true;
 }

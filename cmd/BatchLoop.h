@@ -20,6 +20,10 @@ struct BatchOutcome {
     bool stopped = false;
 };
 
+// The live line of the file being transferred: what the run does with it ("正在备份", "正在校验",
+// ...), its name and the share done. `runKind`: RunContext::cleaningRun.
+std::wstring ProgressLine(int32_t runKind, const std::wstring& fileName, double progress);
+
 // The runner's exit code for a batch: 0 only when every run completed and every file was backed up.
 int ExitCodeOf(const BatchOutcome& outcome);
 

@@ -14,7 +14,10 @@
 #include "cmd/BatchLoop.h"
 #include "cmd/Console.h"
 #include "cmd/ProfileWriteGuard.h"
+#include "engine/FileOps.h"
+#include "engine/RestorePass.h"
 #include "engine/RunContext.h"
+#include "engine/SystemErrorText.h"
 #include "run/RunController.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
@@ -190,6 +193,42 @@ int Clean(Session& session, CBackupItem& task, bool allowRemovals)
     return RunBatch(loop);
 }
 
+int Verify(Session& session, CBackupItem& task, bool repair)
+{
+    BatchLoop loop(session.controller, session.context);
+    session.context.verifyRequest = VerifyRequest{repair};
+    session.controller.StartOwnBatch(&task, RunKind::Verify);
+    return RunBatch(loop);
+}
+
+// A folder given on the command line as the system would open it from the runner's current folder.
+std::wstring FullPath(const std::wstring& path)
+{
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0)
+            return path;
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);
+    }
+    return path;
+}
+
+int Restore(Session& session, CBackupItem& task, const Arguments& arguments)
+{
+    RestoreRequest request{FullPath(arguments.restoreTo), arguments.restorePaths, arguments.previous,
+                           arguments.overwrite};
+    // Refused before anything starts: input, not a failed run.
+    if (const uint32_t fault = RestoreRequestFault(AppendBackslash(task.Dest), request); fault != 0)
+        return Refuse(SystemErrorText(fault));
+    BatchLoop loop(session.controller, session.context);
+    session.context.restoreRequest = std::move(request);
+    session.controller.StartOwnBatch(&task, RunKind::Restore);
+    return RunBatch(loop);
+}
+
 }  // namespace
 
 int RunCommand(const Arguments& arguments)
@@ -224,6 +263,10 @@ int RunCommand(const Arguments& arguments)
     switch (arguments.command) {
     case Command::Clean:
         return Clean(session, *task, arguments.allowRemovals);
+    case Command::Verify:
+        return Verify(session, *task, arguments.repair);
+    case Command::Restore:
+        return Restore(session, *task, arguments);
     case Command::Reset:
         if (!ResetTask(*task))
             return Refuse(kResetRefusedText);

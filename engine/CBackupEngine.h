@@ -78,6 +78,10 @@ public:
     bool VerifyMarker();
     void WriteLastTime();
     bool FollowDriveLetter();
+    // Verify and restore: the destination must be this task's already (its marker, or the same
+    // disk under another letter); nothing is made or written there. `needSource`: a restore
+    // goes without the source, which may be the very thing that was lost.
+    bool InitForReading(bool needSource);
 
     // The backup pass.
     bool BackupPass();
@@ -90,6 +94,12 @@ public:
 
     // The cleaning pass.
     bool CleanPass();
+
+    // A destination file whose bytes are damaged, copied again through the replace protocol; the
+    // damaged copy is not a previous version and does not go into history.
+    bool RepairCopy(const CBackupFileInfo& entry);
+    // After the last repair: the work folder emptied, as a backup pass leaves it.
+    void FinishRepairs();
 
     const std::wstring& SourceFolder() const { return sourceFolder_; }
     const std::wstring& DestFolder() const { return destFolder_; }
@@ -223,6 +233,8 @@ private:
     std::wstring workCopy_;
     std::wstring setAsideFolder_;
     bool workFolderReady_ = false;
+    // A repair has finished what an interrupted pass left in the work folder.
+    bool repairsBegun_ = false;
     bool destinationIsFat_ = false;
     // A displaced version is still in the work folder, which must then not be emptied.
     bool workFolderHoldsKept_ = false;

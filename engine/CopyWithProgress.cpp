@@ -15,6 +15,7 @@
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "engine/SystemErrorText.h"
+#include "engine/TransferProgress.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "win/UniqueHandle.h"
@@ -273,6 +274,11 @@ bool CopyWithProgress(RunContext& context, const std::wstring& source, const std
         return false;
     copied.workPath_ = destination;
     return true;
+}
+
+bool ReportChunkProgress(RunContext& context, uint64_t total, uint64_t done)
+{
+    return ReportProgress(context, total, done);
 }
 
 }  // namespace vw

@@ -51,6 +51,34 @@ bool CBackupEngine::Init()
     return ready;
 }
 
+bool CBackupEngine::InitForReading(bool needSource)
+{
+    BuildPaths();
+    if (!PathsReady())
+        return false;
+    if (needSource && !IsFolder(sourceFolder_)) {
+        context_.lastError = ERR_SOURCE_FOLDER_MISSING;
+        return false;
+    }
+    if (FindUnusableName(destFolder_).fault != FolderPathFault::None) {
+        context_.lastError = ERR_DEST_NAME_UNUSABLE;
+        return false;
+    }
+    if (task_.LastTime.IsNever()) {
+        context_.lastError = ERR_NEVER_BACKED_UP;
+        return false;
+    }
+    // A followed letter changes the task, not the destination.
+    if (!(VerifyMarker() || FollowDriveLetter()) || !IsFolder(destFolder_)) {
+        context_.lastError = ERR_DEST_FOLDER_MISSING;
+        return false;
+    }
+    if (!FoldersApart())
+        return false;
+    destinationIsFat_ = IsFatVolume(VolumeFileSystem(destFolder_));
+    return true;
+}
+
 bool CBackupEngine::CheckDest()
 {
     if (!PathsReady())

@@ -201,6 +201,21 @@ void CBackupEngine::KeepLeftovers()
     }
 }
 
+bool CBackupEngine::RepairCopy(const CBackupFileInfo& entry)
+{
+    if (!repairsBegun_) {
+        FinishInterruptedReplaces();
+        repairsBegun_ = true;
+    }
+    return ReplaceFile(entry, PathExists(JoinName(entry.destFolder, entry.name)), false);
+}
+
+void CBackupEngine::FinishRepairs()
+{
+    if (repairsBegun_ && IsFolder(workFolder_) && !workFolderHoldsKept_)
+        EmptyFolder(workFolder_);
+}
+
 void CBackupEngine::KeepDisplacedVersion(const std::wstring& name, const std::wstring& from,
                                          const std::wstring& destFolder)
 {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/CBackupFileInfo.h"
+#include "engine/RunRequest.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -40,6 +41,7 @@ public:
     std::atomic<int32_t> runState{kRunIdle};
     int32_t windowsMajorVersion;
     std::atomic<HWND> window{nullptr};
+    // 0 for a backup; else the RunKind of a run that is a batch of its own (cleaning, verify, restore).
     std::atomic<int32_t> cleaningRun{0};
     std::atomic<uint32_t> lastError{0};
     std::atomic<int32_t> stopFlag{1};
@@ -70,6 +72,11 @@ public:
     std::atomic<int32_t> allowRemovals{0};
     std::atomic<int32_t> removalsHeld{0};
     std::atomic<CBackupItem*> removalsHeldTask{nullptr};
+
+    // What the next verify or restore run is to do: written before its worker starts, then read
+    // by that worker only.
+    VerifyRequest verifyRequest;
+    RestoreRequest restoreRequest;
 
     // Written by the worker during a run, through AddRetry and ClearRetries; read by others only
     // once the worker has been joined. Its length, RetryCount, may be read at any time.

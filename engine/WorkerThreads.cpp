@@ -6,7 +6,9 @@
 #include "engine/DestinationWait.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "engine/RestorePass.h"
 #include "engine/SystemErrorText.h"
+#include "engine/VerifyPass.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/Text.h"
@@ -26,10 +28,10 @@ bool Guarded(Step step) noexcept
     }
 }
 
-bool MayStart(const RunContext* context, bool cleaning)
+bool MayStart(const RunContext* context, RunKind kind)
 {
     return context && context->window.load() && context->stopFlag.load() == 0 &&
-           (context->cleaningRun.load() != 0) == cleaning && context->currentTask.load();
+           context->cleaningRun.load() == static_cast<int32_t>(kind) && context->currentTask.load();
 }
 
 wchar_t DestinationLetter(const std::wstring& dest)
@@ -55,14 +57,15 @@ void OpenRun(RunContext& context, const std::wstring& startLine)
     context.ClearRetries();
 }
 
-// A failed run leaves its error in the task's result and names it in the status history.
-void RecordFailure(RunContext& context, CBackupItem& task, const wchar_t* errorFormat)
+// A failed run leaves its error in the task's result (`setResult`) and names it in the status history.
+void RecordFailure(RunContext& context, CBackupItem& task, const wchar_t* errorFormat, bool setResult = true)
 {
     ++context.runsFailed;
     const uint32_t error = context.lastError.load();
     if (error == 0)
         return;
-    task.result = error;
+    if (setResult)
+        task.result = error;
     context.AppendStatusLine(Format(errorFormat, task.Name.c_str(), SystemErrorText(error).c_str()));
 }
 
@@ -76,12 +79,113 @@ void MarkIdle(RunContext& context, CBackupItem& task)
     context.runState = kRunIdle;
 }
 
+// A verify or a restore: a batch of its own that binds nothing and writes nothing into the
+// destination (but a verify's repairs). `pass` runs on the engine once it is ready and gives false
+// when the run failed; `summary` gives the end line for the outcome's word.
+template <typename Pass, typename Summary>
+DWORD ReadingRun(RunContext& context, RunKind kind, const wchar_t* startFormat, Pass pass, Summary summary)
+{
+    CBackupItem& task = *context.currentTask.load();
+    OpenRun(context, Format(startFormat, task.Name.c_str()));
+    bool stopped = false;
+    {
+        CBackupEngine engine(task, context);
+        bool failed = !Guarded([&] { return engine.InitForReading(kind == RunKind::Verify); });
+        if (!failed) {
+            if (context.flags.load() & kFlagDestLetterChanged)
+                context.AppendStatusLine(Format(L"任务“%s”自动将目标文件夹盘符更改为%c:", task.Name.c_str(),
+                                                DestinationLetter(task.Dest)));
+            engine.PauseCheckpoint();
+            failed = !Guarded([&] { return pass(engine); });
+        }
+        stopped = context.stopFlag.load() != 0;
+        // What the list says of the task is its backup's state, which a verify or restore leaves alone.
+        if (failed)
+            RecordFailure(context, task, RunErrorFormat(kind), false);
+        context.AppendStatusLine(summary(task.Name, Outcome(failed, stopped)));
+        context.ClearRetries();
+    }
+    // Ended by itself, it ends its batch; a stop closes the batch itself.
+    if (!stopped)
+        context.batchActive = 0;
+    MarkIdle(context, task);
+    context.PostToWindow(WM_BACKUP_THREAD_END_MSG, 2);
+    if (!stopped)
+        context.PostToWindow(WM_BACKUP_FINISH_MSG, 0);
+    return 0;
+}
+
 }  // namespace
+
+LPTHREAD_START_ROUTINE WorkerProcedure(RunKind kind)
+{
+    switch (kind) {
+    case RunKind::Cleaning:
+        return CleanThreadProc;
+    case RunKind::Verify:
+        return VerifyThreadProc;
+    case RunKind::Restore:
+        return RestoreThreadProc;
+    default:
+        return BackupThreadProc;
+    }
+}
+
+const wchar_t* RunErrorFormat(RunKind kind)
+{
+    switch (kind) {
+    case RunKind::Cleaning:
+        return kCleaningErrorFormat;
+    case RunKind::Verify:
+        return kVerifyErrorFormat;
+    case RunKind::Restore:
+        return kRestoreErrorFormat;
+    default:
+        return kBackupErrorFormat;
+    }
+}
+
+DWORD WINAPI VerifyThreadProc(void* runContext)
+{
+    auto* context = static_cast<RunContext*>(runContext);
+    if (!MayStart(context, RunKind::Verify))
+        return 0;
+    VerifyCounts counts;
+    return ReadingRun(
+        *context, RunKind::Verify, L"开始校验任务“%s”的备份...",
+        [&](CBackupEngine& engine) {
+            VerifyPass pass(engine, *context, context->verifyRequest.repair);
+            const bool passed = pass.Run();
+            counts = pass.Counts();
+            return passed;
+        },
+        [&](const std::wstring& name, const wchar_t* outcome) { return VerifySummary(name, outcome, counts); });
+}
+
+DWORD WINAPI RestoreThreadProc(void* runContext)
+{
+    auto* context = static_cast<RunContext*>(runContext);
+    if (!MayStart(context, RunKind::Restore))
+        return 0;
+    const RestoreRequest& request = context->restoreRequest;
+    RestoreCounts counts;
+    return ReadingRun(
+        *context, RunKind::Restore, L"开始从任务“%s”的备份恢复文件...",
+        [&](CBackupEngine& engine) {
+            RestorePass pass(engine, *context, request);
+            const bool passed = pass.Run();
+            counts = pass.Counts();
+            return passed;
+        },
+        [&](const std::wstring& name, const wchar_t* outcome) {
+            return RestoreSummary(name, outcome, request.target, counts);
+        });
+}
 
 DWORD WINAPI BackupThreadProc(void* runContext)
 {
     auto* context = static_cast<RunContext*>(runContext);
-    if (!MayStart(context, false))
+    if (!MayStart(context, RunKind::Backup))
         return 0;
     CBackupItem& task = *context->currentTask.load();
     const wchar_t* name = task.Name.c_str();
@@ -141,7 +245,7 @@ DWORD WINAPI BackupThreadProc(void* runContext)
 DWORD WINAPI CleanThreadProc(void* runContext)
 {
     auto* context = static_cast<RunContext*>(runContext);
-    if (!MayStart(context, true))
+    if (!MayStart(context, RunKind::Cleaning))
         return 0;
     CBackupItem& task = *context->currentTask.load();
     const wchar_t* name = task.Name.c_str();

@@ -8,6 +8,7 @@
 #define IDD_MESSAGE_DLG        129
 #define IDD_ITEM_EDIT          161
 #define IDD_OPTIONS            170
+#define IDD_RESTORE            180
 
 // Strings.
 #define IDS_ABOUTBOX           101
@@ -62,6 +63,8 @@
 #define ID_STOP_TASK           32825
 #define ID_OPEN_BACKUP_FOLDER  32828
 #define ID_OPEN_HISTORY_FOLDER 32829
+#define ID_VERIFY_TASK         32830
+#define ID_RESTORE_TASK        32831
 
 // Labels that no code addresses.
 #ifndef IDC_STATIC
@@ -114,3 +117,8 @@
 #define IDC_NOTICE_BROWSER     1001
 #define IDC_NOTICE_CLOSE       1002
 #define IDC_NOTICE_TITLE       1026
+
+// Restore dialog
+#define IDC_RESTORE_TARGET     1060
+#define IDC_RESTORE_BROWSE     1061
+#define IDC_RESTORE_PREVIOUS   1062

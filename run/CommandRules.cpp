@@ -74,6 +74,9 @@ std::vector<UINT> DisabledContextCommands(const ContextMenuInputs& in)
         {ID_PAUSE_TASK, !TaskPausable(in.runState, in.taskState)},
         {ID_STOP_TASK, !TaskStoppable(in.runState, in.taskState)},
         {ID_OPEN_HISTORY_FOLDER, !in.keepsHistory},
+        // A verify or restore is a batch of its own: only while nothing runs, as cleaning.
+        {ID_VERIFY_TASK, busy || in.taskState != kTaskIdle},
+        {ID_RESTORE_TASK, busy || in.taskState != kTaskIdle},
     };
     std::vector<UINT> disabled;
     for (const auto& [command, off] : rules)

@@ -24,6 +24,9 @@ struct ContextMenuInputs {
     bool keepsHistory = true;
 };
 
+// What a command that needs every run to be over says while one goes.
+inline constexpr wchar_t kBusyText[] = L"备份任务正在运行中，请等待任务完成或终止后再试！";
+
 // The commands of the task context menu to grey and disable, in ascending order of id.
 std::vector<UINT> DisabledContextCommands(const ContextMenuInputs& inputs);
 

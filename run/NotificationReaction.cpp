@@ -2,6 +2,7 @@
 
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
+#include "task/RunKind.h"
 
 namespace vw {
 
@@ -9,7 +10,7 @@ namespace {
 
 TrayLook LookOf(int32_t runState, const RunView& view)
 {
-    return TrayLookFor(runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.cleaning);
+    return TrayLookFor(runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.runKind);
 }
 
 }  // namespace
@@ -37,7 +38,9 @@ NotificationReaction ReactionTo(UINT message, WPARAM wParam, const RunView& view
         reaction.refresh = ListRefresh::BeforeController;
         reaction.clearBalloon = true;
         reaction.balloon =
-            BatchEndBalloon(wParam != 0, view.cleaning, view.tasksDone, view.filesCopied, view.filesFailed);
+            view.runKind >= static_cast<int32_t>(RunKind::Verify)
+                ? ReadingRunEndBalloon(wParam != 0, view.runKind, view.filesDone, view.filesCopied, view.filesFailed)
+                : BatchEndBalloon(wParam != 0, view.cleaning, view.tasksDone, view.filesCopied, view.filesFailed);
         reaction.look = LookOf(kRunIdle, view);
         reaction.logSource = "CVaultwrenDlg::OnBackupFinishMsg";
         break;

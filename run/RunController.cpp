@@ -152,17 +152,18 @@ void RunController::BeginBatch()
     ResetBatchCounters();
 }
 
-bool RunController::StartRun(CBackupItem& task, bool cleaning)
+bool RunController::StartRun(CBackupItem& task, RunKind kind)
 {
+    const bool ownBatch = kind != RunKind::Backup;
     JoinWorker();
     context_.currentTask = &task;
     context_.lastError = 0;
     context_.stopFlag = 0;
-    context_.cleaningRun = cleaning ? 1 : 0;
+    context_.cleaningRun = static_cast<int32_t>(kind);
     task.state = kTaskRunning;
     context_.runState = kRunRunning;
-    if (cleaning) {
-        BeginBatch();  // a cleaning run is a batch of its own, begun without a line or a message
+    if (ownBatch) {
+        BeginBatch();  // a cleaning, verify or restore run is a batch of its own, begun without a line or a message
     } else if (context_.batchActive.load() == 0) {
         BeginBatch();
         context_.AppendStatusLine(L"启动备份任务...");
@@ -170,7 +171,7 @@ bool RunController::StartRun(CBackupItem& task, bool cleaning)
     }
 
     context_.workerEnded = 0;
-    worker_.reset(startWorker_(cleaning ? CleanThreadProc : BackupThreadProc, &context_));
+    worker_.reset(startWorker_(WorkerProcedure(kind), &context_));
     if (worker_) {
         ResumeThread(worker_.get());
         return true;
@@ -183,9 +184,9 @@ bool RunController::StartRun(CBackupItem& task, bool cleaning)
     // Said as a run that failed says it, so the batch's outcome counts it.
     ++context_.runsFailed;
     task.result = error;
-    context_.AppendStatusLine(Format(cleaning ? kCleaningErrorFormat : kBackupErrorFormat, task.Name.c_str(),
+    context_.AppendStatusLine(Format(RunErrorFormat(kind), task.Name.c_str(),
                                      SystemErrorText(error).c_str()));
-    if (cleaning) {
+    if (ownBatch) {
         // No worker will end this batch: whoever waits for its end (the console runner) would wait forever.
         context_.batchActive = 0;
         context_.PostToWindow(WM_BACKUP_FINISH_MSG, 0);
@@ -201,7 +202,7 @@ void RunController::StartNext()
     for (const auto& task : tasks_) {
         const int32_t state = task->state.load();
         if (state == kTaskWaiting) {
-            if (StartRun(*task, false))
+            if (StartRun(*task, RunKind::Backup))
                 return;
             busy = false;  // no worker: the batch ends here
             break;
@@ -228,11 +229,16 @@ void RunController::EndBatchWithLine(const wchar_t* format)
 
 void RunController::StartCleaning(CBackupItem* task)
 {
+    StartOwnBatch(task, RunKind::Cleaning);
+}
+
+void RunController::StartOwnBatch(CBackupItem* task, RunKind kind)
+{
     if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
-        context_.batchActive.load() != 0)
+        context_.batchActive.load() != 0 || kind == RunKind::Backup)
         return;
     queuedByHand_.push_back(task);
-    StartRun(*task, true);
+    StartRun(*task, kind);
 }
 
 CBackupItem* RunController::BatchTaskIn(int32_t runState, int32_t taskState) const
@@ -300,7 +306,15 @@ void RunController::CancelCopy()
 
 int32_t RunController::StoppedResult() const
 {
-    return context_.cleaningRun.load() ? kCleaningStopped : kBackupStopped;
+    // A verify or restore says nothing about the task's backup: a stop of one leaves no result.
+    switch (static_cast<RunKind>(context_.cleaningRun.load())) {
+    case RunKind::Backup:
+        return kBackupStopped;
+    case RunKind::Cleaning:
+        return kCleaningStopped;
+    default:
+        return 0;
+    }
 }
 
 void RunController::StopAll()
@@ -328,9 +342,11 @@ void RunController::StopAll()
         context_.batchActive = 0;
         context_.runState = kRunIdle;
         KillTimer(context_.window.load(), kStatusTimerId);
-        context_.AppendStatusLine(Format(L"清理任务被强行终止！共清理%d个文件，共释放空间%s",
-                                         context_.filesDone.load(),
-                                         FormatByteSize(context_.freedBytes.load()).c_str()));
+        // A verify or restore run has said what it did in its own end line.
+        if (context_.cleaningRun.load() == static_cast<int32_t>(RunKind::Cleaning))
+            context_.AppendStatusLine(Format(L"清理任务被强行终止！共清理%d个文件，共释放空间%s",
+                                             context_.filesDone.load(),
+                                             FormatByteSize(context_.freedBytes.load()).c_str()));
     } else {
         EndBatchWithLine(L"备份任务被强行终止！共完成备份任务%d个，成功备份%d个文件");
     }

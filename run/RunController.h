@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/RunRequest.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -52,6 +53,9 @@ public:
     void StartAll();
     void StartNext();
     void StartCleaning(CBackupItem* task);
+    // A cleaning, verify or restore run of an idle task, as a batch of its own; nothing happens
+    // while another batch is going. A verify or restore run does what the context's request says.
+    void StartOwnBatch(CBackupItem* task, RunKind kind);
     // The window's pause command: asks the running task to pause.
     bool RequestPause();
     void ConfirmPause();
@@ -91,7 +95,7 @@ private:
     // Makes the task the current one and starts its worker; false when no thread could be made:
     // the task is idle again with the error in its result and a status line, a cleaning batch
     // has ended (a backup batch ends in StartNext).
-    bool StartRun(CBackupItem& task, bool cleaning);
+    bool StartRun(CBackupItem& task, RunKind kind);
     // Clears what ResetRun and EndBatch both clear.
     void ClearRunFields();
     // A pause the window asked for but that was not confirmed yet: let the worker go on, so

@@ -3,6 +3,7 @@
 #include "engine/RunContext.h"
 #include "run/RunController.h"
 #include "task/CBackupItem.h"
+#include "task/RunKind.h"
 
 namespace vw {
 
@@ -10,7 +11,8 @@ RunView ReadRunView(const RunController& controller, const RunContext& context)
 {
     RunView view;
     view.runState = context.runState.load();
-    view.cleaning = context.cleaningRun.load() != 0;
+    view.runKind = context.cleaningRun.load();
+    view.cleaning = view.runKind == static_cast<int32_t>(RunKind::Cleaning);
     view.batchActive = context.batchActive.load() != 0;
     if (const CBackupItem* task = context.currentTask.load()) {
         view.hasCurrentTask = true;

@@ -11,7 +11,8 @@ class RunController;
 
 struct RunView {
     int32_t runState = 0;  // kRunIdle, kRunPaused or kRunRunning
-    bool cleaning = false;
+    bool cleaning = false;  // a cleaning run (runKind Cleaning)
+    int32_t runKind = 0;    // RunKind of the run: RunContext::cleaningRun
     bool batchActive = false;
     bool hasCurrentTask = false;
     std::wstring currentTaskName;

@@ -3,19 +3,20 @@
 #include <algorithm>
 
 #include "engine/RunContext.h"
+#include "task/RunKind.h"
 #include "win/Format.h"
 
 namespace vw {
 
 namespace {
 
-const wchar_t* RunStateWord(int32_t runState, bool cleaning)
+std::wstring RunStateWord(int32_t runState, int32_t runKind)
 {
     switch (runState) {
     case kRunPaused:
         return L"暂停";
     case kRunRunning:
-        return cleaning ? L"正在清理" : L"正在备份";
+        return std::wstring(L"正在") + RunKindWord(runKind);
     case 1:
         return L"等待备份";
     case kRunIdle:
@@ -31,6 +32,21 @@ std::wstring CleaningLines(const RunView& view, const std::wstring& time)
     std::wstring text = Format(L"%s\t清理任务“%s”：当前已清理文件%d个", time.c_str(), name, view.filesDone);
     if (view.runState == kRunPaused)
         text += Format(L"\r\n%s\t清理任务“%s”暂停运行", time.c_str(), name);
+    return text;
+}
+
+// A verify or a restore: what it has done so far, the file it reads and its share, the pause.
+std::wstring ReadingLines(const RunView& view, const std::wstring& time)
+{
+    const wchar_t* name = view.currentTaskName.c_str();
+    const bool verify = view.runKind == static_cast<int32_t>(RunKind::Verify);
+    std::wstring text = verify ? Format(L"%s\t校验任务“%s”的备份：已比较文件%d个", time.c_str(), name, view.filesDone)
+                               : Format(L"%s\t从任务“%s”的备份恢复文件：已恢复文件%d个", time.c_str(), name, view.filesDone);
+    if (!view.currentFile.empty())
+        text += Format(L"\r\n%s\t正在%s：“%s” %3.1f%%", time.c_str(), RunKindWord(view.runKind),
+                       view.currentFile.c_str(), view.progress);
+    if (view.runState == kRunPaused)
+        text += Format(L"\r\n%s\t%s暂停运行", time.c_str(), verify ? L"校验" : L"恢复");
     return text;
 }
 
@@ -51,9 +67,9 @@ std::wstring BackupLines(const RunView& view, const std::wstring& time)
 
 }  // namespace
 
-std::wstring StatusCaption(int32_t runState, bool cleaning)
+std::wstring StatusCaption(int32_t runState, int32_t runKind)
 {
-    return Format(L"系统状态：%s", RunStateWord(runState, cleaning));
+    return L"系统状态：" + RunStateWord(runState, runKind);
 }
 
 std::wstring StatusPanelText(const RunView& view, const DateTime& now)
@@ -62,7 +78,16 @@ std::wstring StatusPanelText(const RunView& view, const DateTime& now)
     if (view.runState == kRunIdle || !view.batchActive || !view.hasCurrentTask)
         return text;
     const std::wstring time = FormatDateTime(now);
-    text += view.cleaning ? CleaningLines(view, time) : BackupLines(view, time);
+    switch (static_cast<RunKind>(view.runKind)) {
+    case RunKind::Cleaning:
+        return text + CleaningLines(view, time);
+    case RunKind::Verify:
+    case RunKind::Restore:
+        return text + ReadingLines(view, time);
+    default:
+        break;
+    }
+    text += BackupLines(view, time);
     return text;
 }
 

@@ -12,8 +12,8 @@ namespace vw {
 // The most lines the status panel keeps; older history lines are trimmed away.
 inline constexpr int kStatusPanelMaxLines = 100;
 
-// "系统状态：" and the word for the run state (and, while running, the kind of run).
-std::wstring StatusCaption(int32_t runState, bool cleaning);
+// "系统状态：" and the word for the run state (and, while running, the kind of run: RunKind).
+std::wstring StatusCaption(int32_t runState, int32_t runKind);
 
 // The history, then, while a batch runs a current task, its live lines stamped with `now`.
 std::wstring StatusPanelText(const RunView& view, const DateTime& now);

@@ -2,6 +2,7 @@
 
 #include "engine/RunContext.h"
 #include "resources/resource.h"
+#include "task/RunKind.h"
 #include "win/Format.h"
 
 namespace vw {
@@ -31,9 +32,9 @@ std::wstring FitText(std::wstring_view text, size_t maxLength)
     return fitted;
 }
 
-TrayLook TrayLookFor(int runState, const std::wstring* currentTaskName, bool cleaning)
+TrayLook TrayLookFor(int runState, const std::wstring* currentTaskName, int32_t runKind)
 {
-    const wchar_t* kind = cleaning ? L"清理" : L"备份";
+    const wchar_t* kind = RunKindWord(runKind);
     std::wstring tooltip;
     int iconId = IDI_TRAY_IDLE;
     if (runState == kRunRunning) {
@@ -70,6 +71,31 @@ std::optional<Balloon> BatchEndBalloon(bool stopped, bool cleaning, int tasksDon
     if (filesFailed > 0)
         text = Format(L"%s，%d个文件无法备份", text.c_str(), filesFailed);
     return stopped ? MakeBalloon(L"备份已停止", text, kBalloonWarning) : MakeBalloon(L"备份完成", text, kBalloonInfo);
+}
+
+std::optional<Balloon> ReadingRunEndBalloon(bool stopped, int32_t runKind, int filesDone, int filesCopied,
+                                            int filesFailed)
+{
+    if (runKind == static_cast<int32_t>(RunKind::Verify)) {
+        std::wstring text = Format(L"%d个文件与源文件相同", filesDone);
+        if (filesCopied > 0)
+            text += Format(L"，%d个损坏的文件已重新复制", filesCopied);
+        if (filesFailed > 0)
+            text += Format(L"，%d个文件与源文件不一致", filesFailed);
+        if (stopped)
+            return MakeBalloon(L"校验已停止", text, kBalloonWarning);
+        return filesFailed > 0 ? MakeBalloon(L"备份与源文件不一致", text, kBalloonWarning)
+                               : MakeBalloon(L"校验完成，备份无误", text, kBalloonInfo);
+    }
+    if (runKind == static_cast<int32_t>(RunKind::Restore)) {
+        std::wstring text = Format(L"成功恢复%d个文件", filesCopied);
+        if (filesFailed > 0)
+            text += Format(L"，%d个文件未恢复", filesFailed);
+        if (stopped)
+            return MakeBalloon(L"恢复已停止", text, kBalloonWarning);
+        return MakeBalloon(L"恢复完成", text, filesFailed > 0 ? kBalloonWarning : kBalloonInfo);
+    }
+    return std::nullopt;
 }
 
 }  // namespace vw

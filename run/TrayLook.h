@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,9 +26,9 @@ struct TrayLook {
 };
 
 // The running look for kRunRunning, the paused look for kRunPaused, the idle look for any other
-// state. `currentTaskName` is null when the run has no current task; `cleaning` is the run's
-// cleaning-run flag, which picks the kind word.
-TrayLook TrayLookFor(int runState, const std::wstring* currentTaskName, bool cleaning);
+// state. `currentTaskName` is null when the run has no current task; `runKind` (RunKind, the run's
+// cleaning-run field) picks the kind word.
+TrayLook TrayLookFor(int runState, const std::wstring* currentTaskName, int32_t runKind);
 
 // The balloon icon kinds of the notification-icon record (NIIF_NONE, NIIF_INFO, NIIF_WARNING).
 enum BalloonIcon : DWORD { kBalloonNone = 0, kBalloonInfo = 1, kBalloonWarning = 2 };
@@ -46,5 +47,12 @@ Balloon DiskSpaceBalloon(wchar_t driveLetter);
 // cleaning batch. `stopped` is true when the batch was stopped rather than ending by itself.
 std::optional<Balloon> BatchEndBalloon(bool stopped, bool cleaning, int tasksDone, int filesCopied,
                                        int filesFailed);
+
+// The end of a verify or a restore run (each a batch of its own), from the batch's counters: for a
+// verify the files found the same (filesDone), copied again (filesCopied) and not as they should be
+// (filesFailed); for a restore the files restored (filesCopied) and not restored (filesFailed).
+// None for another kind of run.
+std::optional<Balloon> ReadingRunEndBalloon(bool stopped, int32_t runKind, int filesDone, int filesCopied,
+                                            int filesFailed);
 
 }  // namespace vw

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "task/AppSettings.h"
+#include "task/RunKind.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
 #include "win/Text.h"
@@ -181,15 +182,15 @@ TaskSnapshot CBackupItem::Snapshot() const
     return copy;
 }
 
-std::wstring CBackupItem::GetStatusText(bool cleaning) const
+std::wstring CBackupItem::GetStatusText(int32_t runKind) const
 {
     TaskSnapshot now;
     now.state = static_cast<TaskState>(state.load());
     now.result = result.load();
-    return TaskStatusText(now, cleaning);
+    return TaskStatusText(now, runKind);
 }
 
-std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning)
+std::wstring TaskStatusText(const TaskSnapshot& task, int32_t runKind)
 {
     switch (task.state) {
     case kTaskIdle:
@@ -213,14 +214,14 @@ std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning)
         case 240:
             return L"清理终止";
         default:
-            return cleaning ? L"清理出错" : L"备份出错";
+            return std::wstring(RunKindWord(runKind)) + L"出错";
         }
     case kTaskWaiting:
         return L"等待备份";
     case kTaskPaused:
         return L"暂停";
     case kTaskRunning:
-        return cleaning ? L"正在清理" : L"正在备份";
+        return std::wstring(L"正在") + RunKindWord(runKind);
     default:
         return L"";
     }

@@ -28,8 +28,9 @@ struct TaskSnapshot : TaskFields {
     uint32_t result = 0;  // the last run's error code, 0 for success
 };
 
-// The list's status column for a task; `cleaning` is the run controller's cleaning-run flag.
-std::wstring TaskStatusText(const TaskSnapshot& task, bool cleaning);
+// The list's status column for a task; `runKind` is the kind of the run going (RunKind, the run
+// controller's cleaning-run field), which names what the task is doing.
+std::wstring TaskStatusText(const TaskSnapshot& task, int32_t runKind);
 
 // Who may write what: the fields a worker writes during a run (Dest when it follows a disk,
 // CreateTime when it binds the destination, LastTime at the run's end) and NextTime change only
@@ -59,7 +60,7 @@ public:
     void SetEditedFields(const TaskFields& entries);
     TaskSnapshot Snapshot() const;
     // TaskStatusText of this task now.
-    std::wstring GetStatusText(bool cleaning) const;
+    std::wstring GetStatusText(int32_t runKind) const;
 
     // Computes NextTime from the clock and arms the task's timer (id timerId) on `window`,
     // killing the one it had; no automatic run due leaves it without a timer. UI thread only:

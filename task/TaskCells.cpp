@@ -17,14 +17,14 @@ std::wstring TimeCell(const DateTime& time)
 
 }  // namespace
 
-std::array<std::wstring, kTaskColumnCount> TaskCellTexts(const TaskSnapshot& task, int position, bool cleaning)
+std::array<std::wstring, kTaskColumnCount> TaskCellTexts(const TaskSnapshot& task, int position, int32_t runKind)
 {
     return {
         Format(L"%d", position + 1),
         task.Name,
         task.Source,
         task.Dest,
-        TaskStatusText(task, cleaning),
+        TaskStatusText(task, runKind),
         TimeCell(task.NextTime),
         TimeCell(task.LastTime),
     };

@@ -10,9 +10,9 @@ namespace vw {
 
 inline constexpr size_t kTaskColumnCount = 7;
 
-// `position` is the task's place in the list (the row shows it plus one); `cleaning` is the run
-// controller's cleaning-run flag, which the status text depends on. A time that stands for never
+// `position` is the task's place in the list (the row shows it plus one); `runKind` is the kind of
+// the run going (the run controller's cleaning-run field), which the status text depends on. A time that stands for never
 // leaves its cell empty; a time that is not valid reads "Invalid DateTime".
-std::array<std::wstring, kTaskColumnCount> TaskCellTexts(const TaskSnapshot& task, int position, bool cleaning);
+std::array<std::wstring, kTaskColumnCount> TaskCellTexts(const TaskSnapshot& task, int position, int32_t runKind);
 
 }  // namespace vw

@@ -12,6 +12,7 @@
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "task/TaskReset.h"
+#include "ui/ShellFolders.h"
 #include "win/DataExchange.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
@@ -279,19 +280,9 @@ void CItemEditDlg::HandOver(int mainWindowCommand)
 
 void CItemEditDlg::Browse(int editId)
 {
-    // The picker's new style needs COM on this thread; start-up has normally set it up already.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    BROWSEINFOW info{};
-    info.hwndOwner = Handle();
-    info.lpszTitle = editId == IDC_ITEM_SOURCE ? kSourcePickerTitle : kDestPickerTitle;
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
-    UniqueCoTaskMem chosen(::SHBrowseForFolderW(&info));
-    wchar_t path[MAX_PATH] = {};
-    if (chosen && ::SHGetPathFromIDListW(static_cast<PCIDLIST_ABSOLUTE>(chosen.get()), path))
+    const std::wstring path = PickFolder(Handle(), editId == IDC_ITEM_SOURCE ? kSourcePickerTitle : kDestPickerTitle);
+    if (!path.empty())
         SetItemText(Handle(), editId, FolderEntry(path));
-    chosen.reset();
-    if (SUCCEEDED(com))
-        ::CoUninitialize();
 }
 
 void CItemEditDlg::OnDropFiles(HDROP drop)

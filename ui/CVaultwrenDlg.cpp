@@ -143,7 +143,7 @@ bool CVaultwrenDlg::OnInit()
 
 void CVaultwrenDlg::InitTrayIcon()
 {
-    tray_.Create(Handle(), trayIdleIcon_.get(), TrayLookFor(kRunIdle, nullptr, false).tooltip);
+    tray_.Create(Handle(), trayIdleIcon_.get(), TrayLookFor(kRunIdle, nullptr, 0).tooltip);
     Log("CVaultwrenDlg::InitTrayIcon", L"Vaultwren初始化托盘图标");
 }
 
@@ -170,6 +170,8 @@ bool CVaultwrenDlg::OnCommand(int id, int code, HWND control)
         {ID_OPEN_HISTORY_FOLDER, &CVaultwrenDlg::OpenHistoryFolder},
         {ID_RESET_TASK, &CVaultwrenDlg::ResetSelectedTask},
         {ID_CLEAN_HISTORY, &CVaultwrenDlg::CleanSelectedHistory},
+        {ID_VERIFY_TASK, &CVaultwrenDlg::VerifySelectedTask},
+        {ID_RESTORE_TASK, &CVaultwrenDlg::RestoreFromSelectedTask},
         {ID_SHOW_WINDOW, &CVaultwrenDlg::ShowMainWindow},
         {ID_UPDATE, &CVaultwrenDlg::CheckForUpdate},
         {ID_OPTIONS, &CVaultwrenDlg::ShowOptions},
@@ -261,7 +263,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         // A new taskbar knows no icons: add ours again, in the look the run has now.
         InitTrayIcon();
         const RunView view = ReadRunView(controller_, context_);
-        ShowTrayLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.cleaning));
+        ShowTrayLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.runKind));
         return true;
     }
     switch (message) {

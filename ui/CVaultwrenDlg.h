@@ -87,6 +87,11 @@ private:
     void OpenHistoryFolder();
     void ResetSelectedTask();
     void CleanSelectedHistory();
+    // Verify and restore (VerifyRestoreCommands.cpp).
+    bool TaskFreeForOwnRun(const CBackupItem& task) const;
+    void VerifySelectedTask();
+    void RestoreFromSelectedTask();
+    void OfferToOpenRestoredFolder(const std::wstring& target);
     void ShowMainWindow();
     void PostExit();
     void ShowOptions();

@@ -22,7 +22,11 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
 {
     // Decided from the run as it stands now: the controller's part may close the batch and reset
     // the counters the balloon reports.
-    const NotificationReaction reaction = ReactionTo(message, wParam, ReadRunView(controller_, context_));
+    const RunView view = ReadRunView(controller_, context_);
+    const NotificationReaction reaction = ReactionTo(message, wParam, view);
+    // A restore that ended by itself offers its folder once its batch is closed.
+    const bool restoreEnded = message == WM_BACKUP_FINISH_MSG && wParam == 0 && !view.workerRunning &&
+                              view.runKind == static_cast<int32_t>(RunKind::Restore);
     const HeldRemovals heldRemovals = message == WM_BACKUP_FINISH_MSG ? controller_.HeldRemovalsToAsk() : HeldRemovals{};
     if (reaction.refresh == ListRefresh::BeforeController)
         RefreshList(-1);
@@ -48,6 +52,8 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
         RefreshList(-1);
         UpdateCommandStates();
     }
+    if (restoreEnded)
+        OfferToOpenRestoredFolder(context_.restoreRequest.target);
 }
 
 void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)
@@ -57,14 +63,14 @@ void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)
 
 void CVaultwrenDlg::RefreshList(int select)
 {
-    list_.Refresh(tasks_, context_.cleaningRun.load() != 0, select);
+    list_.Refresh(tasks_, context_.cleaningRun.load(), select);
     RefreshStatusPanel();
 }
 
 void CVaultwrenDlg::RefreshStatusPanel()
 {
     const RunView view = ReadRunView(controller_, context_);
-    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view.runState, view.cleaning).c_str());
+    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view.runState, view.runKind).c_str());
     const std::wstring text = StatusPanelText(view, DateTime::Now());
     const HWND panel = Item(IDC_STATUS_PANEL);
     ::SetWindowTextW(panel, text.c_str());

@@ -12,24 +12,11 @@
 #include "task/TaskReset.h"
 #include "ui/CItemEditDlg.h"
 #include "ui/CVaultwrenDlg.h"
+#include "ui/ShellFolders.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
 
 namespace vw {
-
-namespace {
-
-constexpr wchar_t kBusyText[] = L"备份任务正在运行中，请等待任务完成或终止后再试！";
-
-void OpenFolder(HWND owner, std::wstring folder)
-{
-    if (folder.empty() || folder.back() != L'\\')
-        folder += L'\\';
-    // A folder that is not there is the shell's to report.
-    ::ShellExecuteW(owner, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-}  // namespace
 
 int CVaultwrenDlg::SelectionMark() const
 {

@@ -88,7 +88,7 @@ CBackupItem* TaskListPresenter::SelectedTask(const CBackupItemList& tasks) const
     return &tasks[static_cast<size_t>(mark)];
 }
 
-void TaskListPresenter::Refresh(const CBackupItemList& tasks, bool cleaning, int select)
+void TaskListPresenter::Refresh(const CBackupItemList& tasks, int32_t runKind, int select)
 {
     const HWND list = list_.Handle();
     if (tasks.empty()) {
@@ -109,7 +109,7 @@ void TaskListPresenter::Refresh(const CBackupItemList& tasks, bool cleaning, int
             row.pszText = const_cast<wchar_t*>(L"");
             ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
         }
-        const auto cells = TaskCellTexts(tasks[static_cast<size_t>(position)].Snapshot(), position, cleaning);
+        const auto cells = TaskCellTexts(tasks[static_cast<size_t>(position)].Snapshot(), position, runKind);
         for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
             LVITEMW cell{};
             cell.iSubItem = column;

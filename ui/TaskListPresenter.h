@@ -23,8 +23,9 @@ public:
     HWND Handle() const noexcept { return list_.Handle(); }
     CKoListCtrl& Control() noexcept { return list_; }
 
-    // One row per task, in list order; `select` (when a row) becomes the selected, focused row.
-    void Refresh(const CBackupItemList& tasks, bool cleaning, int select);
+    // One row per task, in list order, its status as the run of `runKind` shows it (task/RunKind.h);
+    // `select` (when a row) becomes the selected, focused row.
+    void Refresh(const CBackupItemList& tasks, int32_t runKind, int select);
     int SelectionMark() const;
     // The task at a valid selection mark, else null.
     CBackupItem* SelectedTask(const CBackupItemList& tasks) const;

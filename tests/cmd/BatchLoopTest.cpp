@@ -25,6 +25,21 @@ HANDLE RefuseThread(LPTHREAD_START_ROUTINE, void*)
     return nullptr;
 }
 
+TEST(BatchLoop, TheProgressLineSaysWhatTheRunDoesWithTheFile)
+{
+    const struct {
+        int32_t kind;
+        const wchar_t* line;
+    } cases[] = {
+        {0, L"正在备份：“a.txt” 12.5%   "},
+        {1, L"正在清理：“a.txt” 12.5%   "},
+        {2, L"正在校验：“a.txt” 12.5%   "},
+        {3, L"正在恢复：“a.txt” 12.5%   "},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vw::ProgressLine(c.kind, L"a.txt", 12.5), c.line) << c.kind;
+}
+
 // A batch whose worker cannot be made ends before the loop pumps a single message: its end is
 // still the one the loop reads, and the runner exits 1.
 TEST(BatchLoop, ARefusedWorkerStartIsAFailedBatch)

@@ -38,7 +38,7 @@ const wchar_t kCodesWithText[] =
     L"7001-7017, 7022-7025, 7035, 7037-7038, 7040-7042, 7044-7045, 7049-7056, 8001-8017, 8200-8222, "
     L"8224-8260, 8301-8318, 8320-8338, 8340-8503, 8505-8540, 8542-8560, 9001-9010, 9016-9018, 9501-9505, "
     L"9551-9561, 9601-9618, 9651-9655, 9701-9719, 9751-9753, 9801, 9851-9852, 10004, 10009, 10013-10014, "
-    L"10022, 10024, 10035-10071, 10091-10093, 10101-10112, 11001-11031, 100001-100011";
+    L"10022, 10024, 10035-10071, 10091-10093, 10101-10112, 11001-11031, 100001-100015";
 
 std::set<uint32_t> ParseRanges(const std::wstring& text)
 {
@@ -66,16 +66,16 @@ std::set<uint32_t> ParseRanges(const std::wstring& text)
 TEST(SystemErrorText, TheTableHoldsExactlyTheListedCodes)
 {
     const std::set<uint32_t> expected = ParseRanges(kCodesWithText);
-    ASSERT_EQ(expected.size(), 2395u);
+    ASSERT_EQ(expected.size(), 2399u);
 
     std::set<uint32_t> inTable;
     for (size_t i = 0; i < vw::kSystemErrorRowCount; ++i)
         inTable.insert(vw::kSystemErrorRows[i].code);
-    for (uint32_t code = 100001; code <= 100011; ++code)
+    for (uint32_t code = 100001; code <= 100015; ++code)
         inTable.insert(code);
     EXPECT_EQ(inTable, expected);
 
-    for (uint32_t code = 0; code <= 100012; ++code)
+    for (uint32_t code = 0; code <= 100016; ++code)
         EXPECT_EQ(vw::SystemErrorText(code) != L"未知错误", expected.count(code) == 1) << code;
 }
 
@@ -145,6 +145,10 @@ TEST(SystemErrorText, FixedRowsWordForWord)
                  L"请修改此任务的目标文件夹。"},
         {100010, L"文件在复制过程中被修改了，请在它不再变化时重新备份。"},
         {100011, L"本次要移走目标文件夹中一半以上的文件，已全部保留未动。"},
+        {100012, L"此任务还没有备份过，目标文件夹中没有可校验或恢复的文件。"},
+        {100013, L"恢复到的文件夹与目标文件夹是同一个文件夹，或其中一个位于另一个之中；恢复不会写入备份本身，请选择另一个文件夹。"},
+        {100014, L"要恢复的路径必须是源文件夹之中的相对路径，不能带盘符，也不能含有“..”。"},
+        {100015, L"恢复到的文件夹必须是带盘符的完整路径（或网络路径），且其中没有 Windows 不能使用的名称。"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(vw::SystemErrorText(row.code), row.text) << row.code;

@@ -132,6 +132,14 @@ std::vector<TemplateCase> Templates()
              {IDC_OPTIONS_OK, L"Button", L"确定", 77, 177, 50, 14},
              {IDCANCEL, L"Button", L"取消", 139, 177, 50, 14},
          }},
+        {IDD_RESTORE, L"恢复文件", 260, 96, DS_MODALFRAME | WS_CAPTION | WS_SYSMENU,
+         {
+             {IDC_RESTORE_TARGET, L"Edit", L"", 7, 22, 225, 14, ES_AUTOHSCROLL},
+             {IDC_RESTORE_BROWSE, L"Button", L"", 236, 21, 16, 16, BS_ICON},
+             {IDC_RESTORE_PREVIOUS, L"Button", L"恢复上一版本（历史文件）", 7, 45, 200, 10, kCheck},
+             {IDOK, L"Button", L"确定", 74, 75, 50, 14, BS_DEFPUSHBUTTON},
+             {IDCANCEL, L"Button", L"取消", 136, 75, 50, 14},
+         }},
         {IDD_ABOUTBOX, L"关于Vaultwren", 170, 157, DS_MODALFRAME | WS_CAPTION | WS_SYSMENU,
          {
              {IDC_ABOUT_VERSION, L"Edit", L"", 41, 16, 115, 14, ES_READONLY},
@@ -275,6 +283,9 @@ TEST_F(ResourcesTest, TaskMenuOffersEveryTaskCommand)
                                {0, nullptr},
                                {ID_OPEN_BACKUP_FOLDER, L"打开备份文件夹(&O)"},
                                {ID_OPEN_HISTORY_FOLDER, L"打开历史文件夹(&H)"},
+                               {0, nullptr},
+                               {ID_VERIFY_TASK, L"校验备份"},
+                               {ID_RESTORE_TASK, L"恢复文件…"},
                                {0, nullptr},
                                {ID_RESET_TASK, L"重置任务(&R)"}});
 }

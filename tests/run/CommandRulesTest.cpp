@@ -103,7 +103,7 @@ struct ContextCase {
 // What every non-idle run state takes away from a task's menu.
 constexpr UINT kEdit = ID_EDIT_TASK, kDelete = ID_DELETE_TASK, kReset = ID_RESET_TASK, kUp = ID_MOVE_UP,
                kDown = ID_MOVE_DOWN, kStart = ID_START_TASK, kPause = ID_PAUSE_TASK, kStop = ID_STOP_TASK,
-               kHistory = ID_OPEN_HISTORY_FOLDER;
+               kHistory = ID_OPEN_HISTORY_FOLDER, kVerify = ID_VERIFY_TASK, kRestore = ID_RESTORE_TASK;
 
 TEST(CommandRulesTest, TaskContextMenu)
 {
@@ -115,22 +115,25 @@ TEST(CommandRulesTest, TaskContextMenu)
         {"only row: neither up nor down", Task(kIdle, kTaskIdle, 0, 1), {kUp, kDown, kPause, kStop}},
         {"no history kept: history folder greyed", NoHistory(Task(kIdle, kTaskIdle)), {kPause, kStop, kHistory}},
         {"running task of a backup", Current(Task(kRunning, kTaskRunning)),
-         {kEdit, kDelete, kUp, kDown, kReset, kStart}},
+         {kEdit, kDelete, kUp, kDown, kReset, kStart, kVerify, kRestore}},
         {"waiting task during a backup: stop, not start", Task(kRunning, kTaskWaiting),
-         {kEdit, kDelete, kUp, kDown, kReset, kStart, kPause}},
+         {kEdit, kDelete, kUp, kDown, kReset, kStart, kPause, kVerify, kRestore}},
         {"idle task during a backup: start queues it", Task(kRunning, kTaskIdle),
-         {kEdit, kDelete, kUp, kDown, kReset, kPause, kStop}},
+         {kEdit, kDelete, kUp, kDown, kReset, kPause, kStop, kVerify, kRestore}},
         {"paused task of a paused batch: start resumes, stop stops", Current(Task(kPaused, kTaskPaused)),
-         {kEdit, kDelete, kUp, kDown, kReset, kPause}},
+         {kEdit, kDelete, kUp, kDown, kReset, kPause, kVerify, kRestore}},
         {"waiting task of a paused batch: no stop", Task(kPaused, kTaskWaiting),
-         {kEdit, kDelete, kUp, kDown, kReset, kStart, kPause, kStop}},
+         {kEdit, kDelete, kUp, kDown, kReset, kStart, kPause, kStop, kVerify, kRestore}},
         {"idle task while another task is cleaned: no start", Cleaning(Task(kRunning, kTaskIdle), false),
-         {kEdit, kDelete, kUp, kDown, kReset, kStart, kPause, kStop}},
+         {kEdit, kDelete, kUp, kDown, kReset, kStart, kPause, kStop, kVerify, kRestore}},
         {"the task being cleaned", Cleaning(Task(kRunning, kTaskRunning), true),
-         {kEdit, kDelete, kUp, kDown, kReset, kStart}},
+         {kEdit, kDelete, kUp, kDown, kReset, kStart, kVerify, kRestore}},
         {"its paused cleaning may be resumed", Cleaning(Task(kPaused, kTaskPaused), true),
-         {kEdit, kDelete, kUp, kDown, kReset, kPause}},
-        {"run state 1 counts as not idle", Task(1, kTaskIdle), {kEdit, kDelete, kUp, kDown, kReset, kPause, kStop}},
+         {kEdit, kDelete, kUp, kDown, kReset, kPause, kVerify, kRestore}},
+        {"a task not idle while nothing runs: no verify or restore", Task(kIdle, kTaskWaiting),
+         {kStart, kPause, kStop, kVerify, kRestore}},
+        {"run state 1 counts as not idle", Task(1, kTaskIdle),
+         {kEdit, kDelete, kUp, kDown, kReset, kPause, kStop, kVerify, kRestore}},
     };
     for (const ContextCase& c : cases)
         EXPECT_EQ(vw::DisabledContextCommands(c.in), c.disabled) << c.what;

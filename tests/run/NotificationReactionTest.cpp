@@ -21,6 +21,7 @@ RunView RunIn(int runState, bool cleaning = false)
     RunView view;
     view.runState = runState;
     view.cleaning = cleaning;
+    view.runKind = cleaning ? 1 : 0;  // as ReadRunView gives them together
     view.batchActive = runState != kIdle;
     view.hasCurrentTask = true;
     view.currentTaskName = L"文档";

@@ -18,7 +18,7 @@ constexpr int kIdle = vw::kRunIdle, kPaused = vw::kRunPaused, kRunning = vw::kRu
 
 struct CaptionCase {
     int runState;
-    bool cleaning;
+    int cleaning;  // the run kind: 0 backup, 1 cleaning, 2 verify, 3 restore
     const wchar_t* caption;
 };
 
@@ -30,6 +30,8 @@ TEST(StatusPanelTest, CaptionNamesTheRunState)
         {kPaused, false, L"系统状态：暂停"},     {kPaused, true, L"系统状态：暂停"},
         {1, false, L"系统状态：等待备份"},       {7, false, L"系统状态："},
         {-1, true, L"系统状态："},
+        {kRunning, 2, L"系统状态：正在校验"},   {kRunning, 3, L"系统状态：正在恢复"},
+        {kPaused, 2, L"系统状态：暂停"},
     };
     for (const CaptionCase& c : cases)
         EXPECT_EQ(WideToUtf8(vw::StatusCaption(c.runState, c.cleaning)), WideToUtf8(c.caption))
@@ -57,6 +59,14 @@ RunView Cleaning(int runState, int filesDone)
 {
     RunView view = Backup(runState, filesDone);
     view.cleaning = true;
+    view.runKind = static_cast<int32_t>(vw::RunKind::Cleaning);
+    return view;
+}
+
+RunView Reading(vw::RunKind kind, int runState, int filesDone, const wchar_t* currentFile = L"", double progress = 0.0)
+{
+    RunView view = Backup(runState, filesDone, currentFile, progress);
+    view.runKind = static_cast<int32_t>(kind);
     return view;
 }
 
@@ -109,6 +119,12 @@ TEST(StatusPanelTest, HistoryThenTheLiveLines)
         {"cleaning", Cleaning(kRunning, 9), t + L"清理任务“文档”：当前已清理文件9个"},
         {"paused cleaning", Cleaning(kPaused, 9),
          t + L"清理任务“文档”：当前已清理文件9个\r\n" + t + L"清理任务“文档”暂停运行"},
+        {"verifying: what was compared and the file being read", Reading(vw::RunKind::Verify, kRunning, 7, L"a.txt", 12.0),
+         t + L"校验任务“文档”的备份：已比较文件7个\r\n" + t + L"正在校验：“a.txt” 12.0%"},
+        {"paused verify", Reading(vw::RunKind::Verify, kPaused, 7),
+         t + L"校验任务“文档”的备份：已比较文件7个\r\n" + t + L"校验暂停运行"},
+        {"restoring", Reading(vw::RunKind::Restore, kRunning, 2, L"b.txt", 50.0),
+         t + L"从任务“文档”的备份恢复文件：已恢复文件2个\r\n" + t + L"正在恢复：“b.txt” 50.0%"},
         {"run state 1 counts as not idle", Backup(1, 2), t + L"任务“文档”：当前已备份文件2个，正在查找需要备份的文件"},
     };
     vw::DateTime now;

@@ -18,7 +18,7 @@ struct LookCase {
     const char* what;
     int runState;
     const wchar_t* task;  // null: no current task
-    bool cleaning;
+    int cleaning;         // the run kind: 0 backup, 1 cleaning, 2 verify, 3 restore
     int iconId;
     const wchar_t* tooltip;
 };
@@ -36,6 +36,8 @@ TEST(TrayLookTest, LookForEachRunState)
         {"paused cleaning", kPaused, L"照片", true, IDI_TRAY_IDLE, L"Vaultwren（清理任务“照片”暂停中）"},
         {"paused, no current task", kPaused, nullptr, false, IDI_TRAY_IDLE, L"Vaultwren（暂停）"},
         {"run state 1 looks idle", 1, L"照片", false, IDI_TRAY_IDLE, L"Vaultwren（空闲中）"},
+        {"running a verify", kRunning, L"文档", 2, IDI_TRAY_RUNNING, L"Vaultwren（正在运行校验任务“文档”）"},
+        {"paused restore", kPaused, L"文档", 3, IDI_TRAY_IDLE, L"Vaultwren（恢复任务“文档”暂停中）"},
     };
     for (const LookCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -125,6 +127,46 @@ TEST(TrayLookTest, BatchEndBalloon)
     for (const BatchEndCase& c : cases) {
         SCOPED_TRACE(c.what);
         const std::optional<vw::Balloon> balloon = vw::BatchEndBalloon(c.stopped, c.cleaning, c.tasks, c.copied, c.failed);
+        ASSERT_EQ(balloon.has_value(), c.title != nullptr);
+        if (!balloon)
+            continue;
+        EXPECT_EQ(WideToUtf8(balloon->title), WideToUtf8(c.title));
+        EXPECT_EQ(WideToUtf8(balloon->text), WideToUtf8(c.text));
+        EXPECT_EQ(balloon->icon, c.icon);
+    }
+}
+
+struct ReadingEndCase {
+    const char* what;
+    bool stopped;
+    int kind;
+    int done, copied, failed;
+    const wchar_t* title;  // null: no balloon
+    const wchar_t* text;
+    vw::BalloonIcon icon;
+};
+
+TEST(TrayLookTest, VerifyAndRestoreEndBalloons)
+{
+    const ReadingEndCase cases[] = {
+        {"verify found everything the same", false, 2, 40, 0, 0, L"校验完成，备份无误", L"40个文件与源文件相同",
+         vw::kBalloonInfo},
+        {"verify found differences", false, 2, 38, 0, 2, L"备份与源文件不一致",
+         L"38个文件与源文件相同，2个文件与源文件不一致", vw::kBalloonWarning},
+        {"verify repaired what it found", false, 2, 39, 1, 0, L"校验完成，备份无误",
+         L"39个文件与源文件相同，1个损坏的文件已重新复制", vw::kBalloonInfo},
+        {"verify stopped", true, 2, 5, 0, 0, L"校验已停止", L"5个文件与源文件相同", vw::kBalloonWarning},
+        {"restore", false, 3, 12, 12, 0, L"恢复完成", L"成功恢复12个文件", vw::kBalloonInfo},
+        {"restore with files left", false, 3, 10, 10, 2, L"恢复完成", L"成功恢复10个文件，2个文件未恢复",
+         vw::kBalloonWarning},
+        {"restore stopped", true, 3, 1, 1, 0, L"恢复已停止", L"成功恢复1个文件", vw::kBalloonWarning},
+        {"a backup batch: not this balloon", false, 0, 1, 1, 0, nullptr, nullptr, vw::kBalloonNone},
+        {"a cleaning batch: none", false, 1, 1, 0, 0, nullptr, nullptr, vw::kBalloonNone},
+    };
+    for (const ReadingEndCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<vw::Balloon> balloon =
+            vw::ReadingRunEndBalloon(c.stopped, c.kind, c.done, c.copied, c.failed);
         ASSERT_EQ(balloon.has_value(), c.title != nullptr);
         if (!balloon)
             continue;

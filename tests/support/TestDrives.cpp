@@ -96,6 +96,22 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
            written == bytes.size();
 }
 
+bool DamageKeepingStamp(const std::wstring& path, uint64_t offset, const std::string& bytes)
+{
+    const FILETIME time = GetLastWriteTime(path);
+    {
+        vw::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        DWORD written = 0;
+        if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+            !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size())
+            return false;
+    }
+    return SetLastWriteTime(path, time);
+}
+
 bool WriteFileOfSize(const std::wstring& path, uint64_t size)
 {
     CreateParents(path);

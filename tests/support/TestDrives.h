@@ -53,6 +53,10 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Writes a file of `size` bytes with a repeating pattern.
 bool WriteFileOfSize(const std::wstring& path, uint64_t size);
 std::string ReadFileBytes(const std::wstring& path);
+// Overwrites bytes of an existing file in place and puts its last-write time back: its size and
+// time still say it is unchanged, only its bytes do not (a disk that rots, a change behind the
+// program's back).
+bool DamageKeepingStamp(const std::wstring& path, uint64_t offset, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
 FILETIME FileTimeFromLocal(int year, int month, int day, int hour, int minute, int second);

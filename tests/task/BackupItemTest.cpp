@@ -383,7 +383,7 @@ TEST(BackupItemStatus, TheStatusColumnText)
     struct Case {
         int32_t state;
         uint32_t result;
-        bool cleaning;
+        int32_t cleaning;  // the run kind: 0 backup, 1 cleaning, 2 verify, 3 restore
         const wchar_t* text;
     };
     const Case cases[] = {
@@ -407,6 +407,9 @@ TEST(BackupItemStatus, TheStatusColumnText)
         {2, 1235, true, L"暂停"},
         {3, 0, false, L"正在备份"},
         {3, 0, true, L"正在清理"},
+        {3, 0, 2, L"正在校验"},
+        {3, 0, 3, L"正在恢复"},
+        {0, 100012, 2, L"校验出错"},
         {4, 5, false, L""},
         {-1, 0, true, L""},
     };

@@ -11,6 +11,7 @@
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
+#include "task/RunKind.h"
 #include "ui/TaskListPresenter.h"
 #include "win/ProfileStore.h"
 #include "win/UniqueHandle.h"
@@ -54,7 +55,7 @@ TEST_F(TaskListPresenterTest, FillsOneRowPerTaskAndReadsTheSelectionBack)
 {
     vw::TaskListPresenter presenter;
     presenter.SetUp(list_, 96);
-    presenter.Refresh(tasks_, false, 1);
+    presenter.Refresh(tasks_, static_cast<int32_t>(vw::RunKind::Backup), 1);
 
     const vwtest::Rows rows = vwtest::ListViewRows(list_);
     ASSERT_EQ(rows.size(), 3u);
@@ -67,7 +68,7 @@ TEST_F(TaskListPresenterTest, FillsOneRowPerTaskAndReadsTheSelectionBack)
 
     // A task gone: its row goes too. No mark: no task.
     ASSERT_TRUE(tasks_.Remove(tasks_[2]));
-    presenter.Refresh(tasks_, false, -1);
+    presenter.Refresh(tasks_, static_cast<int32_t>(vw::RunKind::Backup), -1);
     EXPECT_EQ(vwtest::ListViewRows(list_).size(), 2u);
     ::SendMessageW(list_, LVM_SETSELECTIONMARK, 0, -1);
     EXPECT_EQ(presenter.SelectedTask(tasks_), nullptr);
