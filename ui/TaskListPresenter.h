@@ -4,6 +4,8 @@
 // view control of the window's template (through CKoListCtrl, which draws the rows).
 #include <windows.h>
 
+#include <cstdint>
+
 #include "ui/CKoListCtrl.h"
 
 namespace vw {
