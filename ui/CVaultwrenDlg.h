@@ -89,6 +89,9 @@ private:
     void CleanSelectedHistory();
     // Verify and restore (VerifyRestoreCommands.cpp).
     bool TaskFreeForOwnRun(const CBackupItem& task) const;
+    // The selected task when it may start a run of its own; else null, after the busy message when a
+    // task is selected.
+    CBackupItem* SelectedFreeTask();
     void VerifySelectedTask();
     void RestoreFromSelectedTask();
     void OfferToOpenRestoredFolder(const std::wstring& target);

@@ -22,15 +22,21 @@ bool CVaultwrenDlg::TaskFreeForOwnRun(const CBackupItem& task) const
            context_.batchActive.load() == 0;
 }
 
-void CVaultwrenDlg::VerifySelectedTask()
+CBackupItem* CVaultwrenDlg::SelectedFreeTask()
 {
     CBackupItem* task = SelectedTask();
+    if (task && !TaskFreeForOwnRun(*task)) {
+        ShowMessage(Handle(), kBusyText);
+        return nullptr;
+    }
+    return task;
+}
+
+void CVaultwrenDlg::VerifySelectedTask()
+{
+    CBackupItem* task = SelectedFreeTask();
     if (!task)
         return;
-    if (!TaskFreeForOwnRun(*task)) {
-        ShowMessage(Handle(), kBusyText);
-        return;
-    }
     context_.verifyRequest = VerifyRequest{};
     controller_.StartOwnBatch(task, RunKind::Verify);
     RefreshList(-1);
@@ -38,13 +44,9 @@ void CVaultwrenDlg::VerifySelectedTask()
 
 void CVaultwrenDlg::RestoreFromSelectedTask()
 {
-    CBackupItem* task = SelectedTask();
+    CBackupItem* task = SelectedFreeTask();
     if (!task)
         return;
-    if (!TaskFreeForOwnRun(*task)) {
-        ShowMessage(Handle(), kBusyText);
-        return;
-    }
     const TaskSnapshot snapshot = task->Snapshot();
     const DateTime today = DateTime::Now();
     CRestoreDlg dialog(AppendBackslash(snapshot.Dest),

@@ -16,16 +16,6 @@ namespace {
 
 using namespace vwtest;
 
-// Every entry below a folder with each file's bytes, the program's own entries too.
-std::map<std::wstring, std::string> Contents(const std::wstring& root)
-{
-    std::map<std::wstring, std::string> contents;
-    for (const auto& [path, entry] : ReadTree(root, false))
-        contents[path] = entry.folder ? std::string("<folder>")
-                                      : std::to_string(entry.lastWrite) + ":" + ReadFileBytes(vw::LongPath(root + path));
-    return contents;
-}
-
 class RestorePass : public EngineFixture {
 protected:
     explicit RestorePass(wchar_t targetDrive = kDiskN) : targets(targetDrive, L"restore") {}
@@ -34,7 +24,7 @@ protected:
     vw::RestoreCounts Restore(vw::RestoreRequest request, bool* passed = nullptr)
     {
         context.filesFailed = 0;
-        const auto destBefore = Contents(Dst());
+        const auto destBefore = TreeContents(Dst());
         vw::CBackupEngine engine(task, context);
         EXPECT_TRUE(engine.InitForReading(false));
         vw::RestorePass pass(engine, context, request);
@@ -43,7 +33,7 @@ protected:
             *passed = ran;
         else
             EXPECT_TRUE(ran) << vw::WideToUtf8(context.StatusHistory());
-        EXPECT_EQ(Contents(Dst()), destBefore) << "a restore never writes into the backup";
+        EXPECT_EQ(TreeContents(Dst()), destBefore) << "a restore never writes into the backup";
         return pass.Counts();
     }
     vw::RestoreRequest To(const std::wstring& target, std::vector<std::wstring> paths = {}) const

@@ -19,16 +19,6 @@ using namespace vwtest;
 
 constexpr uint64_t kMiB = 1 << 20;
 
-// Every entry below a folder, the program's own ones too, with each file's bytes: what a
-// read-only pass must leave exactly as it found it.
-std::map<std::wstring, std::string> Contents(const std::wstring& root)
-{
-    std::map<std::wstring, std::string> contents;
-    for (const auto& [path, entry] : ReadTree(root, false))
-        contents[path] = entry.folder ? std::string("<folder>")
-                                      : std::to_string(entry.lastWrite) + ":" + ReadFileBytes(vw::LongPath(root + path));
-    return contents;
-}
 
 class VerifyPass : public EngineFixture {
 protected:
@@ -76,11 +66,11 @@ TEST_F(VerifyPass, FindsEachKindOfDifferenceAndWritesNothing)
     Put(Dst(L"extra-folder\\x.txt"), "extra too");
     Put(Src(L"edited-since.txt"), "v2", 1);
 
-    const auto sourceBefore = Contents(Src());
-    const auto destBefore = Contents(Dst());
+    const auto sourceBefore = TreeContents(Src());
+    const auto destBefore = TreeContents(Dst());
     const vw::VerifyCounts counts = Verify();
-    EXPECT_EQ(Contents(Src()), sourceBefore) << "verify reads the source only";
-    EXPECT_EQ(Contents(Dst()), destBefore) << "verify reads the backup only";
+    EXPECT_EQ(TreeContents(Src()), sourceBefore) << "verify reads the source only";
+    EXPECT_EQ(TreeContents(Dst()), destBefore) << "verify reads the backup only";
 
     EXPECT_EQ(counts.same, 1);
     EXPECT_EQ(counts.altered, 2);

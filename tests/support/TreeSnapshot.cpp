@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "engine/CBackupEngine.h"
+#include "engine/FileOps.h"
+#include "support/TestDrives.h"
 #include "win/UniqueHandle.h"
 
 namespace vwtest {
@@ -59,6 +61,15 @@ bool SameFiles(const Tree& a, const Tree& b, std::wstring* firstDifference)
         if (!a.count(path))
             return report(path);
     return true;
+}
+
+std::map<std::wstring, std::string> TreeContents(const std::wstring& root)
+{
+    std::map<std::wstring, std::string> contents;
+    for (const auto& [path, entry] : ReadTree(root, false))
+        contents[path] = entry.folder ? std::string("<folder>")
+                                      : std::to_string(entry.lastWrite) + ":" + ReadFileBytes(vw::LongPath(root + path));
+    return contents;
 }
 
 }  // namespace vwtest

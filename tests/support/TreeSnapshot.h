@@ -20,6 +20,10 @@ using Tree = std::map<std::wstring, TreeEntry>;
 // level ("_TEMP", "_历史文件", "_Vaultwren.ini", "$RECYCLE.BIN") are left out there.
 Tree ReadTree(const std::wstring& root, bool skipEngineNames = true);
 
+// Every entry below `root`, the program's own ones too, with each file's last-write time and bytes
+// ("<folder>" for a folder): what a read-only pass must leave exactly as it found it.
+std::map<std::wstring, std::string> TreeContents(const std::wstring& root);
+
 // Folders only compare by presence: their times change whenever an entry is added or removed.
 bool SameFiles(const Tree& a, const Tree& b, std::wstring* firstDifference = nullptr);
 

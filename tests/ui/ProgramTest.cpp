@@ -182,6 +182,22 @@ class ProgramProfile : public ::testing::Test {
 protected:
     void SetUp() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, vw::kProgramProfileKey); }
     void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, vw::kProgramProfileKey); }
+
+    // Stores a task from `source` into `dest`\备份 in the program's profile, without a start-up run.
+    static void StoreTask(const wchar_t* name, const vwtest::ScratchFolder& source, const vwtest::ScratchFolder& dest)
+    {
+        vw::ProfileStore profile(vw::kProgramProfileKey);
+        vw::AppSettings settings;
+        vw::CBackupItemList stored(profile, settings);
+        stored.LoadAll();
+        vw::CBackupItem* task = stored.AddNew();
+        ASSERT_NE(task, nullptr);
+        task->Name = name;
+        task->Source = source.path().substr(0, source.path().size() - 1);
+        task->Dest = dest.path() + L"备份";
+        task->Start = 0;
+        ASSERT_TRUE(task->Save());
+    }
 };
 
 using SingleInstance = ProgramProfile;
@@ -317,19 +333,7 @@ TEST_F(ProgramProfile, AnotherProcessStartsABackupAndReadsTheRowsAndThePanel)
     vwtest::ScratchFolder dest(vwtest::kDiskN, L"exe");
     for (int i = 0; i < 4; ++i)
         vwtest::WriteFileBytes(source / vw::Format(L"f%d.txt", i), "data");
-    {
-        vw::ProfileStore profile(vw::kProgramProfileKey);
-        vw::AppSettings settings;
-        vw::CBackupItemList stored(profile, settings);
-        stored.LoadAll();
-        vw::CBackupItem* task = stored.AddNew();
-        ASSERT_NE(task, nullptr);
-        task->Name = L"远程";
-        task->Source = source.path().substr(0, source.path().size() - 1);
-        task->Dest = dest.path() + L"备份";
-        task->Start = 0;
-        ASSERT_TRUE(task->Save());
-    }
+    ASSERT_NO_FATAL_FAILURE(StoreTask(L"远程", source, dest));
 
     Program program(L"");
     const HWND window = program.Window();
@@ -361,19 +365,7 @@ TEST_F(ProgramProfile, AnExitEndsTheProgramWhenItsWorkerCannotStop)
     vwtest::ScratchFolder source(vwtest::kDiskM, L"held");
     vwtest::ScratchFolder dest(vwtest::kDiskN, L"held");
     ASSERT_TRUE(vwtest::WriteFileOfSize(source / L"big.bin", 256 * 1024));
-    {
-        vw::ProfileStore profile(vw::kProgramProfileKey);
-        vw::AppSettings settings;
-        vw::CBackupItemList stored(profile, settings);
-        stored.LoadAll();
-        vw::CBackupItem* task = stored.AddNew();
-        ASSERT_NE(task, nullptr);
-        task->Name = L"卡住";
-        task->Source = source.path().substr(0, source.path().size() - 1);
-        task->Dest = dest.path() + L"备份";
-        task->Start = 0;
-        ASSERT_TRUE(task->Save());
-    }
+    ASSERT_NO_FATAL_FAILURE(StoreTask(L"卡住", source, dest));
     const std::wstring eventName = vw::Format(L"VaultwrenHeldWorker-%lu", ::GetCurrentProcessId());
     const vw::UniqueHandle reached(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
     ::SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", L"copying");
