@@ -12,6 +12,8 @@ files=${VW_BENCH_FILES:-5000}
 folders=${VW_BENCH_FOLDERS:-500}
 runs=${VW_BENCH_RUNS:-3}
 
+"$root/tools/install-deps.sh"
+cmake --preset mingw -B "$build" >/dev/null
 cmake --build "$build" --target VaultwrenCmd bareread
 
 # A Wine prefix of the benchmark's own, so that stopping it leaves the tests' prefix alone.
@@ -41,15 +43,16 @@ vw run bench-verify >"$data/backup.log" 2>&1 || { cat "$data/backup.log"; exit 1
 find "$src" "$dest" -type f -print0 | xargs -0 cat >/dev/null
 
 timed() {  # timed TOOL: seconds of one run, appended to the tool's list
-  local tool=$1 start end
+  local tool=$1 start end seconds
   start=$(date +%s.%N)
   case $tool in
     verify) vw verify bench-verify >"$data/verify.log" 2>&1 || { cat "$data/verify.log"; exit 1; } ;;
     floor) wine "$bareread" "$(win "$src")" "$(win "$dest")" >"$data/last.log" 2>&1 || { cat "$data/last.log"; exit 1; } ;;
   esac
   end=$(date +%s.%N)
-  echo "$tool $(echo "$end - $start" | bc)" >>"$data/times.txt"
-  printf '  %-7s %8.2f s\n' "$tool" "$(echo "$end - $start" | bc)"
+  seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+  echo "$tool $seconds" >>"$data/times.txt"
+  printf '  %-7s %8.2f s\n' "$tool" "$seconds"
 }
 
 : >"$data/times.txt"
