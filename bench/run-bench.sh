@@ -52,6 +52,8 @@ results="$data/results.tsv"
 changes="$data/changed-files.txt"
 mkdir -p "$data"
 
+# Where a run keeps what it saw of its destination (%LOCALAPPDATA%\Vaultwren\RunState).
+runstate="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Vaultwren/RunState"
 vwcmd="$build/cmd/VaultwrenCmd.exe"
 basecmd="${baseline_build:+$baseline_build/cmd/VaultwrenCmd.exe}"
 barecopy="$build/bench/barecopy.exe"
@@ -122,6 +124,8 @@ reset_tool() {  # reset_tool SCENARIO TOOL
     S3)
       if is_vw "$tool"; then
         rsync -a --delete "$data/base-$tool/" "$d/"
+        # With the destination, the state its last run saved of it: as a user's next run finds both.
+        rsync -a --delete "$data/base-runstate/" "$runstate/"
       else
         rsync -a --delete --delete-excluded "${own_names[@]}" "$data/base/" "$d/"
       fi ;;
@@ -224,6 +228,8 @@ if wants S3; then
   cp -a "$(dest S1 vaultwren)" "$data/base"
   # Each Vaultwren build starts from its own first backup: the marker in it names its task.
   for tool in "${vw_tools[@]}"; do cp -a "$(dest S1 "$tool")" "$data/base-$tool"; done
+  mkdir -p "$runstate"
+  cp -a "$runstate" "$data/base-runstate"
   python3 "$root/bench/gen-tree.py" change "$src" "$changes"
   find "$src" -type f -print0 | xargs -0 cat >/dev/null
   scenario S3 1 "${vw_tools[@]}" floor rsync xcopy
