@@ -101,7 +101,7 @@ bool CBackupEngine::BackupPass()
         FinishInterruptedReplaces();
         OpenRunRecord();
         failedBefore_ = context_.filesFailed.load();
-        result = ScanWithCopiers() && RetryFailed() && MoveOrphans();
+        result = ScanSource(sourceFolder_, destFolder_, historyFolder_) && RetryFailed() && MoveOrphans();
         lastState_.reset();
         // A stop leaves what was written to the system, which writes it out: only a recovery that
         // was stopped before it looked at everything is left for the next run to take up.
@@ -118,37 +118,29 @@ bool CBackupEngine::BackupPass()
     return result;
 }
 
-bool CBackupEngine::ScanWithCopiers()
-{
-    copyPool_ = std::make_unique<CopyPool>(kCopiers, kCopyQueueLimit, context_.stopFlag,
-                                           [this](const CopyPool::Job& job, int id) {
-                                               PauseCheckpoint();
-                                               // Dropped: neither copied nor failed, the next run copies it.
-                                               if (context_.stopFlag.load())
-                                                   return;
-                                               Copier copier{id, JoinName(workFolder_, WorkCopyName(id))};
-                                               CopyChanged(job.entry, true, job.destExists, job.rewrite, copier);
-                                           });
-    // The copiers end with the scan, also when it throws: nothing may write into the work folder
-    // while the pass empties it.
-    const struct CopiersEnd {
-        std::unique_ptr<CopyPool>& pool;
-        ~CopiersEnd() { pool.reset(); }
-    } copiersEnd{copyPool_};
-    const bool scanned = ScanSource(sourceFolder_, destFolder_, historyFolder_);
-    FinishQueuedCopies();
-    return scanned;
-}
-
 void CBackupEngine::CopyFromScan(const CBackupFileInfo& entry, bool destExists, bool rewrite, uint64_t size)
 {
     // A run slowed down by the speed setting copies one file at a time, as the setting means.
-    if (copyPool_ && size <= kPooledCopyLimit && context_.settings.Speed.load() == 0 && WorkFolderReady()) {
+    if (size <= kPooledCopyLimit && context_.settings.Speed.load() == 0 && WorkFolderReady()) {
+        // Started at the first copy: a run with nothing to copy does not pay for the threads.
+        if (!copyPool_)
+            copyPool_ = std::make_unique<CopyPool>(kCopiers, kCopyQueueLimit, context_.stopFlag,
+                                                   [this](const CopyPool::Job& job, int id) { CopyQueued(job, id); });
         copyPool_->Add(CopyPool::Job{entry, destExists, rewrite});
         return;
     }
     FinishQueuedCopies();
     CopyChanged(entry, true, destExists, rewrite, passCopier_);
+}
+
+void CBackupEngine::CopyQueued(const CopyPool::Job& job, int copier)
+{
+    PauseCheckpoint();
+    // Dropped: neither copied nor failed, the next run copies it.
+    if (context_.stopFlag.load())
+        return;
+    Copier own{copier, JoinName(workFolder_, WorkCopyName(copier))};
+    CopyChanged(job.entry, true, job.destExists, job.rewrite, own);
 }
 
 void CBackupEngine::FinishQueuedCopies()
@@ -182,7 +174,16 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
         ReportUnreadableFolder(AppendBackslash(source), ERROR_PATH_NOT_FOUND);
         return false;
     }
-    return ScanFolder(AppendBackslash(source), AppendBackslash(dest), AppendBackslash(history), FolderExists(dest));
+    // The copiers end with the scan, also when it throws: nothing may write into the work folder
+    // while the pass empties it.
+    const struct CopiersEnd {
+        std::unique_ptr<CopyPool>& pool;
+        ~CopiersEnd() { pool.reset(); }
+    } copiersEnd{copyPool_};
+    const bool scanned =
+        ScanFolder(AppendBackslash(source), AppendBackslash(dest), AppendBackslash(history), FolderExists(dest));
+    FinishQueuedCopies();
+    return scanned;
 }
 
 bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, const std::wstring& h, bool destExists)

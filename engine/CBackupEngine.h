@@ -16,6 +16,7 @@ namespace vw {
 
 class CBackupItem;
 class CopyPool;
+struct CopyPoolJob;
 class FolderListing;
 class FolderSnapshot;
 enum class ListingState;
@@ -97,6 +98,7 @@ public:
 
     // The backup pass.
     bool BackupPass();
+    // The scan, with its copiers at work beside it; they have ended when it returns.
     bool ScanSource(const std::wstring& source, const std::wstring& dest, const std::wstring& history);
     bool CopyEntry(const CBackupFileInfo& entry);
     bool RetryFailed();
@@ -142,8 +144,6 @@ private:
     bool SourceFolderRemoved(const std::wstring& folder);
     // One more file or folder the run could not handle.
     void CountFailure();
-    // The scan of the whole source with the copiers at work beside it; they have ended when it returns.
-    bool ScanWithCopiers();
     // The scan below its entry checks; `destExists` comes from the parent's listing.
     bool ScanFolder(const std::wstring& source, const std::wstring& dest, const std::wstring& history,
                     bool destExists);
@@ -165,6 +165,8 @@ private:
     // The scan's copy of a file `size` bytes long: handed to the copiers when it is small and the
     // run is not slowed down by the speed setting, else made here once theirs have ended.
     void CopyFromScan(const CBackupFileInfo& entry, bool destExists, bool rewrite, uint64_t size);
+    // A copier's copy of a file the scan handed over, after the pause checkpoint.
+    void CopyQueued(const CopyPoolJob& job, int copier);
     // Waits for the copies handed to the copiers, then gives the folders made meanwhile their
     // source's times: a step that touches names a queued copy may use comes after it.
     void FinishQueuedCopies();

@@ -18,14 +18,16 @@
 
 namespace vw {
 
+// One file to copy, as the walk decided it.
+struct CopyPoolJob {
+    CBackupFileInfo entry;
+    bool destExists = false;
+    bool rewrite = false;
+};
+
 class CopyPool {
 public:
-    // One file to copy, as the walk decided it.
-    struct Job {
-        CBackupFileInfo entry;
-        bool destExists = false;
-        bool rewrite = false;
-    };
+    using Job = CopyPoolJob;
     // Makes one copy on copier `copier` (1 to the number of copiers).
     using Copy = std::function<void(const Job& job, int copier)>;
 
