@@ -157,10 +157,17 @@ private:
     // entry goes (history, or away without history). True when it is gone.
     bool RemoveReplacedEntry(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
                              const std::wstring& history, bool folder);
+    // Who makes a copy: the pass's own thread (0), alone, with the run's copy fields; or one of
+    // the copiers (1 to kCopiers), side by side. Each has a work copy name of its own, and the
+    // error of its last failed replace.
+    struct Copier {
+        int id = 0;
+        std::wstring workCopy;
+        DWORD error = ERROR_SUCCESS;
+    };
     // The copy of a file found new or changed (StampsDiffer) and the counting of its outcome:
     // copied, or failed and listed for the retry. `rewrite`: the destination holds the source's
     // own version, written by a run that was cut off (engine/RunRecord.cpp); it is not kept.
-    struct Copier;
     void CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite, Copier& copier);
     // The scan's copy of a file `size` bytes long: handed to the copiers when it is small and the
     // run is not slowed down by the speed setting, else made here once theirs have ended.
@@ -197,14 +204,6 @@ private:
     // back before), and the batch has no consent to remove them (RunContext::allowRemovals).
     bool HoldRemovals(int64_t removals, int64_t held);
 
-    // Who makes a copy: the pass's own thread (0), alone, with the run's copy fields; or one of
-    // the copiers (1 to kCopiers), side by side. Each has a work copy name of its own, and the
-    // error of its last failed replace.
-    struct Copier {
-        int id = 0;
-        std::wstring workCopy;
-        DWORD error = ERROR_SUCCESS;
-    };
     // The replace of one file (engine/FileReplace.cpp tells its steps); false when it failed and
     // the real name still holds what it held before. `keepPrevious`: the version replaced goes
     // into history (with the task's history on).
