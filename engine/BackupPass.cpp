@@ -19,7 +19,11 @@
 //     unless that would take more than half of the destination's files (RemovalsHeldBack);
 //   - destFiles_: the files of the destination folders the scan listed;
 //   - the retry list (in the run context): files whose copy failed, tried once more;
-//   - the work folder: the state of the one replace in progress (engine/FileReplace.cpp), emptied
+//   - the copiers (engine/CopyPool.h): while the scan runs, small files are copied on a few
+//     threads as the scan goes on; a step that touches names a queued copy may use (a change of
+//     kind, a large file's copy, the retries, the moves into history) waits for them first
+//     (FinishQueuedCopies), and so does the source folder's times on a folder the scan made;
+//   - the work folder: the state of the replaces in progress (engine/FileReplace.cpp), emptied
 //     when the pass ends unless it holds a previous version that could be put nowhere else
 //     (workFolderHoldsKept_).
 #include <windows.h>
@@ -28,6 +32,7 @@
 #include <algorithm>
 
 #include "engine/CBackupEngine.h"
+#include "engine/CopyPool.h"
 #include "engine/CopyWithProgress.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
@@ -35,11 +40,21 @@
 #include "engine/RunContext.h"
 #include "engine/RunState.h"
 #include "engine/SystemErrorText.h"
+#include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
 #include "win/Text.h"
 
 namespace vw {
+
+namespace {
+
+// Files waiting for a copier: enough to keep them busy while the scan lists the next folder.
+constexpr size_t kCopyQueueLimit = 32;
+// Folders the scan made that wait for their times: one wait for the copiers per so many.
+constexpr size_t kFoldersStampedTogether = 256;
+
+}  // namespace
 
 bool IsSkippedName(const std::wstring& name)
 {
@@ -103,6 +118,53 @@ bool CBackupEngine::BackupPass()
     return result;
 }
 
+void CBackupEngine::CopyFromScan(const CBackupFileInfo& entry, bool destExists, bool rewrite, uint64_t size)
+{
+    // A run slowed down by the speed setting copies one file at a time, as the setting means.
+    if (size <= kPooledCopyLimit && context_.settings.Speed.load() == 0 && WorkFolderReady()) {
+        // Started at the first copy: a run with nothing to copy does not pay for the threads.
+        if (!copyPool_)
+            copyPool_ = std::make_unique<CopyPool>(kCopiers, kCopyQueueLimit, context_.stopFlag,
+                                                   [this](const CopyPool::Job& job, int id) { CopyQueued(job, id); });
+        copyPool_->Add(CopyPool::Job{entry, destExists, rewrite});
+        return;
+    }
+    FinishQueuedCopies();
+    CopyChanged(entry, true, destExists, rewrite, passCopier_);
+}
+
+void CBackupEngine::CopyQueued(const CopyPool::Job& job, int copier)
+{
+    PauseCheckpoint();
+    // Dropped: neither copied nor failed, the next run copies it.
+    if (context_.stopFlag.load())
+        return;
+    Copier own{copier, JoinName(workFolder_, WorkCopyName(copier))};
+    CopyChanged(job.entry, true, job.destExists, job.rewrite, own);
+}
+
+void CBackupEngine::FinishQueuedCopies()
+{
+    if (copyPool_) {
+        copyPool_->Drain();
+        context_.SetCurrentFile(std::wstring());
+    }
+    for (const auto& [dest, source] : foldersToStamp_)
+        CopyFileTimes(dest, source);
+    foldersToStamp_.clear();
+}
+
+void CBackupEngine::StampNewFolder(const std::wstring& dest, const std::wstring& source)
+{
+    if (!copyPool_) {
+        CopyFileTimes(dest, source);
+        return;
+    }
+    foldersToStamp_.emplace_back(dest, source);
+    if (foldersToStamp_.size() >= kFoldersStampedTogether)
+        FinishQueuedCopies();
+}
+
 bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& dest, const std::wstring& history)
 {
     if (source.empty() || dest.empty() || history.empty())
@@ -112,7 +174,16 @@ bool CBackupEngine::ScanSource(const std::wstring& source, const std::wstring& d
         ReportUnreadableFolder(AppendBackslash(source), ERROR_PATH_NOT_FOUND);
         return false;
     }
-    return ScanFolder(AppendBackslash(source), AppendBackslash(dest), AppendBackslash(history), FolderExists(dest));
+    // The copiers end with the scan, also when it throws: nothing may write into the work folder
+    // while the pass empties it.
+    const struct CopiersEnd {
+        std::unique_ptr<CopyPool>& pool;
+        ~CopiersEnd() { pool.reset(); }
+    } copiersEnd{copyPool_};
+    const bool scanned =
+        ScanFolder(AppendBackslash(source), AppendBackslash(dest), AppendBackslash(history), FolderExists(dest));
+    FinishQueuedCopies();
+    return scanned;
 }
 
 bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, const std::wstring& h, bool destExists)
@@ -161,8 +232,10 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
             kept.push_back({listing.IsFolder() ? FileStamp{} : StampOf(listing.Entry()), listing.IsFolder(), name});
         if (listing.IsFolder()) {
             // A file in the folder's place that cannot go leaves the folder uncreatable: its files fail.
-            if (destFile)
+            if (destFile) {
+                FinishQueuedCopies();
                 RemoveReplacedEntry(name, s, d, h, false);
+            }
             // A sub-tree that fails does not fail its parent.
             ScanFolder(s + name + L"\\", JoinFolder(d, name), JoinFolder(h, name), destIsFolder);
             continue;
@@ -175,8 +248,10 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
                 continue;
             rewrite = true;
         }
+        if (destIsFolder)
+            FinishQueuedCopies();
         const bool destExistsHere = destIsFolder ? !RemoveReplacedEntry(name, s, d, h, true) : existing != nullptr;
-        CopyChanged(CBackupFileInfo{0, name, s, d, h}, true, destExistsHere, rewrite);
+        CopyFromScan(CBackupFileInfo{0, name, s, d, h}, destExistsHere, rewrite, StampOf(listing.Entry()).size);
     }
     if (listing.Failed() || (listing.Absent() && !SourceFolderRemoved(s))) {
         ReportUnreadableSource(s, listing.Error());
@@ -195,7 +270,7 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
     }
     // Files were just written into the new folder: give it the source folder's times last.
     if (!destExists)
-        CopyFileTimes(d, s);
+        StampNewFolder(d, s);
     return !stopped;
 }
 
@@ -365,13 +440,17 @@ bool CBackupEngine::CopyEntry(const CBackupFileInfo& entry)
         source = FileStamp{~0ull, ~0ull};  // a source that is gone never matches: the copy then fails and says why
     const bool destIsFile = destExists && ReadStamp(destFile, dest) && !IsFolder(destFile);
     if (StampsDiffer(source, destIsFile ? &dest : nullptr, DestinationIsFat()))
-        CopyChanged(entry, IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder), destExists);
+        CopyChanged(entry, IsFolder(entry.destFolder) || CreateFolderTree(entry.destFolder), destExists, false,
+                    passCopier_);
     return true;
 }
 
-void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite)
+void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite,
+                                Copier& copier)
 {
-    if (folderReady && ReplaceFile(entry, destExists, !rewrite)) {
+    if (!folderReady)
+        ReplaceFailed(copier, GetLastError());
+    else if (ReplaceFile(entry, destExists, !rewrite, copier)) {
         ++context_.filesDone;
         ++context_.filesCopied;
         if (entry.retry)
@@ -379,7 +458,7 @@ void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, 
         return;
     }
     // A copy the user's stop cancelled was neither backed up nor failed: the next run copies it.
-    if (context_.stopFlag.load() && context_.lastError.load() == ERROR_REQUEST_ABORTED)
+    if (context_.stopFlag.load() && copier.error == ERROR_REQUEST_ABORTED)
         return;
     if (entry.retry == 0) {
         CountFailure();
@@ -390,7 +469,7 @@ void CBackupEngine::CopyChanged(const CBackupFileInfo& entry, bool folderReady, 
     }
     // Failed twice: counted already, and now named.
     context_.AppendStatusLine(Format(L"无法备份的文件“%s”：%s", JoinName(entry.sourceFolder, entry.name).c_str(),
-                                     SystemErrorText(context_.lastError.load()).c_str()));
+                                     SystemErrorText(copier.error).c_str()));
 }
 
 bool CBackupEngine::RetryFailed()

@@ -1,5 +1,6 @@
 #include "engine/CBackupEngine.h"
 
+#include "engine/CopyPool.h"
 #include "engine/FileOps.h"
 #include "engine/RunContext.h"
 #include "engine/RunState.h"
@@ -23,7 +24,7 @@ void CBackupEngine::BuildPaths()
     workFolder_ = JoinFolder(destFolder_, kWorkFolderName);
     historyFolder_ = JoinFolder(destFolder_, kHistoryFolderName);
     markerFile_ = JoinName(destFolder_, kMarkerFileName);
-    workCopy_ = JoinName(workFolder_, kWorkCopyName);
+    passCopier_.workCopy = JoinName(workFolder_, WorkCopyName(0));
     setAsideFolder_ = JoinFolder(workFolder_, kSetAsideFolderName);
     workFolderReady_ = false;
 }

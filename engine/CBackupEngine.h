@@ -3,9 +3,11 @@
 // the backup pass (scan and copy, retry, moves into history) and the cleaning pass.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/CBackupFileInfo.h"
@@ -13,6 +15,8 @@
 namespace vw {
 
 class CBackupItem;
+class CopyPool;
+struct CopyPoolJob;
 class FolderListing;
 class FolderSnapshot;
 enum class ListingState;
@@ -30,9 +34,18 @@ inline constexpr wchar_t kRecycleBinName[] = L"$RECYCLE.BIN";
 // The system's own folder at a drive's root.
 inline constexpr wchar_t kSystemVolumeFolderName[] = L"System Volume Information";
 // Inside the work folder: the name a new version is copied under, and the tree of previous versions
-// set aside while their replace runs.
+// set aside while their replace runs. Copies made side by side (engine/CopyPool.h) each have a
+// name of their own, "~vaultwren-copy-<copier>.tmp" (WorkCopyName).
 inline constexpr wchar_t kWorkCopyName[] = L"~vaultwren-copy.tmp";
 inline constexpr wchar_t kSetAsideFolderName[] = L"previous";
+// The work copy's name for copier `copier`: 0 is the pass's own thread, which keeps kWorkCopyName.
+std::wstring WorkCopyName(int copier);
+// A name WorkCopyName gives (compared case-insensitively): what a replace that was cut off leaves.
+bool IsWorkCopyName(const std::wstring& name);
+// Files up to this size that need a copy are copied side by side by a few copiers; larger ones
+// alone, on the pass's thread, with their progress and a pause inside the file.
+inline constexpr uint64_t kPooledCopyLimit = 1u << 20;
+inline constexpr int kCopiers = 3;
 // One of the program's own names.
 bool IsSkippedName(const std::wstring& name);
 
@@ -85,6 +98,7 @@ public:
 
     // The backup pass.
     bool BackupPass();
+    // The scan, with its copiers at work beside it; they have ended when it returns.
     bool ScanSource(const std::wstring& source, const std::wstring& dest, const std::wstring& history);
     bool CopyEntry(const CBackupFileInfo& entry);
     bool RetryFailed();
@@ -143,10 +157,28 @@ private:
     // entry goes (history, or away without history). True when it is gone.
     bool RemoveReplacedEntry(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
                              const std::wstring& history, bool folder);
+    // Who makes a copy: the pass's own thread (0), alone, with the run's copy fields; or one of
+    // the copiers (1 to kCopiers), side by side. Each has a work copy name of its own, and the
+    // error of its last failed replace.
+    struct Copier {
+        int id = 0;
+        std::wstring workCopy;
+        DWORD error = ERROR_SUCCESS;
+    };
     // The copy of a file found new or changed (StampsDiffer) and the counting of its outcome:
     // copied, or failed and listed for the retry. `rewrite`: the destination holds the source's
     // own version, written by a run that was cut off (engine/RunRecord.cpp); it is not kept.
-    void CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite = false);
+    void CopyChanged(const CBackupFileInfo& entry, bool folderReady, bool destExists, bool rewrite, Copier& copier);
+    // The scan's copy of a file `size` bytes long: handed to the copiers when it is small and the
+    // run is not slowed down by the speed setting, else made here once theirs have ended.
+    void CopyFromScan(const CBackupFileInfo& entry, bool destExists, bool rewrite, uint64_t size);
+    // A copier's copy of a file the scan handed over, after the pause checkpoint.
+    void CopyQueued(const CopyPoolJob& job, int copier);
+    // Waits for the copies handed to the copiers, then gives the folders made meanwhile their
+    // source's times: a step that touches names a queued copy may use comes after it.
+    void FinishQueuedCopies();
+    // A folder the scan made, given its source folder's times once the files copied into it are in.
+    void StampNewFolder(const std::wstring& dest, const std::wstring& source);
     // A folder that could not be listed (or vanished): counted as a failure and named in a status line.
     void ReportUnreadableFolder(const std::wstring& folder, DWORD error);
     // The same for a source folder: the run has not seen the whole source (sourceError_).
@@ -175,7 +207,10 @@ private:
     // The replace of one file (engine/FileReplace.cpp tells its steps); false when it failed and
     // the real name still holds what it held before. `keepPrevious`: the version replaced goes
     // into history (with the task's history on).
-    bool ReplaceFile(const CBackupFileInfo& entry, bool destExists, bool keepPrevious);
+    bool ReplaceFile(const CBackupFileInfo& entry, bool destExists, bool keepPrevious, Copier& copier);
+    // A failed replace: its error is the copier's and, made alone, the run's; a copier's is the
+    // run's unless it is the stop's cancel or a fatal error is there already. Returns false.
+    bool ReplaceFailed(Copier& copier, DWORD error);
     // Where step 2 of a replace put the previous version, and the attributes it had.
     struct SetAside {
         enum class How { None, InHistory, Linked, Moved } how = How::None;
@@ -229,15 +264,14 @@ private:
     std::wstring workFolder_;
     std::wstring historyFolder_;
     std::wstring markerFile_;
-    // The work folder's own names: the new version being copied, and the tree of set-aside versions.
-    std::wstring workCopy_;
+    // The work folder's tree of set-aside versions (the work copies are the copiers').
     std::wstring setAsideFolder_;
     bool workFolderReady_ = false;
     // A repair has finished what an interrupted pass left in the work folder.
     bool repairsBegun_ = false;
     bool destinationIsFat_ = false;
     // A displaced version is still in the work folder, which must then not be emptied.
-    bool workFolderHoldsKept_ = false;
+    std::atomic<bool> workFolderHoldsKept_{false};
     // Why a source folder could not be listed (0: every one could). The history may then hold the
     // only other copy of what is under it, so cleaning leaves the history alone.
     uint32_t sourceError_ = 0;
@@ -267,6 +301,13 @@ private:
     uint64_t fullListing_ = 0;
     // The batch's failure count as the pass began: a pass that adds none ended clean.
     int32_t failedBefore_ = 0;
+
+    // The pass's own copies, and the copiers while the scan runs. Folders the scan made wait for
+    // their source's times until the copies into them have ended (a few at a time).
+    Copier passCopier_;
+    std::vector<std::pair<std::wstring, std::wstring>> foldersToStamp_;
+    // Last: its copiers use the members above and end before they go.
+    std::unique_ptr<CopyPool> copyPool_;
 };
 
 // Drive test for a destination: a letter C..Z present in the drive list whose type is known and

@@ -52,12 +52,16 @@ void HoldWhilePaused(RunContext& context)
 }
 
 // Called once before the first chunk and after every chunk; false when the copy is to give up.
-bool ReportProgress(RunContext& context, uint64_t total, uint64_t transferred)
+bool ReportProgress(RunContext& context, uint64_t total, uint64_t transferred, CopyShare share)
 {
     context.totalBytes = total;
     context.bytesTransferred = transferred;
     context.progress = total == 0 ? 0.0 : static_cast<double>(transferred) * 100.0 / static_cast<double>(total);
 
+    // The cancel flag belongs to the copy made alone, which lowers it as it starts; a stop raises
+    // the run's stop flag before it, which is what copies made side by side go by.
+    if (share == CopyShare::Pooled)
+        return context.stopFlag.load() == 0;
     HoldWhilePaused(context);
 
     const int64_t delay = static_cast<int64_t>(context.settings.Speed.load()) * 3;
@@ -99,7 +103,8 @@ char* ChunkBuffer()
 }
 
 // Streams the content from `in` to `out` in chunks through one buffer; `transferred` is what it wrote.
-DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size, uint64_t& transferred)
+DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size, uint64_t& transferred,
+                  CopyShare share)
 {
     char* const buffer = ChunkBuffer();
     if (!buffer)
@@ -107,7 +112,7 @@ DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size, uin
 
     uint64_t total = size;
     transferred = 0;
-    if (!ReportProgress(context, total, transferred))
+    if (!ReportProgress(context, total, transferred, share))
         return ERROR_REQUEST_ABORTED;
     // Read to the end rather than to the size seen at the start: a file that grows or shrinks
     // meanwhile is not cut short or padded, and SourceChanged then turns the copy down.
@@ -122,7 +127,7 @@ DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size, uin
         transferred += got;
         total = std::max(total, transferred);
         HaltPoint(L"copying");
-        if (!ReportProgress(context, total, transferred))
+        if (!ReportProgress(context, total, transferred, share))
             return ERROR_REQUEST_ABORTED;
     }
     // An empty file is complete all the same.
@@ -167,7 +172,7 @@ void TakeTimesAndAttributes(HANDLE out, const FILE_BASIC_INFO& source)
 // The whole copy of one file into `out`, which it creates and leaves open; the system error code,
 // or ERROR_SUCCESS.
 DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std::wstring& destination,
-                      UniqueFile& out)
+                      UniqueFile& out, CopyShare share)
 {
     // A symbolic link is opened through to its target, so its content is what gets copied. The
     // user's own programs may go on saving it meanwhile (in place, or by replacing it): such a copy
@@ -191,7 +196,7 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
         return GetLastError();  // not ours: an existing file there stays untouched
 
     uint64_t copied = 0;
-    DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart), copied);
+    DWORD error = CopyContent(context, in.get(), out.get(), static_cast<uint64_t>(size.QuadPart), copied, share);
     if (error == ERROR_SUCCESS && SourceChanged(in.get(), basic, static_cast<uint64_t>(size.QuadPart), copied))
         error = ERR_SOURCE_CHANGING;
     if (error != ERROR_SUCCESS) {
@@ -205,24 +210,35 @@ DWORD CopyFileChunked(RunContext& context, const std::wstring& source, const std
 }
 
 // The copy with the context's bookkeeping around it: the file being copied, its progress fields,
-// the pause event, and the error with its stop flag.
+// the pause event, and the error with its stop flag. The error code is left in GetLastError().
 bool CopyTracked(RunContext& context, const std::wstring& source, const std::wstring& destination,
-                 const std::wstring& fileName, UniqueFile& out)
+                 const std::wstring& fileName, UniqueFile& out, CopyShare share)
 {
-    context.ResetCopyFields(fileName);
-    context.copying = 1;
-
-    const DWORD error = CopyFileChunked(context, source, destination, out);
-    if (error != ERROR_SUCCESS) {
-        context.lastError = error;
+    DWORD error = ERROR_SUCCESS;
+    if (share == CopyShare::Pooled) {
+        // The latest file started is the one the status panel names; the pass clears the name
+        // once the copies made side by side have ended.
+        context.SetCurrentFile(fileName);
+        ++context.copying;
+        error = CopyFileChunked(context, source, destination, out, share);
         if (IsFatalCopyError(error))
             context.stopFlag = 1;
+        --context.copying;
+    } else {
+        context.ResetCopyFields(fileName);
+        context.copying = 1;
+        error = CopyFileChunked(context, source, destination, out, share);
+        if (error != ERROR_SUCCESS) {
+            context.lastError = error;
+            if (IsFatalCopyError(error))
+                context.stopFlag = 1;
+        }
+        context.pausedInCopy = 0;
+        context.ClosePauseEvent();
+        context.copying = 0;
+        context.SetCurrentFile(std::wstring());
     }
-
-    context.pausedInCopy = 0;
-    context.ClosePauseEvent();
-    context.copying = 0;
-    context.SetCurrentFile(std::wstring());
+    SetLastError(error);
     return error == ERROR_SUCCESS;
 }
 
@@ -263,14 +279,14 @@ bool CopyWithProgress(RunContext& context, const std::wstring& source, const std
                       const std::wstring& fileName)
 {
     UniqueFile out;
-    return CopyTracked(context, source, destination, fileName, out);
+    return CopyTracked(context, source, destination, fileName, out, CopyShare::Alone);
 }
 
 bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
-                      const std::wstring& fileName, CopiedFile& copied)
+                      const std::wstring& fileName, CopiedFile& copied, CopyShare share)
 {
     copied.Discard();
-    if (!CopyTracked(context, source, destination, fileName, copied.file_))
+    if (!CopyTracked(context, source, destination, fileName, copied.file_, share))
         return false;
     copied.workPath_ = destination;
     return true;
@@ -278,7 +294,7 @@ bool CopyWithProgress(RunContext& context, const std::wstring& source, const std
 
 bool ReportChunkProgress(RunContext& context, uint64_t total, uint64_t done)
 {
-    return ReportProgress(context, total, done);
+    return ReportProgress(context, total, done, CopyShare::Alone);
 }
 
 }  // namespace vw

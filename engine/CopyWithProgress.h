@@ -11,6 +11,17 @@ namespace vw {
 
 class RunContext;
 
+// How a copy shares the run's copy fields: the file named in the status panel, the progress, the
+// copying state a stop waits on, the cancel flag and the pause event.
+enum class CopyShare {
+    // The only copy in progress: it takes the fields over and holds on the pause event inside the file.
+    Alone,
+    // One of several at once (engine/CopyPool.h): it names its file and shows its progress, is
+    // counted in the copying state, gives up when the run is stopped, and leaves pausing to its
+    // copier, between files.
+    Pooled,
+};
+
 // Bytes read and written per chunk: progress, pause, speed delay and cancel act once per chunk.
 inline constexpr uint32_t kCopyChunkSize = 1u << 20;
 
@@ -31,17 +42,18 @@ public:
 
 private:
     friend bool CopyWithProgress(RunContext&, const std::wstring&, const std::wstring&, const std::wstring&,
-                                 CopiedFile&);
+                                 CopiedFile&, CopyShare);
     UniqueFile file_;
     std::wstring workPath_;
 };
 
 // Copies `source` onto `destination` (which must not exist). On failure the system error code is
-// the context's last error, and a fatal code raises the stop flag.
+// GetLastError() and, for a copy made alone, the context's last error too; a fatal code raises
+// the stop flag.
 bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
                       const std::wstring& fileName);
 // The same, the new file left open in `copied` for its rename.
 bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
-                      const std::wstring& fileName, CopiedFile& copied);
+                      const std::wstring& fileName, CopiedFile& copied, CopyShare share = CopyShare::Alone);
 
 }  // namespace vw

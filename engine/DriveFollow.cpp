@@ -20,7 +20,7 @@ bool CBackupEngine::FollowDriveLetter()
         workFolder_[0] = letter;
         historyFolder_[0] = letter;
         markerFile_[0] = letter;
-        workCopy_[0] = letter;
+        passCopier_.workCopy[0] = letter;
         setAsideFolder_[0] = letter;
     };
     const wchar_t original = destFolder_[0];

@@ -163,8 +163,10 @@ bool CreateFolderTree(const std::wstring& path)
             break;
         missing.push_back(std::move(parent));
     }
+    // Another thread of the run may make the same folder meanwhile: a folder found there will do.
     for (auto part = missing.rbegin(); part != missing.rend(); ++part)
-        if (!CreateDirectoryW(LongPath(*part).c_str(), nullptr))
+        if (!CreateDirectoryW(LongPath(*part).c_str(), nullptr) &&
+            (GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(*part)))
             return false;
     return true;
 }

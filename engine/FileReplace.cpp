@@ -3,8 +3,10 @@
 //
 // A replace goes through these steps; a process killed between any two of them leaves, under the
 // real name, the old or the new version, whole:
-//   1. copied      the new version is written under the work copy's name in the work folder
-//                  ("_TEMP\~vaultwren-copy.tmp") and takes the source's times and attributes;
+//   1. copied      the new version is written under its copier's work copy name in the work
+//                  folder ("_TEMP\~vaultwren-copy.tmp" for the pass's own thread,
+//                  "_TEMP\~vaultwren-copy-2.tmp" for copier 2) and takes the source's times and
+//                  attributes;
 //   2. set aside   with history kept, the previous version gets a second name (a hard link, so
 //                  the real name still holds it): in history itself when history holds no earlier
 //                  version of the file, else in the work folder's "previous" tree, at its path
@@ -18,7 +20,10 @@
 // version the file really had; the next replace of the file finds the name taken and goes
 // through the work folder, which puts the version it replaces over it.
 //
-// The next pass begins by finishing what it finds: the work copy is deleted (its source is still
+// Several replaces may be under way at once, one per copier, each of a different file: the work
+// copy is the copier's, the set-aside names are the file's own.
+//
+// The next pass begins by finishing what it finds: every work copy is deleted (its source is still
 // there and is copied again), and each set-aside version is looked at against its real name —
 // the same file (cut before step 3): the second name goes; a different file (cut before step 4):
 // it is the true previous version and goes into history; no file (cut inside the rename fallback
@@ -28,6 +33,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/CBackupEngine.h"
@@ -38,8 +45,35 @@
 #include "engine/RunContext.h"
 #include "task/CBackupItem.h"
 #include "win/Format.h"
+#include "win/Text.h"
 
 namespace vw {
+
+namespace {
+
+constexpr std::wstring_view kWorkCopyStem = L"~vaultwren-copy-";
+constexpr std::wstring_view kWorkCopyType = L".tmp";
+
+}  // namespace
+
+std::wstring WorkCopyName(int copier)
+{
+    if (copier == 0)
+        return kWorkCopyName;
+    return std::wstring(kWorkCopyStem) + std::to_wstring(copier) + std::wstring(kWorkCopyType);
+}
+
+bool IsWorkCopyName(const std::wstring& name)
+{
+    if (EqualsIgnoringCase(name, kWorkCopyName))
+        return true;
+    if (name.size() <= kWorkCopyStem.size() + kWorkCopyType.size() || !StartsWithIgnoringCase(name, kWorkCopyStem) ||
+        !EqualsIgnoringCase(std::wstring_view(name).substr(name.size() - kWorkCopyType.size()), kWorkCopyType))
+        return false;
+    const std::wstring_view number =
+        std::wstring_view(name).substr(kWorkCopyStem.size(), name.size() - kWorkCopyStem.size() - kWorkCopyType.size());
+    return std::all_of(number.begin(), number.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
 
 bool CBackupEngine::WorkFolderReady()
 {
@@ -53,18 +87,20 @@ std::wstring CBackupEngine::RelativeFolder(const std::wstring& destFolder) const
     return destFolder.substr(std::min(destFolder_.size(), destFolder.size()));
 }
 
-bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists, bool keepPrevious)
+bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists, bool keepPrevious, Copier& copier)
 {
     const std::wstring destFile = JoinName(entry.destFolder, entry.name);
+    if (!WorkFolderReady())
+        return ReplaceFailed(copier, GetLastError());
     CopiedFile copy;
-    if (!WorkFolderReady() ||
-        !CopyWithProgress(context_, JoinName(entry.sourceFolder, entry.name), workCopy_, entry.name, copy))
-        return false;
+    if (!CopyWithProgress(context_, JoinName(entry.sourceFolder, entry.name), copier.workCopy, entry.name, copy,
+                          copier.id == 0 ? CopyShare::Alone : CopyShare::Pooled))
+        return ReplaceFailed(copier, GetLastError());
     HaltPoint(L"copied");
 
     SetAside previous;
     if (destExists && !SetAsidePrevious(entry, previous, keepPrevious && task_.History))
-        return false;
+        return ReplaceFailed(copier, GetLastError());
     HaltPoint(L"set-aside");
 
     // A name the listing (or the last run's state) found free takes the new version only while
@@ -73,15 +109,15 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists, b
     if (!taken && !destExists && GetLastError() == ERROR_ALREADY_EXISTS) {
         destExists = true;
         if (!SetAsidePrevious(entry, previous, keepPrevious && task_.History))
-            return false;
+            return ReplaceFailed(copier, GetLastError());
         taken = copy.TakeName(destFile);
     }
     if (!taken) {
-        context_.lastError = GetLastError();
+        const DWORD error = GetLastError();
         copy.Discard();
         if (destExists)
             PutBack(entry, previous);
-        return false;
+        return ReplaceFailed(copier, error);
     }
     HaltPoint(L"replaced");
 
@@ -90,6 +126,22 @@ bool CBackupEngine::ReplaceFile(const CBackupFileInfo& entry, bool destExists, b
     else if (previous.how != SetAside::How::None)
         DisposeOfPrevious(entry.name, previous.folder, entry.destFolder, entry.historyFolder, previous.attributes);
     return true;
+}
+
+bool CBackupEngine::ReplaceFailed(Copier& copier, DWORD error)
+{
+    copier.error = error;
+    if (copier.id == 0) {
+        context_.lastError = error;
+        return false;
+    }
+    // The disk that filled up is what the run ends with, not the copies the stop then cancelled.
+    if (error == ERROR_REQUEST_ABORTED)
+        return false;
+    uint32_t current = context_.lastError.load();
+    while (!IsFatalCopyError(current) && !context_.lastError.compare_exchange_weak(current, error)) {
+    }
+    return false;
 }
 
 bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& previous, bool keep)
@@ -116,7 +168,9 @@ bool CBackupEngine::SetAsidePrevious(const CBackupFileInfo& entry, SetAside& pre
         previous.how = SetAside::How::Moved;
         return true;
     }
+    const DWORD error = GetLastError();
     RestoreReadOnly(destFile, previous.attributes);
+    SetLastError(error);
     return false;
 }
 
@@ -146,8 +200,12 @@ void CBackupEngine::DisposeOfPrevious(const std::wstring& name, const std::wstri
 
 void CBackupEngine::FinishInterruptedReplaces()
 {
-    const std::wstring workCopy = workCopy_;
-    if (PathExists(workCopy))
+    // Every copier's work copy, the name of earlier versions too.
+    std::vector<std::wstring> workCopies;
+    for (FolderListing listing(workFolder_); listing.Next();)
+        if (!listing.IsFolder() && IsWorkCopyName(listing.Name()))
+            workCopies.push_back(workFolder_ + listing.Name());
+    for (const std::wstring& workCopy : workCopies)
         DeleteOwnedFile(workCopy);
     if (FolderExists(setAsideFolder_))
         FinishSetAside(setAsideFolder_, destFolder_, historyFolder_);
@@ -207,7 +265,7 @@ bool CBackupEngine::RepairCopy(const CBackupFileInfo& entry)
         FinishInterruptedReplaces();
         repairsBegun_ = true;
     }
-    return ReplaceFile(entry, PathExists(JoinName(entry.destFolder, entry.name)), false);
+    return ReplaceFile(entry, PathExists(JoinName(entry.destFolder, entry.name)), false, passCopier_);
 }
 
 void CBackupEngine::FinishRepairs()

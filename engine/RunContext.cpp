@@ -131,12 +131,15 @@ void RunContext::TrimStatusHistory(int n)
 
 void RunContext::AddRetry(std::unique_ptr<CBackupFileInfo> entry)
 {
+    // The copiers of a pass add theirs side by side.
+    std::lock_guard guard(lock_);
     retryList.push_back(std::move(entry));
     retryCount_ = static_cast<int32_t>(retryList.size());
 }
 
 void RunContext::ClearRetries()
 {
+    std::lock_guard guard(lock_);
     retryList.clear();
     retryCount_ = 0;
 }

@@ -78,8 +78,8 @@ public:
     VerifyRequest verifyRequest;
     RestoreRequest restoreRequest;
 
-    // Written by the worker during a run, through AddRetry and ClearRetries; read by others only
-    // once the worker has been joined. Its length, RetryCount, may be read at any time.
+    // Written by the worker (and its copiers) during a run, through AddRetry and ClearRetries; read
+    // by others only once the worker has been joined. Its length, RetryCount, may be read at any time.
     std::vector<std::unique_ptr<CBackupFileInfo>> retryList;
     void AddRetry(std::unique_ptr<CBackupFileInfo> entry);
     void ClearRetries();

@@ -1,9 +1,10 @@
-// A backup killed in the middle of replacing a large file, as a power cut or "taskkill /F" would
-// end it, and the run after it.
+// A backup killed in the middle of replacing a large file, or several small ones at once, as a power
+// cut or "taskkill /F" would end it, and the run after it.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "engine/CBackupEngine.h"
 #include "engine/FileOps.h"
 #include "support/ConsoleRunnerProcess.h"
 #include "support/TestDrives.h"
@@ -45,14 +46,16 @@ protected:
             SetEnvironmentVariableW(name, nullptr);
     }
 
-    // Runs the task until the runner reaches `step` of a replace, then kills it there.
-    bool RunAndKillAt(const std::wstring& task, const wchar_t* step)
+    // Runs the task until the runner reaches `step` of a replace, then kills it there; after
+    // `settleMs`, so that the other copiers reach it too.
+    bool RunAndKillAt(const std::wstring& task, const wchar_t* step, DWORD settleMs = 0)
     {
         ResetEvent(reached_.get());
         SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", step);
         RunnerProcess runner(L"run " + task);
         SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", nullptr);
         const bool halted = WaitForSingleObject(reached_.get(), 60000) == WAIT_OBJECT_0;
+        Sleep(settleMs);
         runner.Kill();
         return halted;
     }
@@ -130,6 +133,78 @@ TEST_F(InterruptedRun, EveryRealNameHoldsAWholeVersionAndTheNextRunFinishesTheJo
                 << where << ": history holds exactly the true previous version";
         else
             EXPECT_FALSE(FileExists(dst + L"_历史文件\\big.bin")) << where;
+        EXPECT_TRUE(vw::FolderIsEmpty(dst + L"_TEMP")) << where << ": nothing is left in the work folder";
+    }
+}
+
+// Work copies in a destination's work folder.
+int WorkCopiesIn(const std::wstring& dst)
+{
+    int count = 0;
+    for (const auto& [path, entry] : ReadTree(dst + L"_TEMP\\", false))
+        count += !entry.folder && vw::IsWorkCopyName(path) ? 1 : 0;
+    return count;
+}
+
+TEST_F(InterruptedRun, SeveralCopiesKilledAtOneStepLeaveWholeVersionsThatTheNextRunFinishes)
+{
+    constexpr int kFiles = 24;
+    const auto oldVersion = [](int i) { return std::string(100u << 10, static_cast<char>('a' + i)); };
+    const auto newVersion = [](int i) { return std::string((100u << 10) + 1, static_cast<char>('A' + i)); };
+    const auto file = [](int i) { return vw::Format(L"d%d\\f%02d.bin", i % 3, i); };
+    const struct {
+        const wchar_t* step;
+        bool history;
+        bool workCopiesLeft;  // each copier halted holds a work copy
+    } cases[] = {
+        {L"copying", true, true},    {L"copied", true, true},  {L"set-aside", true, true},
+        {L"replaced", true, false},  {L"copied", false, true}, {L"replaced", false, false},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        const std::wstring task = vw::Format(L"p%d", ++row);
+        const std::wstring src = sources / task + L"\\";
+        const std::wstring dst = backups / task + L"\\";
+        const std::string where = vw::WideToUtf8(c.step) + (c.history ? " with history" : " without history");
+        for (int i = 0; i < kFiles; ++i) {
+            ASSERT_TRUE(WriteFileBytes(src + file(i), oldVersion(i)));
+            ASSERT_TRUE(SetLastWriteTime(src + file(i), kOld));
+        }
+        ASSERT_EQ(RunCmd(L"add --name " + task + L" --source " + src + L" --dest " + dst +
+                         (c.history ? L"" : L" --history 0"))
+                      .exitCode,
+                  0u);
+        ASSERT_EQ(RunCmd(L"run " + task).exitCode, 0u);
+        for (int i = 0; i < kFiles; ++i) {
+            ASSERT_TRUE(WriteFileBytes(src + file(i), newVersion(i)));
+            ASSERT_TRUE(SetLastWriteTime(src + file(i), kNew));
+        }
+
+        ASSERT_TRUE(RunAndKillAt(task, c.step, 2000)) << where << ": the runner never reached the step";
+        if (c.workCopiesLeft) {
+            EXPECT_GE(WorkCopiesIn(dst), 2) << where << ": several copies were under way";
+        }
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string held = ReadFileBytes(dst + file(i));
+            EXPECT_TRUE(held == oldVersion(i) || held == newVersion(i)) << where << ": a whole version in " << i;
+            if (FileExists(dst + L"_历史文件\\" + file(i))) {
+                EXPECT_TRUE(ReadFileBytes(dst + L"_历史文件\\" + file(i)) == oldVersion(i)) << where << ": " << i;
+            }
+        }
+
+        const RunnerResult next = RunCmd(L"run " + task);
+        EXPECT_EQ(next.exitCode, 0u) << where << "\n" << vw::WideToUtf8(next.output);
+        std::wstring difference;
+        EXPECT_TRUE(SameFiles(ReadTree(src), ReadTree(dst), &difference)) << where << ": " << vw::WideToUtf8(difference);
+        for (int i = 0; i < kFiles; ++i) {
+            EXPECT_TRUE(ReadFileBytes(dst + file(i)) == newVersion(i)) << where << ": " << i;
+            if (c.history) {
+                EXPECT_TRUE(ReadFileBytes(dst + L"_历史文件\\" + file(i)) == oldVersion(i))
+                    << where << ": history holds exactly the true previous version of " << i;
+            } else {
+                EXPECT_FALSE(FileExists(dst + L"_历史文件\\" + file(i))) << where;
+            }
+        }
         EXPECT_TRUE(vw::FolderIsEmpty(dst + L"_TEMP")) << where << ": nothing is left in the work folder";
     }
 }
