@@ -28,6 +28,8 @@ namespace {
 
 // How long the exit waits for a worker to stop before it ends the program without it.
 constexpr DWORD kExitWaitMs = 5000;
+// How long the window's close waits for the updater's thread.
+constexpr DWORD kUpdaterExitWaitMs = 2000;
 // Between the toolbar's bottom edge and the list's label, pixels at 96 DPI.
 constexpr int kGapBelowToolbar = 6;
 
@@ -239,7 +241,9 @@ void CVaultwrenDlg::OnTimer(UINT_PTR id)
         ::KillTimer(Handle(), id);
         ShowNoticePopup();
     } else if (id == kStatusTimerId) {
-        if (context_.runState.load() == kRunRunning)
+        if (controller_.FinishStopIfWorkerEnded())
+            RefreshList(-1);
+        else if (context_.runState.load() == kRunRunning)
             RefreshStatusPanel();
     } else if (controller_.HandleTimer(id)) {
         RefreshList(-1);
@@ -335,7 +339,12 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 
 void CVaultwrenDlg::OnDestroy()
 {
-    updater_.Stop();
+    if (!updater_.StopWithin(kUpdaterExitWaitMs)) {
+        // Held in a network call: the thread uses the updater this window owns, so the program
+        // ends before the window object goes, as for a worker that cannot stop.
+        workerLeftRunning_ = true;
+        Log("CVaultwrenDlg::OnDestroy", L"软件升级的检查或下载仍在进行，未能等到它停止，程序直接退出");
+    }
     notice_.reset();
     keyFilter_.reset();
     if (g_keyTarget == Handle())
@@ -494,6 +503,7 @@ void CVaultwrenDlg::OnDpiChanged(UINT oldDpi, UINT newDpi)
 void CVaultwrenDlg::ExitSequence()
 {
     if (controller_.WorkerStopsWithin(kExitWaitMs)) {
+        controller_.FinishStopIfWorkerEnded();
         while (context_.runState.load() != kRunIdle) {
             controller_.StopAll();
             if (context_.runState.load() != kRunIdle)

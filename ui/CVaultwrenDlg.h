@@ -46,8 +46,8 @@ public:
     // The window's modal life; the end code (IDCANCEL after the exit sequence, -1 when the window
     // could not be made: its class is registered by the first instance only).
     INT_PTR Run();
-    // The exit could not wait for the worker, which still uses what this window owns: the program
-    // must end before the window object goes.
+    // The exit could not wait for the worker or the updater's thread, which still use what this
+    // window owns: the program must end before the window object goes.
     bool WorkerLeftRunning() const { return workerLeftRunning_; }
 
 private:
