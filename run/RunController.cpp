@@ -161,6 +161,7 @@ bool RunController::StartRun(CBackupItem& task, RunKind kind)
 {
     const bool ownBatch = kind != RunKind::Backup;
     JoinWorker();
+    context_.NewGeneration();
     context_.currentTask = &task;
     context_.lastError = 0;
     context_.stopFlag = 0;
@@ -328,7 +329,7 @@ void RunController::StopAll()
         BeginPendingStop(PendingStop::All);
         return;
     }
-    JoinWorker();
+    JoinStoppedWorker();
     FinishStopAll(current);
 }
 
@@ -382,7 +383,7 @@ void RunController::FinishPendingStop()
     const PendingStop stop = std::exchange(pendingStop_, PendingStop::None);
     CBackupItem* task = std::exchange(stoppedTask_, nullptr);
     // The worker has ended or is on its last lines (its end flag is up): this join is short.
-    JoinWorker();
+    JoinStoppedWorker();
     if (stop == PendingStop::All)
         FinishStopAll(task);
     else if (task)
@@ -428,7 +429,7 @@ void RunController::StopTask(CBackupItem* task)
         BeginPendingStop(PendingStop::Task);
         return;
     }
-    JoinWorker();
+    JoinStoppedWorker();
     FinishStopTask(*task);
 }
 
@@ -467,6 +468,13 @@ void RunController::JoinWorker()
     KillTimer(window, kStatusTimerId);
     if (task && !cleaning)
         task->Reschedule(window, settings_.MinTime.load(), false);
+}
+
+void RunController::JoinStoppedWorker()
+{
+    JoinWorker();
+    // What the stopped run posted and the window has not yet seen is of a run that is over.
+    context_.NewGeneration();
 }
 
 void RunController::AbandonBatch()

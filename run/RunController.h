@@ -119,6 +119,8 @@ private:
     void BeginPendingStop(PendingStop stop);
     // Joins the ended worker and does what the pending stop left to do.
     void FinishPendingStop();
+    // Joins the worker of a stopped run and ends the run's generation.
+    void JoinStoppedWorker();
     // What a stop does once its worker has been joined.
     void FinishStopAll(CBackupItem* current);
     void FinishStopTask(CBackupItem& task);

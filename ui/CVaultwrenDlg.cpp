@@ -254,7 +254,9 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 {
     static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     if (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG) {
-        OnRunNotification(message, wParam);
+        // A message of a run that was stopped since it was posted is stale.
+        if (context_.IsCurrent(lParam))
+            OnRunNotification(message, wParam);
         SetResult(0);
         return true;
     }
