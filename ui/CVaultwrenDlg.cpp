@@ -7,7 +7,6 @@
 
 #include "app/Autorun.h"
 #include "app/Settings.h"
-#include "engine/Notifications.h"
 #include "resources/resource.h"
 #include "run/LogWriter.h"
 #include "run/RunView.h"
@@ -74,7 +73,13 @@ CVaultwrenDlg::CVaultwrenDlg(HINSTANCE instance, ProfileStore& profile, AppSetti
                              bool startMinimised)
     : instance_(instance), profile_(profile), settings_(settings), log_(log), startMinimised_(startMinimised),
       tasks_(profile, settings), context_(settings), controller_(tasks_, context_, settings),
-      updater_(profile.RootPath() + L"\\")
+      updater_(profile.RootPath() + L"\\"),
+      runNotifications_(controller_, context_, tray_, log,
+                        {[this] { RefreshList(-1); }, [this] { UpdateCommandStates(); },
+                         [this](const std::wstring& question) {
+                             return ShowMessage(Handle(), question, MB_YESNO | MB_ICONWARNING) == IDYES;
+                         },
+                         [this](const std::wstring& target) { OfferToOpenRestoredFolder(target); }})
 {
 }
 
@@ -103,8 +108,6 @@ bool CVaultwrenDlg::OnInit()
     const UINT dpi = Dpi();
     appIcon_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXICON)));
     appIconSmall_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXSMICON)));
-    trayIdleIcon_.reset(LoadIconSized(instance_, IDI_TRAY_IDLE, ::GetSystemMetrics(SM_CXSMICON)));
-    trayRunningIcon_.reset(LoadIconSized(instance_, IDI_TRAY_RUNNING, ::GetSystemMetrics(SM_CXSMICON)));
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIconSmall_.get()));
 
@@ -145,7 +148,7 @@ bool CVaultwrenDlg::OnInit()
 
 void CVaultwrenDlg::InitTrayIcon()
 {
-    tray_.Create(Handle(), trayIdleIcon_.get(), TrayLookFor(kRunIdle, nullptr, 0).tooltip);
+    tray_.Create(Handle(), instance_);
     Log("CVaultwrenDlg::InitTrayIcon", L"Vaultwren初始化托盘图标");
 }
 
@@ -253,10 +256,7 @@ void CVaultwrenDlg::OnTimer(UINT_PTR id)
 bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-    if (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG) {
-        // A message of a run that was stopped since it was posted is stale.
-        if (context_.IsCurrent(lParam))
-            OnRunNotification(message, wParam);
+    if (runNotifications_.OnMessage(message, wParam, lParam)) {
         SetResult(0);
         return true;
     }
@@ -269,7 +269,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         // A new taskbar knows no icons: add ours again, in the look the run has now.
         InitTrayIcon();
         const RunView view = ReadRunView(controller_, context_);
-        ShowTrayLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.runKind));
+        tray_.ShowLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.runKind));
         return true;
     }
     switch (message) {

@@ -1,6 +1,7 @@
 #pragma once
 // The program's main window (dialog 102): toolbar, task list and status panel, every command on
-// tasks, the tray icon, the task timers and the worker notifications. It owns the task list with
+// tasks, the task timers and the worker notifications; the tray (MainTray) and the task list
+// (TaskListPresenter) are collaborators it owns and wires. It owns the task list with
 // its run context and run controller for the life of the program. What a row, a caption, the status
 // panel or the tray says comes from plain functions of the core; this window only shows it.
 //
@@ -21,7 +22,8 @@
 #include "updater/CUpdater.h"
 #include "updater/UpdateReactions.h"
 #include "ui/CMessageDlg.h"
-#include "ui/CTrayIcon.h"
+#include "ui/MainTray.h"
+#include "ui/RunNotifications.h"
 #include "ui/MainToolbar.h"
 #include "ui/TaskListPresenter.h"
 #include "win/Dialog.h"
@@ -100,12 +102,9 @@ private:
     void ShowOptions();
     void ShowAbout();
     void ShowTaskMenu(POINT inList);
-    void ShowTrayMenu();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
 
-    // Run notifications, status panel and list (RunNotifications.cpp).
-    void OnRunNotification(UINT message, WPARAM wParam);
-    void ShowTrayLook(const TrayLook& look);
+    // The list, the status panel and the toolbar's buttons (ListAndPanel.cpp).
     void RefreshList(int select);
     void RefreshStatusPanel();
     void UpdateCommandStates();
@@ -145,13 +144,12 @@ private:
     PendingNotice pendingNotice_;
 
     TaskListPresenter list_;
-    CTrayIcon tray_;
+    MainTray tray_;
+    RunNotifications runNotifications_;  // after the controller, the context and the tray it uses
     MainToolbar toolbar_;
     UniqueHook keyFilter_;
     UniqueIcon appIcon_;
     UniqueIcon appIconSmall_;
-    UniqueIcon trayIdleIcon_;
-    UniqueIcon trayRunningIcon_;
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
     bool workerLeftRunning_ = false;
