@@ -16,8 +16,6 @@
 #include "ui/CAboutDlg.h"
 #include "ui/COptionsDlg.h"
 #include "ui/Dpi.h"
-#include "ui/NoticePopup.h"
-#include "updater/UpdaterMessages.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
 
@@ -73,13 +71,14 @@ CVaultwrenDlg::CVaultwrenDlg(HINSTANCE instance, ProfileStore& profile, AppSetti
                              bool startMinimised)
     : instance_(instance), profile_(profile), settings_(settings), log_(log), startMinimised_(startMinimised),
       tasks_(profile, settings), context_(settings), controller_(tasks_, context_, settings),
-      updater_(profile.RootPath() + L"\\"),
       runNotifications_(controller_, context_, tray_, log,
                         {[this] { RefreshList(-1); }, [this] { UpdateCommandStates(); },
                          [this](const std::wstring& question) {
                              return ShowMessage(Handle(), question, MB_YESNO | MB_ICONWARNING) == IDYES;
                          },
-                         [this](const std::wstring& target) { OfferToOpenRestoredFolder(target); }})
+                         [this](const std::wstring& target) { OfferToOpenRestoredFolder(target); }}),
+      update_(instance, profile.RootPath(), tray_,
+              {[this] { controller_.StopAll(); }, [this] { ExitSequence(); }, [this] { RefreshList(-1); }})
 {
 }
 
@@ -114,7 +113,8 @@ bool CVaultwrenDlg::OnInit()
     const std::wstring title = Format(L"%s v%4.2f", kProgramName, kProgramVersion);
     InitTrayIcon();
     ::SetWindowTextW(Handle(), title.c_str());
-    updater_.StartCheck(Handle());
+    update_.Attach(Handle());
+    update_.StartAutomaticCheck();
 
     if (startMinimised_) {
         // No taskbar button while the window lives hidden in the tray.
@@ -241,8 +241,7 @@ void CVaultwrenDlg::OnTimer(UINT_PTR id)
         ::KillTimer(Handle(), id);
         tray_.ClearBalloon();
     } else if (id == kNoticeTimerId) {
-        ::KillTimer(Handle(), id);
-        ShowNoticePopup();
+        update_.OnNoticeTimer();
     } else if (id == kStatusTimerId) {
         if (controller_.FinishStopIfWorkerEnded())
             RefreshList(-1);
@@ -260,8 +259,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         SetResult(0);
         return true;
     }
-    if (message >= WM_UPDATER_DOWNLOAD_START_MSG && message <= WM_UPDATER_CHECK_END_MSG) {
-        OnUpdaterMessage(message, wParam, lParam);
+    if (update_.OnMessage(message, wParam, lParam)) {
         SetResult(0);
         return true;
     }
@@ -322,10 +320,6 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
             RefreshList(-1);
         }
         return false;
-    case WM_NOTICE_PROBE_MSG:
-        OnNoticeProbe(wParam != 0, lParam);
-        SetResult(0);
-        return true;
     case WM_TASK_MENU_MSG:
         ShowTaskMenu(*reinterpret_cast<const POINT*>(lParam));
         SetResult(0);
@@ -341,13 +335,12 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 
 void CVaultwrenDlg::OnDestroy()
 {
-    if (!updater_.StopWithin(kUpdaterExitWaitMs)) {
+    if (!update_.Close(kUpdaterExitWaitMs)) {
         // Held in a network call: the thread uses the updater this window owns, so the program
         // ends before the window object goes, as for a worker that cannot stop.
         workerLeftRunning_ = true;
         Log("CVaultwrenDlg::OnDestroy", L"软件升级的检查或下载仍在进行，未能等到它停止，程序直接退出");
     }
-    notice_.reset();
     keyFilter_.reset();
     if (g_keyTarget == Handle())
         g_keyTarget = nullptr;
@@ -383,6 +376,11 @@ void CVaultwrenDlg::ShowOptions()
     EditOptions(Handle(), profile_, settings_, Autorun());
 }
 
+void CVaultwrenDlg::CheckForUpdate()
+{
+    update_.CheckByHand();
+}
+
 void CVaultwrenDlg::ShowAbout()
 {
     CAboutDlg(profile_).Run(Handle());
@@ -399,7 +397,7 @@ bool CVaultwrenDlg::OnSysCommand(WPARAM command)
     if ((command & 0xFFF0) == SC_MINIMIZE) {
         // Minimising activates some other window: a notice on screen should be the one in front.
         ::DefWindowProcW(Handle(), WM_SYSCOMMAND, command, 0);
-        RaiseNoticePopup();
+        update_.RaiseNotice();
         return true;
     }
     return false;

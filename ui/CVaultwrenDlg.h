@@ -1,7 +1,7 @@
 #pragma once
 // The program's main window (dialog 102): toolbar, task list and status panel, every command on
-// tasks, the task timers and the worker notifications; the tray (MainTray) and the task list
-// (TaskListPresenter) are collaborators it owns and wires. It owns the task list with
+// tasks and the task timers. Its collaborators, which it owns and wires: the task list's presenter,
+// the tray, the run notifications and the self-update's flow. It owns the task list with
 // its run context and run controller for the life of the program. What a row, a caption, the status
 // panel or the tray says comes from plain functions of the core; this window only shows it.
 //
@@ -19,11 +19,9 @@
 #include "run/TrayLook.h"
 #include "run/RunController.h"
 #include "task/CBackupItemList.h"
-#include "updater/CUpdater.h"
-#include "updater/UpdateReactions.h"
-#include "ui/CMessageDlg.h"
 #include "ui/MainTray.h"
 #include "ui/RunNotifications.h"
+#include "ui/UpdateFlow.h"
 #include "ui/MainToolbar.h"
 #include "ui/TaskListPresenter.h"
 #include "win/Dialog.h"
@@ -109,15 +107,7 @@ private:
     void RefreshStatusPanel();
     void UpdateCommandStates();
 
-    // Self-update and the notice popup (UpdateCommands.cpp).
     void CheckForUpdate();
-    void OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // One of the update's boxes, modal; updateBoxOpen_ while it waits.
-    int ShowUpdateBox(const wchar_t* text, UINT style);
-    void AskToInstall(const UpdateReaction& reaction);
-    void ShowNoticePopup();
-    void OnNoticeProbe(bool allowed, LPARAM probe);
-    void RaiseNoticePopup() const;
 
     int SelectionMark() const;
     // The task at a valid selection mark, else null.
@@ -133,19 +123,10 @@ private:
     CBackupItemList tasks_;
     RunContext context_;
     RunController controller_;  // after what it refers to: it goes first
-    CUpdater updater_;
-    std::unique_ptr<CMessageDlg> notice_;
-    // The notice waiting for its connection probe; `probe` numbers the probes.
-    struct PendingNotice {
-        std::wstring address;
-        int seconds = 0;
-        LPARAM probe = 0;
-    };
-    PendingNotice pendingNotice_;
-
     TaskListPresenter list_;
     MainTray tray_;
     RunNotifications runNotifications_;  // after the controller, the context and the tray it uses
+    UpdateFlow update_;
     MainToolbar toolbar_;
     UniqueHook keyFilter_;
     UniqueIcon appIcon_;
@@ -153,7 +134,6 @@ private:
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
     bool workerLeftRunning_ = false;
-    bool updateBoxOpen_ = false;  // one of the update's boxes is up (its modal loop runs)
     bool firstRepaint_ = true;
 
     // The controls that follow the window's size, with their place in the template's layout.
