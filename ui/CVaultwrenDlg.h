@@ -10,20 +10,18 @@
 // sequence (the tray menu's exit, or a close that is not a close-to-tray) ends the window.
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/RunContext.h"
 #include "resources/resource.h"
-#include "run/TrayLook.h"
 #include "run/RunController.h"
 #include "task/CBackupItemList.h"
+#include "ui/MainToolbar.h"
 #include "ui/MainTray.h"
 #include "ui/RunNotifications.h"
-#include "ui/UpdateFlow.h"
-#include "ui/MainToolbar.h"
 #include "ui/TaskListPresenter.h"
+#include "ui/UpdateFlow.h"
 #include "win/Dialog.h"
 #include "win/UniqueHandle.h"
 
@@ -107,6 +105,7 @@ private:
     void RefreshStatusPanel();
     void UpdateCommandStates();
 
+    // The tray's update command, for the update flow.
     void CheckForUpdate();
 
     int SelectionMark() const;

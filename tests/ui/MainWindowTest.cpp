@@ -486,13 +486,19 @@ TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
     const UINT first = vw::WindowDpi(w->window());
     struct Look {
         RECT frame;
+        RECT client;
         std::vector<int> columns;
         int toolbarHeight;
         int fontHeight;
+        RECT list, group, panel;
     };
     const auto read = [&] {
         Look look{};
         ::GetWindowRect(w->window(), &look.frame);
+        ::GetClientRect(w->window(), &look.client);
+        look.list = vwtest::ClientRectOf(w->List());
+        look.group = vwtest::ClientRectOf(w->Item(IDC_STATUS_GROUP));
+        look.panel = vwtest::ClientRectOf(w->Item(IDC_STATUS_PANEL));
         for (int column = 0; column < 7; ++column)
             look.columns.push_back(static_cast<int>(::SendMessageW(w->List(), LVM_GETCOLUMNWIDTH, column, 0)));
         const RECT toolbar = vwtest::ClientRectOf(w->Toolbar());
@@ -536,6 +542,24 @@ TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
         EXPECT_GT(at144.toolbarHeight, before.toolbarHeight + before.toolbarHeight / 4) << "images for the new DPI";
         EXPECT_NEAR(at144.fontHeight, scaled(before.fontHeight), 1);
         vwtest::ExpectStackedUnderTheToolbar(w->window(), 144);
+        // Each control at its place scaled by half again, the list stretched and the status panel
+        // moved by what the client area differs from the scaled one (the caption bar keeps its
+        // height here, and a screen may keep the window from its whole suggested size).
+        const int dx = at144.client.right - scaled(before.client.right);
+        const int dy = at144.client.bottom - scaled(before.client.bottom);
+        // The list's top follows the toolbar, as checked above.
+        const auto expectPlace = [&](const char* name, const RECT& seen, const RECT& at96, bool topFollowsToolbar) {
+            SCOPED_TRACE(name);
+            EXPECT_NEAR(seen.left, scaled(at96.left), 2);
+            EXPECT_NEAR(seen.right, scaled(at96.right) + dx, 2);
+            if (!topFollowsToolbar) {
+                EXPECT_NEAR(seen.top, scaled(at96.top) + dy, 2);
+            }
+            EXPECT_NEAR(seen.bottom, scaled(at96.bottom) + dy, 2);
+        };
+        expectPlace("list", at144.list, before.list, true);
+        expectPlace("status group", at144.group, before.group, false);
+        expectPlace("status panel", at144.panel, before.panel, false);
         EXPECT_EQ(vwtest::ToolbarLabels(w->Toolbar()).size(), 10u);
         vwtest::SaveScreenshot(L"main-window-144dpi", {w->window()});
     }
@@ -549,6 +573,16 @@ TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
             EXPECT_NEAR(back.columns[column], before.columns[column], 1) << "column " << column;
         EXPECT_EQ(back.toolbarHeight, before.toolbarHeight);
         EXPECT_EQ(back.fontHeight, before.fontHeight);
+        const auto expectSame = [](const char* name, const RECT& seen, const RECT& expected) {
+            SCOPED_TRACE(name);
+            EXPECT_NEAR(seen.left, expected.left, 2);
+            EXPECT_NEAR(seen.top, expected.top, 2);
+            EXPECT_NEAR(seen.right, expected.right, 2);
+            EXPECT_NEAR(seen.bottom, expected.bottom, 2);
+        };
+        expectSame("list", back.list, before.list);
+        expectSame("status group", back.group, before.group);
+        expectSame("status panel", back.panel, before.panel);
         vwtest::ExpectStackedUnderTheToolbar(w->window(), first);
         vwtest::SaveScreenshot(L"main-window-96dpi-after-change", {w->window()});
     }
