@@ -83,9 +83,14 @@ BatchLoop::~BatchLoop()
 LRESULT CALLBACK BatchLoop::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<BatchLoop*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && (message == WM_CONSOLE_STOP ||
-                 (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG))) {
+    if (self && message == WM_CONSOLE_STOP) {
         self->OnMessage(message, wParam);
+        return 0;
+    }
+    if (self && message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG) {
+        // A message of a run that was stopped since it was posted is stale.
+        if (self->context_.IsCurrent(lParam))
+            self->OnMessage(message, wParam);
         return 0;
     }
     // Task timers are not served here: the console runs what it was asked to, nothing more.

@@ -1,6 +1,6 @@
 #pragma once
 // The private window messages the worker threads and the run controller post to the window.
-// lParam is always 0; wParam as noted.
+// lParam carries the run's generation in its high word (RunContext::IsCurrent); wParam as noted.
 #include <windows.h>
 
 namespace vw {

@@ -159,7 +159,17 @@ int32_t RunContext::CurrentTaskState() const
 void RunContext::PostToWindow(UINT message, WPARAM wParam) const
 {
     if (HWND target = window.load())
-        PostMessageW(target, message, wParam, 0);
+        PostMessageW(target, message, wParam, MAKELPARAM(0, generation_.load()));
+}
+
+void RunContext::NewGeneration()
+{
+    ++generation_;
+}
+
+bool RunContext::IsCurrent(LPARAM lParam) const
+{
+    return HIWORD(static_cast<DWORD>(lParam)) == generation_.load();
 }
 
 }  // namespace vw

@@ -110,7 +110,15 @@ public:
 
     // The state of the current task, or idle when there is none.
     int32_t CurrentTaskState() const;
+    // Posts with the current generation in the high word of lParam.
     void PostToWindow(UINT message, WPARAM wParam) const;
+
+    // Every run, and every stop of one, begins a generation (UI thread only). A message posted
+    // before it (by a worker that a stop has joined since) belongs to an ended generation and is
+    // not acted on.
+    void NewGeneration();
+    // The message (its lParam) was posted in the current generation.
+    bool IsCurrent(LPARAM lParam) const;
 
 private:
     mutable std::mutex lock_;
@@ -119,6 +127,7 @@ private:
     // Only the worker creates, waits on and closes it; the UI thread only signals it.
     UniqueHandle pauseEvent_;
     std::atomic<int32_t> retryCount_{0};
+    std::atomic<uint16_t> generation_{0};
 };
 
 }  // namespace vw

@@ -1,10 +1,14 @@
 #include "run/RunController.h"
 
+#include <utility>
+
 #include "engine/CBackupEngine.h"
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
 #include "engine/SystemErrorText.h"
 #include "engine/WorkerThreads.h"
+#include "run/RunView.h"
+#include "run/StatusPanel.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
 #include "task/CBackupItemList.h"
@@ -76,7 +80,8 @@ void RunController::RescheduleAll(bool startupMode)
 
 bool RunController::Enqueue(CBackupItem* task, bool startNow, bool manual)
 {
-    if (!task || task->state.load() != kTaskIdle)
+    // One run at a time: nothing is queued while a stopped worker is still ending.
+    if (!task || task->state.load() != kTaskIdle || Stopping())
         return false;
     if (!manual) {
         const int64_t sinceLast = (DateTime::Now() - task->Snapshot().LastTime).WholeSeconds();
@@ -127,7 +132,7 @@ void RunController::RunAllowingRemovals(const HeldRemovals& held)
 
 void RunController::StartAll()
 {
-    if (context_.runState.load() != kRunIdle || tasks_.empty())
+    if (context_.runState.load() != kRunIdle || tasks_.empty() || Stopping())
         return;
     for (const auto& task : tasks_)
         Enqueue(task.get(), false, true);
@@ -156,6 +161,7 @@ bool RunController::StartRun(CBackupItem& task, RunKind kind)
 {
     const bool ownBatch = kind != RunKind::Backup;
     JoinWorker();
+    context_.NewGeneration();
     context_.currentTask = &task;
     context_.lastError = 0;
     context_.stopFlag = 0;
@@ -196,7 +202,7 @@ bool RunController::StartRun(CBackupItem& task, RunKind kind)
 
 void RunController::StartNext()
 {
-    if (context_.runState.load() != kRunIdle || tasks_.empty())
+    if (context_.runState.load() != kRunIdle || tasks_.empty() || Stopping())
         return;
     bool busy = false;
     for (const auto& task : tasks_) {
@@ -235,7 +241,7 @@ void RunController::StartCleaning(CBackupItem* task)
 void RunController::StartOwnBatch(CBackupItem* task, RunKind kind)
 {
     if (context_.runState.load() != kRunIdle || !task || task->state.load() != kTaskIdle ||
-        context_.batchActive.load() != 0 || kind == RunKind::Backup)
+        context_.batchActive.load() != 0 || kind == RunKind::Backup || Stopping())
         return;
     queuedByHand_.push_back(task);
     StartRun(*task, kind);
@@ -253,7 +259,7 @@ CBackupItem* RunController::BatchTaskIn(int32_t runState, int32_t taskState) con
 bool RunController::RequestPause()
 {
     CBackupItem* task = BatchTaskIn(kRunRunning, kTaskRunning);
-    if (!task)
+    if (!task || Stopping())
         return false;
     task->state = kTaskPaused;
     return true;
@@ -292,18 +298,6 @@ void RunController::ReleasePendingPause()
     }
 }
 
-void RunController::CancelCopy()
-{
-    // The stop flag goes up first: a worker that sees its copy cancelled must also see that it
-    // was stopped, or it would finish the run as if it had completed.
-    context_.stopFlag = 1;
-    if (!context_.copying.load())
-        return;
-    context_.cancelFlag = 1;
-    while (context_.copying.load())
-        Sleep(100);
-}
-
 int32_t RunController::StoppedResult() const
 {
     // A verify or restore says nothing about the task's backup: a stop of one leaves no result.
@@ -319,14 +313,28 @@ int32_t RunController::StoppedResult() const
 
 void RunController::StopAll()
 {
+    if (Stopping()) {
+        pendingStop_ = PendingStop::All;
+        FinishStopIfWorkerEnded();
+        return;
+    }
     if (context_.runState.load() == kRunPaused)
         Resume();
     ReleasePendingPause();
     if (context_.runState.load() == kRunIdle)
         return;
     CBackupItem* current = context_.currentTask.load();
-    CancelCopy();
-    JoinWorker();
+    if (!WorkerStopsWithin(kStopWaitMs)) {
+        stoppedTask_ = current;
+        BeginPendingStop(PendingStop::All);
+        return;
+    }
+    JoinStoppedWorker();
+    FinishStopAll(current);
+}
+
+void RunController::FinishStopAll(CBackupItem* current)
+{
     const uint32_t result = StoppedResult();
     for (const auto& task : tasks_) {
         if (task->state.load() != kTaskIdle) {
@@ -354,6 +362,34 @@ void RunController::StopAll()
     RescheduleAll(false);
 }
 
+void RunController::BeginPendingStop(PendingStop stop)
+{
+    pendingStop_ = stop;
+    context_.AppendStatusLine(StillStoppingText(ReadRunView(*this, context_)));
+    // The worker's end message ends the stop; the status timer looks for an end that sent none.
+    SetTimer(context_.window.load(), kStatusTimerId, kStatusTimerPeriodMs, nullptr);
+}
+
+bool RunController::FinishStopIfWorkerEnded()
+{
+    if (!Stopping() || (worker_ && !context_.workerEnded.load() && WaitForSingleObject(worker_.get(), 0) != WAIT_OBJECT_0))
+        return false;
+    FinishPendingStop();
+    return true;
+}
+
+void RunController::FinishPendingStop()
+{
+    const PendingStop stop = std::exchange(pendingStop_, PendingStop::None);
+    CBackupItem* task = std::exchange(stoppedTask_, nullptr);
+    // The worker has ended or is on its last lines (its end flag is up): this join is short.
+    JoinStoppedWorker();
+    if (stop == PendingStop::All)
+        FinishStopAll(task);
+    else if (task)
+        FinishStopTask(*task);
+}
+
 bool RunController::WorkerStopsWithin(DWORD limitMs)
 {
     if (!worker_)
@@ -369,7 +405,7 @@ bool RunController::WorkerStopsWithin(DWORD limitMs)
 
 void RunController::StopTask(CBackupItem* task)
 {
-    if (!task)
+    if (!task || Stopping())
         return;
     if (context_.cleaningRun.load() && task == context_.currentTask.load() && task->state.load() != kTaskIdle) {
         StopAll();
@@ -380,23 +416,32 @@ void RunController::StopTask(CBackupItem* task)
     if (task == context_.currentTask.load())
         ReleasePendingPause();
 
-    const HWND window = context_.window.load();
     if (task->state.load() == kTaskWaiting) {
         task->state = kTaskIdle;
         task->result = StoppedResult();
-        task->Reschedule(window, settings_.MinTime.load(), false);
+        task->Reschedule(context_.window.load(), settings_.MinTime.load(), false);
         return;
     }
     if (context_.runState.load() != kRunRunning || task->state.load() != kTaskRunning)
         return;
-    CancelCopy();
-    JoinWorker();
-    task->state = kTaskIdle;
+    if (!WorkerStopsWithin(kStopWaitMs)) {
+        stoppedTask_ = task;
+        BeginPendingStop(PendingStop::Task);
+        return;
+    }
+    JoinStoppedWorker();
+    FinishStopTask(*task);
+}
+
+void RunController::FinishStopTask(CBackupItem& task)
+{
+    const HWND window = context_.window.load();
+    task.state = kTaskIdle;
     context_.runState = kRunIdle;
     KillTimer(window, kStatusTimerId);
     context_.PostToWindow(WM_BACKUP_THREAD_END_MSG, 0);
-    task->result = StoppedResult();
-    task->Reschedule(window, settings_.MinTime.load(), false);
+    task.result = StoppedResult();
+    task.Reschedule(window, settings_.MinTime.load(), false);
 }
 
 bool RunController::AnyTaskWaiting() const
@@ -423,6 +468,13 @@ void RunController::JoinWorker()
     KillTimer(window, kStatusTimerId);
     if (task && !cleaning)
         task->Reschedule(window, settings_.MinTime.load(), false);
+}
+
+void RunController::JoinStoppedWorker()
+{
+    JoinWorker();
+    // What the stopped run posted and the window has not yet seen is of a run that is over.
+    context_.NewGeneration();
 }
 
 void RunController::AbandonBatch()
@@ -458,6 +510,11 @@ bool RunController::HandleMessage(UINT message, WPARAM wParam)
         // An end message whose worker was joined already (by a stop, or by the start of the
         // next task) must not join, and so stop, the worker that runs now.
         const bool ownEnd = worker_ && context_.workerEnded.load();
+        // The end a pending stop waited for: the stop says how the batch goes on.
+        if (ownEnd && Stopping()) {
+            FinishPendingStop();
+            return true;
+        }
         if (ownEnd)
             JoinWorker();
         // A stop that came first has ended the batch already: its end is the batch's only one,

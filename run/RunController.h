@@ -22,6 +22,9 @@ struct AppSettings;
 // Refreshes the status display while a run is going.
 inline constexpr UINT_PTR kStatusTimerId = 10000;
 inline constexpr UINT kStatusTimerPeriodMs = 5000;
+// How long a stop holds the window's thread for the worker to end. A worker held longer (in a file
+// system call a stop cannot cut short, as on a dead share) ends its stop later, when it ends.
+inline constexpr DWORD kStopWaitMs = 2000;
 
 // Makes a worker thread, suspended; null, with the system's error as the last error, when none
 // could be made.
@@ -60,13 +63,23 @@ public:
     bool RequestPause();
     void ConfirmPause();
     bool Resume();
+    // Stops the batch. When the worker does not end within kStopWaitMs the stop is pending: a status
+    // line says what is still running, nothing starts, and the stop ends (its task results, its end
+    // line and its finish message, as a stop that could wait) when the worker's end message comes
+    // or FinishStopIfWorkerEnded finds the worker gone.
     void StopAll();
     // The exit's first step: asks the worker to stop and waits for its end at most `limitMs`. False
     // when it is still running (held in a file system call a stop cannot cut short, as on a dead
     // share); nothing else changes then, and the caller must not free what the worker uses.
     bool WorkerStopsWithin(DWORD limitMs);
-    // Stopping the task of a cleaning run stops its batch, as StopAll does.
+    // Stopping the task of a cleaning run stops its batch, as StopAll does. Pending like StopAll
+    // when the worker does not end in time; a StopAll meanwhile makes it a stop of the batch.
     void StopTask(CBackupItem* task);
+    // A stop is waiting for its worker to end.
+    bool Stopping() const { return pendingStop_ != PendingStop::None; }
+    // Ends a pending stop whose worker has ended (the status timer's poll, the exit); false when
+    // there is none or its worker still runs.
+    bool FinishStopIfWorkerEnded();
     void JoinWorker();
     void EndBatch();
 
@@ -101,8 +114,16 @@ private:
     // A pause the window asked for but that was not confirmed yet: let the worker go on, so
     // that a stop never waits on a copy held by it.
     void ReleasePendingPause();
-    // Raises the stop flag, cancels the running copy and waits until it has given up.
-    void CancelCopy();
+    enum class PendingStop { None, Task, All };
+    // Leaves the stop to the worker's end: says what is still running and polls for the end.
+    void BeginPendingStop(PendingStop stop);
+    // Joins the ended worker and does what the pending stop left to do.
+    void FinishPendingStop();
+    // Joins the worker of a stopped run and ends the run's generation.
+    void JoinStoppedWorker();
+    // What a stop does once its worker has been joined.
+    void FinishStopAll(CBackupItem* current);
+    void FinishStopTask(CBackupItem& task);
     void EndBatchWithLine(const wchar_t* format);
     // A run that ended itself with its stop flag up (a fatal disk error) ends its batch: the
     // tasks still waiting would otherwise wait forever in a batch that never closes.
@@ -119,6 +140,8 @@ private:
     UniqueHandle worker_;
     // The tasks of the current batch that the user queued by hand.
     std::vector<const CBackupItem*> queuedByHand_;
+    PendingStop pendingStop_ = PendingStop::None;
+    CBackupItem* stoppedTask_ = nullptr;  // the task that ran when the pending stop was asked for
 };
 
 }  // namespace vw

@@ -65,6 +65,15 @@ std::wstring BackupLines(const RunView& view, const std::wstring& time)
     return text;
 }
 
+// The task still running, and the file it is on when it is on one.
+std::wstring WhatStillRuns(const RunView& view)
+{
+    const std::wstring task = view.hasCurrentTask ? view.currentTaskName : std::wstring(L"?");
+    if (view.currentFile.empty())
+        return Format(L"任务“%s”仍在运行", task.c_str());
+    return Format(L"任务“%s”仍在处理文件“%s”", task.c_str(), view.currentFile.c_str());
+}
+
 }  // namespace
 
 std::wstring StatusCaption(int32_t runState, int32_t runKind)
@@ -101,11 +110,15 @@ int StatusLinesToTrim(const std::wstring& panelText)
 
 std::wstring StillRunningText(const RunView& view)
 {
-    const std::wstring task = view.hasCurrentTask ? view.currentTaskName : std::wstring(L"?");
-    if (view.currentFile.empty())
-        return Format(L"任务“%s”仍在运行，未能等到它停止，程序直接退出", task.c_str());
-    return Format(L"任务“%s”仍在处理文件“%s”，未能等到它停止，程序直接退出（该文件不会以不完整的内容留在目标文件夹中）",
-                  task.c_str(), view.currentFile.c_str());
+    std::wstring text = WhatStillRuns(view) + L"，未能等到它停止，程序直接退出";
+    if (!view.currentFile.empty())
+        text += L"（该文件不会以不完整的内容留在目标文件夹中）";
+    return text;
+}
+
+std::wstring StillStoppingText(const RunView& view)
+{
+    return WhatStillRuns(view) + L"，正在等待它停止";
 }
 
 }  // namespace vw

@@ -26,5 +26,8 @@ int StatusLinesToTrim(const std::wstring& panelText);
 // What an exit that could not wait for the worker leaves running: the task, and the file it is on
 // when it is on one.
 std::wstring StillRunningText(const RunView& view);
+// What a stop that could not wait for the worker says while the window goes on: the same task
+// and file, which the stop is still waiting for.
+std::wstring StillStoppingText(const RunView& view);
 
 }  // namespace vw

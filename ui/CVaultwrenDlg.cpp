@@ -7,7 +7,6 @@
 
 #include "app/Autorun.h"
 #include "app/Settings.h"
-#include "engine/Notifications.h"
 #include "resources/resource.h"
 #include "run/LogWriter.h"
 #include "run/RunView.h"
@@ -17,8 +16,6 @@
 #include "ui/CAboutDlg.h"
 #include "ui/COptionsDlg.h"
 #include "ui/Dpi.h"
-#include "ui/NoticePopup.h"
-#include "updater/UpdaterMessages.h"
 #include "win/Format.h"
 #include "win/MessageBox.h"
 
@@ -28,6 +25,8 @@ namespace {
 
 // How long the exit waits for a worker to stop before it ends the program without it.
 constexpr DWORD kExitWaitMs = 5000;
+// How long the window's close waits for the updater's thread.
+constexpr DWORD kUpdaterExitWaitMs = 2000;
 // Between the toolbar's bottom edge and the list's label, pixels at 96 DPI.
 constexpr int kGapBelowToolbar = 6;
 
@@ -72,7 +71,14 @@ CVaultwrenDlg::CVaultwrenDlg(HINSTANCE instance, ProfileStore& profile, AppSetti
                              bool startMinimised)
     : instance_(instance), profile_(profile), settings_(settings), log_(log), startMinimised_(startMinimised),
       tasks_(profile, settings), context_(settings), controller_(tasks_, context_, settings),
-      updater_(profile.RootPath() + L"\\")
+      runNotifications_(controller_, context_, tray_, log,
+                        {[this] { RefreshList(-1); }, [this] { UpdateCommandStates(); },
+                         [this](const std::wstring& question) {
+                             return ShowMessage(Handle(), question, MB_YESNO | MB_ICONWARNING) == IDYES;
+                         },
+                         [this](const std::wstring& target) { OfferToOpenRestoredFolder(target); }}),
+      update_(instance, profile.RootPath(), tray_,
+              {[this] { controller_.StopAll(); }, [this] { ExitSequence(); }, [this] { RefreshList(-1); }})
 {
 }
 
@@ -101,15 +107,14 @@ bool CVaultwrenDlg::OnInit()
     const UINT dpi = Dpi();
     appIcon_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXICON)));
     appIconSmall_.reset(LoadIconSized(instance_, IDR_MAINFRAME, ::GetSystemMetrics(SM_CXSMICON)));
-    trayIdleIcon_.reset(LoadIconSized(instance_, IDI_TRAY_IDLE, ::GetSystemMetrics(SM_CXSMICON)));
-    trayRunningIcon_.reset(LoadIconSized(instance_, IDI_TRAY_RUNNING, ::GetSystemMetrics(SM_CXSMICON)));
     ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
     ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIconSmall_.get()));
 
     const std::wstring title = Format(L"%s v%4.2f", kProgramName, kProgramVersion);
     InitTrayIcon();
     ::SetWindowTextW(Handle(), title.c_str());
-    updater_.StartCheck(Handle());
+    update_.Attach(Handle());
+    update_.StartAutomaticCheck();
 
     if (startMinimised_) {
         // No taskbar button while the window lives hidden in the tray.
@@ -143,7 +148,7 @@ bool CVaultwrenDlg::OnInit()
 
 void CVaultwrenDlg::InitTrayIcon()
 {
-    tray_.Create(Handle(), trayIdleIcon_.get(), TrayLookFor(kRunIdle, nullptr, 0).tooltip);
+    tray_.Create(Handle(), instance_);
     Log("CVaultwrenDlg::InitTrayIcon", L"Vaultwren初始化托盘图标");
 }
 
@@ -236,10 +241,11 @@ void CVaultwrenDlg::OnTimer(UINT_PTR id)
         ::KillTimer(Handle(), id);
         tray_.ClearBalloon();
     } else if (id == kNoticeTimerId) {
-        ::KillTimer(Handle(), id);
-        ShowNoticePopup();
+        update_.OnNoticeTimer();
     } else if (id == kStatusTimerId) {
-        if (context_.runState.load() == kRunRunning)
+        if (controller_.FinishStopIfWorkerEnded())
+            RefreshList(-1);
+        else if (context_.runState.load() == kRunRunning)
             RefreshStatusPanel();
     } else if (controller_.HandleTimer(id)) {
         RefreshList(-1);
@@ -249,13 +255,11 @@ void CVaultwrenDlg::OnTimer(UINT_PTR id)
 bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-    if (message >= WM_DISK_SPACE_LOW_MSG && message <= WM_BACKUP_THREAD_PAUSE_MSG) {
-        OnRunNotification(message, wParam);
+    if (runNotifications_.OnMessage(message, wParam, lParam)) {
         SetResult(0);
         return true;
     }
-    if (message >= WM_UPDATER_DOWNLOAD_START_MSG && message <= WM_UPDATER_CHECK_END_MSG) {
-        OnUpdaterMessage(message, wParam, lParam);
+    if (update_.OnMessage(message, wParam, lParam)) {
         SetResult(0);
         return true;
     }
@@ -263,7 +267,7 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         // A new taskbar knows no icons: add ours again, in the look the run has now.
         InitTrayIcon();
         const RunView view = ReadRunView(controller_, context_);
-        ShowTrayLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.runKind));
+        tray_.ShowLook(TrayLookFor(view.runState, view.hasCurrentTask ? &view.currentTaskName : nullptr, view.runKind));
         return true;
     }
     switch (message) {
@@ -316,10 +320,6 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
             RefreshList(-1);
         }
         return false;
-    case WM_NOTICE_PROBE_MSG:
-        OnNoticeProbe(wParam != 0, lParam);
-        SetResult(0);
-        return true;
     case WM_TASK_MENU_MSG:
         ShowTaskMenu(*reinterpret_cast<const POINT*>(lParam));
         SetResult(0);
@@ -335,8 +335,12 @@ bool CVaultwrenDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
 
 void CVaultwrenDlg::OnDestroy()
 {
-    updater_.Stop();
-    notice_.reset();
+    if (!update_.Close(kUpdaterExitWaitMs)) {
+        // Held in a network call: the thread uses the updater this window owns, so the program
+        // ends before the window object goes, as for a worker that cannot stop.
+        workerLeftRunning_ = true;
+        Log("CVaultwrenDlg::OnDestroy", L"软件升级的检查或下载仍在进行，未能等到它停止，程序直接退出");
+    }
     keyFilter_.reset();
     if (g_keyTarget == Handle())
         g_keyTarget = nullptr;
@@ -372,6 +376,11 @@ void CVaultwrenDlg::ShowOptions()
     EditOptions(Handle(), profile_, settings_, Autorun());
 }
 
+void CVaultwrenDlg::CheckForUpdate()
+{
+    update_.CheckByHand();
+}
+
 void CVaultwrenDlg::ShowAbout()
 {
     CAboutDlg(profile_).Run(Handle());
@@ -388,7 +397,7 @@ bool CVaultwrenDlg::OnSysCommand(WPARAM command)
     if ((command & 0xFFF0) == SC_MINIMIZE) {
         // Minimising activates some other window: a notice on screen should be the one in front.
         ::DefWindowProcW(Handle(), WM_SYSCOMMAND, command, 0);
-        RaiseNoticePopup();
+        update_.RaiseNotice();
         return true;
     }
     return false;
@@ -494,6 +503,7 @@ void CVaultwrenDlg::OnDpiChanged(UINT oldDpi, UINT newDpi)
 void CVaultwrenDlg::ExitSequence()
 {
     if (controller_.WorkerStopsWithin(kExitWaitMs)) {
+        controller_.FinishStopIfWorkerEnded();
         while (context_.runState.load() != kRunIdle) {
             controller_.StopAll();
             if (context_.runState.load() != kRunIdle)

@@ -1,6 +1,7 @@
 #pragma once
 // The program's main window (dialog 102): toolbar, task list and status panel, every command on
-// tasks, the tray icon, the task timers and the worker notifications. It owns the task list with
+// tasks and the task timers. Its collaborators, which it owns and wires: the task list's presenter,
+// the tray, the run notifications and the self-update's flow. It owns the task list with
 // its run context and run controller for the life of the program. What a row, a caption, the status
 // panel or the tray says comes from plain functions of the core; this window only shows it.
 //
@@ -9,21 +10,18 @@
 // sequence (the tray menu's exit, or a close that is not a close-to-tray) ends the window.
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/RunContext.h"
 #include "resources/resource.h"
-#include "run/TrayLook.h"
 #include "run/RunController.h"
 #include "task/CBackupItemList.h"
-#include "updater/CUpdater.h"
-#include "updater/UpdateReactions.h"
-#include "ui/CMessageDlg.h"
-#include "ui/CTrayIcon.h"
 #include "ui/MainToolbar.h"
+#include "ui/MainTray.h"
+#include "ui/RunNotifications.h"
 #include "ui/TaskListPresenter.h"
+#include "ui/UpdateFlow.h"
 #include "win/Dialog.h"
 #include "win/UniqueHandle.h"
 
@@ -46,8 +44,8 @@ public:
     // The window's modal life; the end code (IDCANCEL after the exit sequence, -1 when the window
     // could not be made: its class is registered by the first instance only).
     INT_PTR Run();
-    // The exit could not wait for the worker, which still uses what this window owns: the program
-    // must end before the window object goes.
+    // The exit could not wait for the worker or the updater's thread, which still use what this
+    // window owns: the program must end before the window object goes.
     bool WorkerLeftRunning() const { return workerLeftRunning_; }
 
 private:
@@ -100,25 +98,15 @@ private:
     void ShowOptions();
     void ShowAbout();
     void ShowTaskMenu(POINT inList);
-    void ShowTrayMenu();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
 
-    // Run notifications, status panel and list (RunNotifications.cpp).
-    void OnRunNotification(UINT message, WPARAM wParam);
-    void ShowTrayLook(const TrayLook& look);
+    // The list, the status panel and the toolbar's buttons (ListAndPanel.cpp).
     void RefreshList(int select);
     void RefreshStatusPanel();
     void UpdateCommandStates();
 
-    // Self-update and the notice popup (UpdateCommands.cpp).
+    // The tray's update command, for the update flow.
     void CheckForUpdate();
-    void OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // One of the update's boxes, modal; updateBoxOpen_ while it waits.
-    int ShowUpdateBox(const wchar_t* text, UINT style);
-    void AskToInstall(const UpdateReaction& reaction);
-    void ShowNoticePopup();
-    void OnNoticeProbe(bool allowed, LPARAM probe);
-    void RaiseNoticePopup() const;
 
     int SelectionMark() const;
     // The task at a valid selection mark, else null.
@@ -134,28 +122,17 @@ private:
     CBackupItemList tasks_;
     RunContext context_;
     RunController controller_;  // after what it refers to: it goes first
-    CUpdater updater_;
-    std::unique_ptr<CMessageDlg> notice_;
-    // The notice waiting for its connection probe; `probe` numbers the probes.
-    struct PendingNotice {
-        std::wstring address;
-        int seconds = 0;
-        LPARAM probe = 0;
-    };
-    PendingNotice pendingNotice_;
-
     TaskListPresenter list_;
-    CTrayIcon tray_;
+    MainTray tray_;
+    RunNotifications runNotifications_;  // after the controller, the context and the tray it uses
+    UpdateFlow update_;
     MainToolbar toolbar_;
     UniqueHook keyFilter_;
     UniqueIcon appIcon_;
     UniqueIcon appIconSmall_;
-    UniqueIcon trayIdleIcon_;
-    UniqueIcon trayRunningIcon_;
     UniqueGdiObject whiteBrush_;
     bool closeToTray_ = false;
     bool workerLeftRunning_ = false;
-    bool updateBoxOpen_ = false;  // one of the update's boxes is up (its modal loop runs)
     bool firstRepaint_ = true;
 
     // The controls that follow the window's size, with their place in the template's layout.

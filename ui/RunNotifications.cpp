@@ -1,24 +1,36 @@
-// The main window's side of a run: the worker notifications, the tray looks they bring, the task
-// list and the status panel rebuilt from the run's live values.
-#include <windows.h>
-#include <commctrl.h>
+#include "ui/RunNotifications.h"
+
+#include <utility>
 
 #include "engine/Notifications.h"
 #include "engine/RunContext.h"
-#include "resources/resource.h"
-#include "run/CommandRules.h"
+#include "run/LogWriter.h"
 #include "run/NotificationReaction.h"
-#include "run/RunView.h"
-#include "run/StatusPanel.h"
 #include "run/RunController.h"
-#include "run/TrayLook.h"
+#include "run/RunView.h"
 #include "task/CBackupItem.h"
-#include "ui/CVaultwrenDlg.h"
-#include "win/MessageBox.h"
+#include "task/RunKind.h"
+#include "ui/MainTray.h"
 
 namespace vw {
 
-void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
+RunNotifications::RunNotifications(RunController& controller, RunContext& context, MainTray& tray, LogWriter& log,
+                                   WindowSide window)
+    : controller_(controller), context_(context), tray_(tray), log_(log), window_(std::move(window))
+{
+}
+
+bool RunNotifications::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message < WM_DISK_SPACE_LOW_MSG || message > WM_BACKUP_THREAD_PAUSE_MSG)
+        return false;
+    // A message of a run that was stopped since it was posted is stale.
+    if (context_.IsCurrent(lParam))
+        Act(message, wParam);
+    return true;
+}
+
+void RunNotifications::Act(UINT message, WPARAM wParam)
 {
     // Decided from the run as it stands now: the controller's part may close the batch and reset
     // the counters the balloon reports.
@@ -29,66 +41,30 @@ void CVaultwrenDlg::OnRunNotification(UINT message, WPARAM wParam)
                               view.runKind == static_cast<int32_t>(RunKind::Restore);
     const HeldRemovals heldRemovals = message == WM_BACKUP_FINISH_MSG ? controller_.HeldRemovalsToAsk() : HeldRemovals{};
     if (reaction.refresh == ListRefresh::BeforeController)
-        RefreshList(-1);
+        window_.refreshList();
     controller_.HandleMessage(message, wParam);
     if (reaction.clearBalloon) {
-        ::KillTimer(Handle(), kBalloonTimerId);
+        ::KillTimer(context_.window.load(), kBalloonTimerId);
         tray_.ClearBalloon();
     }
     if (reaction.balloon)
         tray_.ShowBalloon(reaction.balloon->text, reaction.balloon->title, reaction.balloon->icon);
     if (reaction.look) {
-        ShowTrayLook(*reaction.look);
-        Log(reaction.logSource, kTrayChangedLogText);
+        tray_.ShowLook(*reaction.look);
+        log_.WriteLine(reaction.logSource, kTrayChangedLogText);
     }
     if (reaction.refresh == ListRefresh::AfterController)
-        RefreshList(-1);
-    UpdateCommandStates();
+        window_.refreshList();
+    window_.updateCommandStates();
     // Asked once the batch is closed, so that Yes can start the task's new batch.
     if (heldRemovals.task && context_.batchActive.load() == 0 &&
-        ShowMessage(Handle(), HeldRemovalsQuestion(heldRemovals.task->Name, heldRemovals.files),
-                    MB_YESNO | MB_ICONWARNING) == IDYES) {
+        window_.askYesNo(HeldRemovalsQuestion(heldRemovals.task->Name, heldRemovals.files))) {
         controller_.RunAllowingRemovals(heldRemovals);
-        RefreshList(-1);
-        UpdateCommandStates();
+        window_.refreshList();
+        window_.updateCommandStates();
     }
     if (restoreEnded)
-        OfferToOpenRestoredFolder(context_.restoreRequest.target);
-}
-
-void CVaultwrenDlg::ShowTrayLook(const TrayLook& look)
-{
-    tray_.SetLook(look.iconId == IDI_TRAY_RUNNING ? trayRunningIcon_.get() : trayIdleIcon_.get(), look.tooltip);
-}
-
-void CVaultwrenDlg::RefreshList(int select)
-{
-    list_.Refresh(tasks_, context_.cleaningRun.load(), select);
-    RefreshStatusPanel();
-}
-
-void CVaultwrenDlg::RefreshStatusPanel()
-{
-    const RunView view = ReadRunView(controller_, context_);
-    ::SetDlgItemTextW(Handle(), IDC_STATUS_GROUP, StatusCaption(view.runState, view.runKind).c_str());
-    const std::wstring text = StatusPanelText(view, DateTime::Now());
-    const HWND panel = Item(IDC_STATUS_PANEL);
-    ::SetWindowTextW(panel, text.c_str());
-    const int lines = static_cast<int>(::SendMessageW(panel, EM_GETLINECOUNT, 0, 0));
-    ::SendMessageW(panel, EM_LINESCROLL, 0, lines);
-    if (const int beyond = StatusLinesToTrim(text); beyond > 0)
-        context_.TrimStatusHistory(beyond);
-}
-
-void CVaultwrenDlg::UpdateCommandStates()
-{
-    static constexpr UINT kButtons[] = {ID_ADD_TASK, ID_EDIT_TASK, ID_DELETE_TASK, ID_START, ID_PAUSE,
-                                        ID_STOP,     ID_MOVE_UP,   ID_MOVE_DOWN,   ID_OPTIONS, ID_ABOUT};
-    const int runState = context_.runState.load();
-    const int mark = list_.SelectionMark();
-    const int count = static_cast<int>(tasks_.size());
-    for (const UINT command : kButtons)
-        toolbar_.Enable(command, ToolbarCommandEnabled(command, runState, mark, count));
+        window_.offerRestoredFolder(context_.restoreRequest.target);
 }
 
 }  // namespace vw

@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <memory>
-#include <vector>
 
 #include "engine/RunContext.h"
 #include "resources/resource.h"
@@ -254,40 +253,16 @@ void CVaultwrenDlg::ShowTaskMenu(POINT inList)
 
 void CVaultwrenDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
 {
-    if (iconId != kTrayIconId)
-        return;
-    if (mouseMessage == WM_LBUTTONDBLCLK)
+    switch (TrayActionFor(iconId, mouseMessage)) {
+    case TrayAction::ShowWindow:
         ShowMainWindow();
-    else if (mouseMessage == WM_RBUTTONDOWN)
-        ShowTrayMenu();
-}
-
-void CVaultwrenDlg::ShowTrayMenu()
-{
-    const UniqueMenu menu(::LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
-    const HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
-    if (!popup)
-        return;
-    // The item images at the size the menu draws its check marks, which follows the DPI; their grey
-    // background takes the menu's colour.
-    const int size = ::GetSystemMetrics(SM_CXMENUCHECK);
-    std::vector<UniqueGdiObject> bitmaps;
-    const int32_t runState = context_.runState.load();
-    for (const TrayRunItem& item : kTrayRunItems) {
-        bitmaps.emplace_back(::LoadImageW(instance_, MAKEINTRESOURCEW(item.bitmapId), IMAGE_BITMAP, size, size,
-                                           LR_LOADMAP3DCOLORS));
-        const auto bitmap = static_cast<HBITMAP>(bitmaps.back().get());
-        ::SetMenuItemBitmaps(popup, item.position, MF_BYPOSITION, bitmap, bitmap);
-        ::EnableMenuItem(popup, item.command,
-                         MF_BYCOMMAND | (TrayCommandEnabled(item.command, runState) ? MF_ENABLED : MF_GRAYED));
+        break;
+    case TrayAction::ShowMenu:
+        tray_.ShowMenu(context_.runState.load());
+        break;
+    case TrayAction::None:
+        break;
     }
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    ::SetMenuDefaultItem(popup, ID_SHOW_WINDOW, FALSE);
-    // In front, or the menu would not close when the user clicks elsewhere.
-    ::SetForegroundWindow(Handle());
-    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_BOTTOMALIGN, cursor.x, cursor.y, 0, Handle(), nullptr);
-    ::PostMessageW(Handle(), WM_NULL, 0, 0);
 }
 
 }  // namespace vw

@@ -55,8 +55,17 @@ bool CUpdater::Start(HWND window, void (CUpdater::*body)())
     threadGeneration_ = ++generation_;
     resultCode = kUpdaterNoFailure;
     idle = 0;
+    threadEnded_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!threadEnded_) {
+        idle = 1;
+        return false;
+    }
     try {
-        thread_ = std::thread(body, this);
+        thread_ = std::thread(
+            [this, body, ended = threadEnded_.get()] {
+                (this->*body)();
+                SetEvent(ended);
+            });
     } catch (const std::system_error&) {
         idle = 1;
         return false;
@@ -76,14 +85,22 @@ bool CUpdater::IsCurrent(LPARAM lParam) const
 
 void CUpdater::Stop()
 {
+    StopWithin(INFINITE);
+}
+
+bool CUpdater::StopWithin(DWORD limitMs)
+{
     EndGeneration();
     // Joined even when the thread has raised the idle flag itself: it may still be on its last
     // lines, and the file list must outlive it.
     if (thread_.joinable()) {
         idle = 1;
+        if (WaitForSingleObject(threadEnded_.get(), limitMs) != WAIT_OBJECT_0)
+            return false;
         thread_.join();
     }
     files.clear();
+    return true;
 }
 
 void CUpdater::Report(UINT message, WPARAM wParam, LPARAM lParam, DWORD pauseMs)

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "updater/HttpFetch.h"
+#include "win/UniqueHandle.h"
 
 namespace vw {
 
@@ -66,6 +67,10 @@ public:
     // Asks the thread to end, waits for it without a time limit, frees the file list. Ends the
     // generation: whatever the thread posted is stale from now on.
     void Stop();
+    // Stop with a limit on the wait: false when the thread is still in a call (a network read
+    // on a dead connection) after `limitMs`. It still uses this object then, which must not be
+    // destroyed before the thread ends (or the process does).
+    bool StopWithin(DWORD limitMs);
     // Each start begins a generation, which every message of its thread carries (UpdaterMessages.h).
     // The window ends it when it has had the operation's last word, before it shows anything: a
     // message still queued, or posted by a thread that winds down meanwhile, is then not acted on
@@ -106,6 +111,8 @@ private:
     void Post(UINT message, WPARAM wParam, LPARAM lParam, DWORD pauseMs);
 
     std::thread thread_;
+    // Signalled by the thread as its last step.
+    UniqueHandle threadEnded_;
     HWND window_ = nullptr;
     // The window's count of generations (its thread only) and the one the running thread posts with.
     uint16_t generation_ = 0;

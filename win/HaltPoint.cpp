@@ -32,6 +32,15 @@ void HaltPoint(const wchar_t* step)
     const UniqueHandle reached(OpenEventW(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(L"VAULTWREN_HALT_EVENT").c_str()));
     if (reached)
         SetEvent(reached.get());
+    // A test that lets the step go on names the event that releases it; else the step waits for good.
+    static const std::wstring release = EnvironmentValue(L"VAULTWREN_HALT_RELEASE");
+    if (!release.empty()) {
+        const UniqueHandle go(OpenEventW(SYNCHRONIZE, FALSE, release.c_str()));
+        if (go) {
+            WaitForSingleObject(go.get(), INFINITE);
+            return;
+        }
+    }
     for (;;)
         Sleep(INFINITE);
 }

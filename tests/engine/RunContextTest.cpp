@@ -116,3 +116,25 @@ TEST(RunContext, PostsToItsWindow)
     EXPECT_EQ(42u, message.wParam);
     EXPECT_EQ(0, message.lParam);
 }
+
+// A message posted before a new generation began is not current; one posted after it is.
+TEST(RunContext, APostCarriesItsGenerationAndOnlyTheLatestIsCurrent)
+{
+    AppSettings settings;
+    RunContext context(settings);
+    UniqueWindow window(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(window);
+    context.window = window.get();
+    const auto post = [&] {
+        context.PostToWindow(WM_USER + 7, 0);
+        MSG message{};
+        EXPECT_TRUE(PeekMessageW(&message, window.get(), WM_USER + 7, WM_USER + 7, PM_REMOVE));
+        return message.lParam;
+    };
+    const LPARAM before = post();
+    context.NewGeneration();
+    const LPARAM after = post();
+    EXPECT_NE(before, after);
+    EXPECT_FALSE(context.IsCurrent(before));
+    EXPECT_TRUE(context.IsCurrent(after));
+}

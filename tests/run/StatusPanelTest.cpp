@@ -192,4 +192,10 @@ TEST(StatusPanelTest, AnExitThatCannotWaitNamesTheTaskAndTheFileStillBeingWorked
     EXPECT_EQ(vw::StillRunningText(Backup(kRunning, 3)), L"任务“文档”仍在运行，未能等到它停止，程序直接退出");
 }
 
+TEST(StatusPanelTest, AStopThatCannotWaitNamesTheTaskAndTheFileItWaitsFor)
+{
+    EXPECT_EQ(vw::StillStoppingText(Backup(kRunning, 3, L"照片.jpg")), L"任务“文档”仍在处理文件“照片.jpg”，正在等待它停止");
+    EXPECT_EQ(vw::StillStoppingText(Backup(kRunning, 3)), L"任务“文档”仍在运行，正在等待它停止");
+}
+
 }  // namespace

@@ -6,14 +6,18 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "MainWindowDriver.h"
 #include "MainWindowLayout.h"
+#include "engine/Notifications.h"
 #include "resources/resource.h"
+#include "run/LogWriter.h"
 #include "run/RunController.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ModalDriver.h"
@@ -23,6 +27,7 @@
 #include "ui/CTrayIcon.h"
 #include "ui/Dpi.h"
 #include "win/Format.h"
+#include "win/UniqueHandle.h"
 
 namespace {
 
@@ -236,6 +241,114 @@ TEST_F(MainWindow, PauseResumeAndStopFromTheToolbar)
     EXPECT_FALSE(vwtest::FileExists(DestOf(L"大") + L"\\big.bin")) << "a stopped copy leaves no partial file";
 }
 
+// The run messages that reach a window, recorded on its thread as they are taken from its queue.
+class RunMessageRecorder {
+public:
+    explicit RunMessageRecorder(HWND window)
+    {
+        target_ = window;
+        hook_.reset(::SetWindowsHookExW(WH_GETMESSAGE, &RunMessageRecorder::Hook, nullptr,
+                                        ::GetWindowThreadProcessId(window, nullptr)));
+    }
+    ~RunMessageRecorder() { target_ = nullptr; }
+    RunMessageRecorder(const RunMessageRecorder&) = delete;
+    RunMessageRecorder& operator=(const RunMessageRecorder&) = delete;
+
+    bool ok() const { return hook_.valid(); }
+    size_t Count() const
+    {
+        std::lock_guard guard(lock_);
+        return seen_.size();
+    }
+    // The last one of `message` with this wParam; a zero message when none came.
+    MSG Last(UINT message, WPARAM wParam) const
+    {
+        std::lock_guard guard(lock_);
+        for (auto it = seen_.rbegin(); it != seen_.rend(); ++it)
+            if (it->message == message && it->wParam == wParam)
+                return *it;
+        return MSG{};
+    }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM removal, LPARAM data)
+    {
+        const auto* msg = reinterpret_cast<const MSG*>(data);
+        if (code == HC_ACTION && removal == PM_REMOVE && msg->hwnd == target_ &&
+            msg->message >= vw::WM_DISK_SPACE_LOW_MSG && msg->message <= vw::WM_BACKUP_THREAD_PAUSE_MSG) {
+            std::lock_guard guard(lock_);
+            seen_.push_back(*msg);
+        }
+        return ::CallNextHookEx(nullptr, code, removal, data);
+    }
+
+    static inline std::atomic<HWND> target_{nullptr};
+    static inline std::mutex lock_;
+    static inline std::vector<MSG> seen_;
+    vw::UniqueHook hook_;
+};
+
+// What a run posted before a stop ended it is not acted on when it comes after; what the window's
+// current run posts is. The window's own log shows what it did: a tray look changed by a message
+// leaves a line naming the message.
+TEST_F(MainWindow, AMessageOfAStoppedRunIsNotActedOnOneOfTheCurrentRunIs)
+{
+    settings.Speed = 50;
+    AddTask(L"大", 0, 100u << 20);
+    vwtest::ScratchFolder logFolder(vwtest::kDiskM, L"ui-stale-log");
+    vw::LogWriter fileLog(true, logFolder.path());
+    const auto startLines = [&] {
+        WIN32_FIND_DATAW found{};
+        const vw::UniqueFindHandle find(::FindFirstFileW((logFolder.path() + L"VaultwrenLog*.txt").c_str(), &found));
+        if (!find)
+            return size_t{0};
+        const std::string text = vwtest::ReadFileBytes(logFolder.path() + found.cFileName);
+        const std::string line = "CVaultwrenDlg::OnBackupThreadStartMsg()";
+        size_t count = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+            ++count;
+        return count;
+    };
+    MainWindowDriver w(profile, settings, fileLog);
+    ASSERT_NE(w.window(), nullptr);
+    RunMessageRecorder recorder(w.window());
+    ASSERT_TRUE(recorder.ok());
+
+    w.Command(ID_START);
+    ASSERT_TRUE(w.WaitUntil([&] { return PanelHas(w, L"正在备份：“"); })) << w.Text(IDC_STATUS_PANEL);
+    w.Command(ID_STOP);
+    ASSERT_TRUE(w.WaitUntil([&] { return w.Text(IDC_STATUS_GROUP) == kIdleCaption; }));
+    ASSERT_TRUE(w.WaitUntil([&] { return recorder.Last(vw::WM_BACKUP_FINISH_MSG, 1).message != 0; }));
+    const MSG stopped = recorder.Last(vw::WM_BACKUP_THREAD_START_MSG, 0);
+    const MSG current = recorder.Last(vw::WM_BACKUP_FINISH_MSG, 1);
+    ASSERT_NE(stopped.message, 0u);
+    ASSERT_NE(HIWORD(stopped.lParam), HIWORD(current.lParam));
+    ASSERT_EQ(startLines(), 1u);
+    const std::wstring panel = w.Text(IDC_STATUS_PANEL);
+    const Rows rows = w.ListRows();
+
+    // The window has taken a posted message from its queue: a command sent now is handled after it.
+    const auto handled = [&](size_t before) {
+        ASSERT_TRUE(w.WaitUntil([&] { return recorder.Count() > before; }, 10s));
+        w.Command(0);
+    };
+
+    // The stopped run's start again: nothing changes.
+    size_t before = recorder.Count();
+    ::PostMessageW(w.window(), stopped.message, stopped.wParam, stopped.lParam);
+    handled(before);
+    EXPECT_EQ(startLines(), 1u);
+    EXPECT_EQ(w.Text(IDC_STATUS_PANEL), panel);
+    EXPECT_EQ(w.ListRows(), rows);
+    EXPECT_EQ(w.Text(IDC_STATUS_GROUP), kIdleCaption);
+
+    // The same start in the current generation is acted on.
+    before = recorder.Count();
+    ::PostMessageW(w.window(), vw::WM_BACKUP_THREAD_START_MSG, 0, current.lParam);
+    handled(before);
+    EXPECT_EQ(startLines(), 2u);
+}
+
 TEST_F(MainWindow, EscapeAndTheCloseBoxHideEnterDoesNothing)
 {
     AddTask(L"甲");
@@ -373,13 +486,19 @@ TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
     const UINT first = vw::WindowDpi(w->window());
     struct Look {
         RECT frame;
+        RECT client;
         std::vector<int> columns;
         int toolbarHeight;
         int fontHeight;
+        RECT list, group, panel;
     };
     const auto read = [&] {
         Look look{};
         ::GetWindowRect(w->window(), &look.frame);
+        ::GetClientRect(w->window(), &look.client);
+        look.list = vwtest::ClientRectOf(w->List());
+        look.group = vwtest::ClientRectOf(w->Item(IDC_STATUS_GROUP));
+        look.panel = vwtest::ClientRectOf(w->Item(IDC_STATUS_PANEL));
         for (int column = 0; column < 7; ++column)
             look.columns.push_back(static_cast<int>(::SendMessageW(w->List(), LVM_GETCOLUMNWIDTH, column, 0)));
         const RECT toolbar = vwtest::ClientRectOf(w->Toolbar());
@@ -423,6 +542,24 @@ TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
         EXPECT_GT(at144.toolbarHeight, before.toolbarHeight + before.toolbarHeight / 4) << "images for the new DPI";
         EXPECT_NEAR(at144.fontHeight, scaled(before.fontHeight), 1);
         vwtest::ExpectStackedUnderTheToolbar(w->window(), 144);
+        // Each control at its place scaled by half again, the list stretched and the status panel
+        // moved by what the client area differs from the scaled one (the caption bar keeps its
+        // height here, and a screen may keep the window from its whole suggested size).
+        const int dx = at144.client.right - scaled(before.client.right);
+        const int dy = at144.client.bottom - scaled(before.client.bottom);
+        // The list's top follows the toolbar, as checked above.
+        const auto expectPlace = [&](const char* name, const RECT& seen, const RECT& at96, bool topFollowsToolbar) {
+            SCOPED_TRACE(name);
+            EXPECT_NEAR(seen.left, scaled(at96.left), 2);
+            EXPECT_NEAR(seen.right, scaled(at96.right) + dx, 2);
+            if (!topFollowsToolbar) {
+                EXPECT_NEAR(seen.top, scaled(at96.top) + dy, 2);
+            }
+            EXPECT_NEAR(seen.bottom, scaled(at96.bottom) + dy, 2);
+        };
+        expectPlace("list", at144.list, before.list, true);
+        expectPlace("status group", at144.group, before.group, false);
+        expectPlace("status panel", at144.panel, before.panel, false);
         EXPECT_EQ(vwtest::ToolbarLabels(w->Toolbar()).size(), 10u);
         vwtest::SaveScreenshot(L"main-window-144dpi", {w->window()});
     }
@@ -436,6 +573,16 @@ TEST_F(MainWindow, ADpiChangeLaysTheWindowOutAgainAtTheNewDpi)
             EXPECT_NEAR(back.columns[column], before.columns[column], 1) << "column " << column;
         EXPECT_EQ(back.toolbarHeight, before.toolbarHeight);
         EXPECT_EQ(back.fontHeight, before.fontHeight);
+        const auto expectSame = [](const char* name, const RECT& seen, const RECT& expected) {
+            SCOPED_TRACE(name);
+            EXPECT_NEAR(seen.left, expected.left, 2);
+            EXPECT_NEAR(seen.top, expected.top, 2);
+            EXPECT_NEAR(seen.right, expected.right, 2);
+            EXPECT_NEAR(seen.bottom, expected.bottom, 2);
+        };
+        expectSame("list", back.list, before.list);
+        expectSame("status group", back.group, before.group);
+        expectSame("status panel", back.panel, before.panel);
         vwtest::ExpectStackedUnderTheToolbar(w->window(), first);
         vwtest::SaveScreenshot(L"main-window-96dpi-after-change", {w->window()});
     }

@@ -15,9 +15,11 @@
 #include "app/SingleInstance.h"
 #include "resources/resource.h"
 #include "support/RemoteControls.h"
+#include "support/StalledServer.h"
 #include "support/TestDrives.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItemList.h"
+#include "updater/UpdaterKeys.h"
 #include "win/Format.h"
 #include "win/ProfileStore.h"
 #include "win/UniqueHandle.h"
@@ -327,6 +329,31 @@ TEST_F(LogSwitch, TheSwitchWritesTheProgramsLinesInGbkWithoutItNone)
     }
 }
 
+// The start-up update check held on a connection that never completes (a dead network): the
+// exit waits for it a moment only, says so in the log, and the program ends.
+TEST_F(LogSwitch, AnExitEndsTheProgramWhileTheUpdateCheckIsHeldOnADeadNetwork)
+{
+    vwtest::StalledServer stalled;
+    ASSERT_TRUE(stalled.ok());
+    vw::ProfileStore profile(vw::kProgramProfileKey);
+    ASSERT_TRUE(profile.SetString(vw::kUpdaterSection, vw::kIniUrlEntry, stalled.Url("/Updater.ini")));
+
+    Program program(L"/Log");
+    const HWND window = program.Window();
+    ASSERT_NE(window, nullptr);
+    std::this_thread::sleep_for(500ms);  // the check is on its way to the server
+    const ULONGLONG asked = ::GetTickCount64();
+    ::PostMessageW(window, WM_COMMAND, ID_EXIT, 0);
+    ASSERT_TRUE(program.Ended(20s));
+    const std::string log = vwtest::ReadFileBytes(logFile_);
+    // Unbounded, the exit would wait for a connection that gives up only after minutes here.
+    EXPECT_LT(::GetTickCount64() - asked, 12000u) << log;
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_NE(log.find(Gbk(L"CVaultwrenDlg::OnDestroy() 软件升级的检查或下载仍在进行，未能等到它停止，程序直接退出")),
+              std::string::npos);
+    EXPECT_NE(log.find(Gbk(L"CVaultwrenApp::InitInstance() Vaultwren正常退出")), std::string::npos);
+}
+
 TEST_F(ProgramProfile, AnotherProcessStartsABackupAndReadsTheRowsAndThePanel)
 {
     vwtest::ScratchFolder source(vwtest::kDiskM, L"exe");
@@ -385,6 +412,82 @@ TEST_F(ProgramProfile, AnExitEndsTheProgramWhenItsWorkerCannotStop)
     EXPECT_EQ(program.ExitCode(), 0u);
     EXPECT_FALSE(vwtest::FileExists(dest.path() + L"备份\\big.bin"));
     vwtest::RemoveTree(dest.path() + L"备份");
+}
+
+// Counts the times `part` occurs in `text`.
+size_t Occurrences(const std::wstring& text, const std::wstring& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// The stop button with the worker held in a copy (as a read from a dead share holds it): the
+// window goes on answering and says what it waits for; a start meanwhile starts nothing; once
+// the worker lets go, the stop ends the batch with its usual line, once.
+TEST_F(ProgramProfile, AStopThatCannotWaitKeepsTheWindowAnsweringAndEndsWhenTheWorkerDoes)
+{
+    vwtest::ScratchFolder source(vwtest::kDiskM, L"stopheld");
+    vwtest::ScratchFolder dest(vwtest::kDiskN, L"stopheld");
+    vwtest::ScratchFolder otherSource(vwtest::kDiskM, L"stopnext");
+    vwtest::ScratchFolder otherDest(vwtest::kDiskN, L"stopnext");
+    ASSERT_TRUE(vwtest::WriteFileOfSize(source / L"big.bin", 256 * 1024));
+    vwtest::WriteFileBytes(otherSource / L"next.txt", "next");
+    ASSERT_NO_FATAL_FAILURE(StoreTask(L"卡住", source, dest));
+    ASSERT_NO_FATAL_FAILURE(StoreTask(L"其次", otherSource, otherDest));
+    const DWORD self = ::GetCurrentProcessId();
+    const std::wstring reachedName = vw::Format(L"VaultwrenHeldStop-%lu", self);
+    const std::wstring releaseName = vw::Format(L"VaultwrenReleaseStop-%lu", self);
+    const vw::UniqueHandle reached(::CreateEventW(nullptr, TRUE, FALSE, reachedName.c_str()));
+    const vw::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", L"copying");
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", reachedName.c_str());
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_RELEASE", releaseName.c_str());
+    Program program(L"");
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_AT", nullptr);
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_EVENT", nullptr);
+    ::SetEnvironmentVariableW(L"VAULTWREN_HALT_RELEASE", nullptr);
+    const HWND window = program.Window();
+    ASSERT_NE(window, nullptr);
+    const HWND panel = ::GetDlgItem(window, IDC_STATUS_PANEL);
+    const auto answersWithin = [&](UINT limitMs) {
+        DWORD_PTR ignored = 0;
+        const ULONGLONG asked = ::GetTickCount64();
+        return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, &ignored) != 0 &&
+               ::GetTickCount64() - asked < limitMs;
+    };
+
+    ::PostMessageW(window, WM_COMMAND, ID_START, 0);
+    ASSERT_EQ(::WaitForSingleObject(reached.get(), 30000), WAIT_OBJECT_0);
+    ::PostMessageW(window, WM_COMMAND, ID_STOP, 0);
+    ASSERT_TRUE(WaitFor([&] {
+        return vwtest::WindowText(panel).find(L"任务“卡住”仍在处理文件“big.bin”，正在等待它停止") != std::wstring::npos;
+    })) << vw::WideToUtf8(vwtest::WindowText(panel));
+    EXPECT_TRUE(answersWithin(1000));
+    ::PostMessageW(window, WM_COMMAND, ID_START, 0);
+    ::PostMessageW(window, WM_COMMAND, ID_STOP, 0);
+    EXPECT_TRUE(answersWithin(1000));
+    EXPECT_EQ(vwtest::WindowText(::GetDlgItem(window, IDC_STATUS_GROUP)), L"系统状态：正在备份");
+
+    ::SetEvent(release.get());
+    ASSERT_TRUE(WaitFor([&] {
+        return vwtest::WindowText(::GetDlgItem(window, IDC_STATUS_GROUP)) == L"系统状态：空闲中";
+    })) << vw::WideToUtf8(vwtest::WindowText(panel));
+    std::this_thread::sleep_for(1s);  // time for a second end or a second run to show, were there one
+    const std::wstring text = vwtest::WindowText(panel);
+    EXPECT_EQ(Occurrences(text, L"启动备份任务..."), 1u) << vw::WideToUtf8(text);
+    // The run's own end line, then the stop's line for the batch, each once.
+    EXPECT_EQ(Occurrences(text, L"，成功备份0个文件\r\n"), 2u) << vw::WideToUtf8(text);
+    EXPECT_EQ(Occurrences(text, L"备份任务被强行终止！共完成备份任务0个，成功备份0个文件\r\n"), 1u) << vw::WideToUtf8(text);
+    EXPECT_LT(text.find(L"任务“卡住”仍在处理文件"), text.find(L"备份任务被强行终止！"));
+    EXPECT_EQ(text.find(L"任务“其次”开始"), std::wstring::npos) << vw::WideToUtf8(text);
+    EXPECT_FALSE(vwtest::FileExists(dest.path() + L"备份\\big.bin"));
+    EXPECT_FALSE(vwtest::FileExists(otherDest.path() + L"备份\\next.txt"));
+    EXPECT_TRUE(program.Exit());
+    EXPECT_EQ(program.ExitCode(), 0u);
+    vwtest::RemoveTree(dest.path() + L"备份");
+    vwtest::RemoveTree(otherDest.path() + L"备份");
 }
 
 TEST_F(ProgramProfile, AtEachDpiTheTaskListSitsJustBelowTheToolbar)

@@ -1,34 +1,68 @@
-// The main window's side of the self-update: it carries out what the updater's reactions decide
-// and shows the notice popup; the decisions themselves live with the updater.
-#include "ui/CVaultwrenDlg.h"
+#include "ui/UpdateFlow.h"
+
+#include <shellapi.h>
 
 #include <utility>
 
+#include "ui/MainTray.h"
 #include "ui/NoticePopup.h"
 #include "updater/UpdaterMessages.h"
-#include "win/ProfileStore.h"
 
 namespace vw {
 
-void CVaultwrenDlg::CheckForUpdate()
+UpdateFlow::UpdateFlow(HINSTANCE instance, const std::wstring& profileRoot, MainTray& tray, WindowSide window)
+    : instance_(instance), profileRoot_(profileRoot), tray_(tray), side_(std::move(window)),
+      updater_(profileRoot + L"\\")
 {
-    // The tray's command works while one of the update's boxes waits for its answer (the tray menu
-    // is not the box's owner): that box answers this update already, a second one is not stacked.
-    if (updateBoxOpen_)
-        return;
-    if (!StartManualCheck(updater_, Handle()))
-        ShowUpdateBox(kUpdateCannotStartText, MB_OK | MB_ICONEXCLAMATION);
 }
 
-int CVaultwrenDlg::ShowUpdateBox(const wchar_t* text, UINT style)
+void UpdateFlow::StartAutomaticCheck()
 {
-    updateBoxOpen_ = true;
-    const int answer = ::MessageBoxW(Handle(), text, kUpdateCaption, style);
-    updateBoxOpen_ = false;
+    updater_.StartCheck(window_);
+}
+
+bool UpdateFlow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_UPDATER_DOWNLOAD_START_MSG && message <= WM_UPDATER_CHECK_END_MSG) {
+        OnUpdaterMessage(message, wParam, lParam);
+        return true;
+    }
+    if (message == WM_NOTICE_PROBE_MSG) {
+        OnNoticeProbe(wParam != 0, lParam);
+        return true;
+    }
+    return false;
+}
+
+void UpdateFlow::OnNoticeTimer()
+{
+    ::KillTimer(window_, kNoticeTimerId);
+    ShowNoticePopup();
+}
+
+bool UpdateFlow::Close(DWORD limitMs)
+{
+    notice_.reset();
+    return updater_.StopWithin(limitMs);
+}
+
+void UpdateFlow::CheckByHand()
+{
+    if (boxOpen_)
+        return;
+    if (!StartManualCheck(updater_, window_))
+        ShowBox(kUpdateCannotStartText, MB_OK | MB_ICONEXCLAMATION);
+}
+
+int UpdateFlow::ShowBox(const wchar_t* text, UINT style)
+{
+    boxOpen_ = true;
+    const int answer = ::MessageBoxW(window_, text, kUpdateCaption, style);
+    boxOpen_ = false;
     return answer;
 }
 
-void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam)
+void UpdateFlow::OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // A message of an operation that was stopped, or that has had its last word, is stale.
     if (!updater_.IsCurrent(lParam))
@@ -47,7 +81,7 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam)
     else if (message == WM_UPDATER_CHECK_END_MSG)
         reaction = OnCheckEnded(wParam != 0, automatic, haveNotice);
     else if (message == WM_UPDATER_DOWNLOAD_END_MSG)
-        reaction = OnDownloadEnded(wParam != 0, automatic, haveNotice, updateBoxOpen_);
+        reaction = OnDownloadEnded(wParam != 0, automatic, haveNotice, boxOpen_);
     else
         return;
     // The operation's last word: anything more it posts while a box below waits is not acted on.
@@ -55,63 +89,63 @@ void CVaultwrenDlg::OnUpdaterMessage(UINT message, WPARAM wParam, LPARAM lParam)
         updater_.EndGeneration();
 
     if (reaction.boxBeforeStop && reaction.box.text)
-        ShowUpdateBox(reaction.box.text, reaction.box.style);
+        ShowBox(reaction.box.text, reaction.box.style);
     if (reaction.stopUpdater)
         updater_.Stop();
     if (reaction.startDownload)
-        updater_.StartDownload(Handle());
+        updater_.StartDownload(window_);
     if (reaction.downloadBalloon)
         tray_.ShowBalloon(kDownloadingBalloonText, kUpdateCaption, NIIF_NONE);
     if (reaction.askInstall)
         AskToInstall(reaction);
     else if (reaction.box.text && !reaction.boxBeforeStop)
-        ShowUpdateBox(reaction.box.text, reaction.box.style);
+        ShowBox(reaction.box.text, reaction.box.style);
     if (reaction.armNoticeTimer)
-        ::SetTimer(Handle(), kNoticeTimerId, kNoticeDelayMs, nullptr);
+        ::SetTimer(window_, kNoticeTimerId, kNoticeDelayMs, nullptr);
     if (reaction.refreshList)
-        RefreshList(-1);
+        side_.refreshList();
 }
 
-void CVaultwrenDlg::AskToInstall(const UpdateReaction& reaction)
+void UpdateFlow::AskToInstall(const UpdateReaction& reaction)
 {
-    const int answer = ShowUpdateBox(reaction.box.text, reaction.box.style);
+    const int answer = ShowBox(reaction.box.text, reaction.box.style);
     if (answer != IDYES) {
         if (reaction.noticeAfterNo)
-            ::SetTimer(Handle(), kNoticeTimerId, kNoticeDelayMs, nullptr);
+            ::SetTimer(window_, kNoticeTimerId, kNoticeDelayMs, nullptr);
         return;
     }
-    controller_.StopAll();
-    if (HandOverToUpdater(profile_.RootPath() + L"\\"))
-        ExitSequence();
+    side_.stopRuns();
+    if (HandOverToUpdater(profileRoot_ + L"\\"))
+        side_.exitProgram();
     else
-        ShowUpdateBox(kHandOverFailedText, MB_OK | MB_ICONSTOP);
+        ShowBox(kHandOverFailedText, MB_OK | MB_ICONSTOP);
 }
 
-void CVaultwrenDlg::ShowNoticePopup()
+void UpdateFlow::ShowNoticePopup()
 {
     if (updater_.noticeUrl.empty() || !ShowsNotice(updater_.automatic.load() == 1, updater_.noticeType))
         return;
     if (notice_) {
-        ShowNotice(notice_, instance_, updater_.noticeUrl, updater_.noticeTime, Handle());
+        ShowNotice(notice_, instance_, updater_.noticeUrl, updater_.noticeTime, window_);
         return;
     }
     // The first showing waits for the connection probe, which may take seconds on a dead network:
     // it runs off this thread and the window goes on answering meanwhile.
     pendingNotice_ = {updater_.noticeUrl, updater_.noticeTime, pendingNotice_.probe + 1};
-    ProbeConnection(pendingNotice_.address, Handle(), pendingNotice_.probe);
+    ProbeConnection(pendingNotice_.address, window_, pendingNotice_.probe);
 }
 
-void CVaultwrenDlg::OnNoticeProbe(bool allowed, LPARAM probe)
+void UpdateFlow::OnNoticeProbe(bool allowed, LPARAM probe)
 {
     // Only the answer to the latest probe counts, and only once.
     if (probe != pendingNotice_.probe || pendingNotice_.address.empty())
         return;
     const PendingNotice notice = std::exchange(pendingNotice_, {{}, 0, probe});
     if (allowed)
-        ShowNotice(notice_, instance_, notice.address, notice.seconds, Handle());
+        ShowNotice(notice_, instance_, notice.address, notice.seconds, window_);
 }
 
-void CVaultwrenDlg::RaiseNoticePopup() const
+void UpdateFlow::RaiseNotice() const
 {
     if (notice_ && ::IsWindowVisible(notice_->Handle()))
         ::SetForegroundWindow(notice_->Handle());
