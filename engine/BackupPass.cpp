@@ -196,7 +196,7 @@ bool CBackupEngine::ScanFolder(const std::wstring& s, const std::wstring& d, con
         // A folder made there since the parent was listed (or since the last run's state was
         // written) is read like any other.
         const bool foundThere = !made && GetLastError() == ERROR_ALREADY_EXISTS;
-        if ((!made && !foundThere) || !IsFolder(d)) {
+        if (!made && (!foundThere || !IsFolder(d))) {
             // The parent exists by construction: a single folder, not a tree. Its files cannot be
             // backed up, and say so in the batch's count.
             context_.filesFailed += CountFiles(s, ReservedIn(s, sourceFolder_));
