@@ -54,7 +54,7 @@ LRESULT CALLBACK MessageWindow::WindowProc(HWND window, UINT message, WPARAM wPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool MessageWindow::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
@@ -69,6 +69,11 @@ bool MessageWindow::PumpUntil(const std::function<bool()>& done, std::chrono::mi
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     return true;
+}
+
+bool MessageWindow::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    return PumpMessagesUntil(done, limit);
 }
 
 void MessageWindow::PumpFor(std::chrono::milliseconds duration)

@@ -10,6 +10,9 @@
 
 namespace vwtest {
 
+// Pumps the thread's queue until `done` holds or the time is up; false on time-out.
+bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
 struct Received {
     UINT message;
     WPARAM wParam;

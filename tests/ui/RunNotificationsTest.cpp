@@ -13,6 +13,7 @@
 #include "engine/RunContext.h"
 #include "run/LogWriter.h"
 #include "run/RunController.h"
+#include "support/MessageWindow.h"
 #include "support/TestDrives.h"
 #include "support/TestRegistry.h"
 #include "task/AppSettings.h"
@@ -50,16 +51,7 @@ public:
     }
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) const
     {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            MSG msg{};
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                ::DispatchMessageW(&msg);
-            ::Sleep(10);
-        }
-        return true;
+        return vwtest::PumpMessagesUntil(done, limit);
     }
 
 private:

@@ -9,6 +9,7 @@
 
 #include "support/HttpTestServer.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/MessageWindow.h"
 #include "support/TestRegistry.h"
 #include "ui/MainTray.h"
 #include "ui/UpdateFlow.h"
@@ -49,16 +50,7 @@ protected:
 
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) const
     {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            MSG msg{};
-            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                ::DispatchMessageW(&msg);
-            ::Sleep(10);
-        }
-        return true;
+        return vwtest::PumpMessagesUntil(done, limit);
     }
     HWND window() const { return window_.get(); }
 
