@@ -1,6 +1,5 @@
 #include "engine/CopyPool.h"
 
-#include <chrono>
 #include <utility>
 
 namespace vw {
@@ -8,7 +7,7 @@ namespace vw {
 namespace {
 
 // How often a waiting thread looks at the run's stop flag, which nothing signals.
-constexpr auto kStopPoll = std::chrono::milliseconds(100);
+constexpr DWORD kStopPollMs = 100;
 
 }  // namespace
 
@@ -27,7 +26,7 @@ CopyPool::~CopyPool()
         closing_ = true;
         queue_.clear();
     }
-    changed_.notify_all();
+    changed_.NotifyAll();
     copiers_.clear();
 }
 
@@ -35,12 +34,13 @@ void CopyPool::Add(Job job)
 {
     std::unique_lock guard(lock_);
     while (queue_.size() >= queueLimit_ && !stopFlag_.load())
-        changed_.wait_for(guard, kStopPoll);
+        changed_.WaitFor(guard, kStopPollMs);
     if (stopFlag_.load())
         return;
     queue_.push_back(std::move(job));
     guard.unlock();
-    changed_.notify_all();
+    // Only the pass adds and drains, so whoever waits now is a copier, and one is enough.
+    changed_.NotifyOne();
 }
 
 void CopyPool::Drain()
@@ -49,7 +49,7 @@ void CopyPool::Drain()
     while (!queue_.empty() || inHand_ > 0) {
         if (stopFlag_.load())
             queue_.clear();
-        changed_.wait_for(guard, kStopPoll);
+        changed_.WaitFor(guard, kStopPollMs);
     }
     if (thrown_)
         std::rethrow_exception(std::exchange(thrown_, nullptr));
@@ -64,14 +64,14 @@ void CopyPool::Serve(int copier)
         if (stopFlag_.load())
             queue_.clear();
         if (queue_.empty()) {
-            changed_.wait_for(guard, kStopPoll);
+            changed_.WaitFor(guard, kStopPollMs);
             continue;
         }
         const Job job = std::move(queue_.front());
         queue_.pop_front();
         ++inHand_;
         guard.unlock();
-        changed_.notify_all();
+        changed_.NotifyAll();
         // No exception may leave a thread: the first one is handed to the pass.
         try {
             copy_(job, copier);
@@ -82,7 +82,7 @@ void CopyPool::Serve(int copier)
         }
         guard.lock();
         --inHand_;
-        changed_.notify_all();
+        changed_.NotifyAll();
     }
 }
 

@@ -4,17 +4,16 @@
 // a small file's copy waiting. The pass fills a short queue; the copiers take from it in turn.
 // Memory stays flat: the queue holds a few dozen files, never the tree.
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "engine/CBackupFileInfo.h"
+#include "win/SlimLock.h"
 
 namespace vw {
 
@@ -51,8 +50,8 @@ private:
     const size_t queueLimit_;
     const std::atomic<int32_t>& stopFlag_;
     const Copy copy_;
-    std::mutex lock_;
-    std::condition_variable changed_;
+    SlimMutex lock_;
+    SlimCondition changed_;
     std::deque<Job> queue_;
     // Copies taken from the queue and not yet ended.
     int inHand_ = 0;

@@ -14,6 +14,7 @@
 
 #include "engine/CBackupFileInfo.h"
 #include "engine/RunRequest.h"
+#include "win/SlimLock.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -121,7 +122,7 @@ public:
     bool IsCurrent(LPARAM lParam) const;
 
 private:
-    mutable std::mutex lock_;
+    mutable SlimMutex lock_;
     std::wstring currentFile_;
     std::wstring statusHistory_;
     // Only the worker creates, waits on and closes it; the UI thread only signals it.

@@ -11,6 +11,7 @@
 #include "task/DateTime.h"
 #include "task/TaskFieldTable.h"
 #include "task/TaskFields.h"
+#include "win/SlimLock.h"
 
 namespace vw {
 
@@ -83,7 +84,7 @@ public:
     std::atomic<uint32_t> result{0};
 
 private:
-    mutable std::mutex fieldsLock_;
+    mutable SlimMutex fieldsLock_;
     ProfileStore& profile_;
     const AppSettings& settings_;
 };
