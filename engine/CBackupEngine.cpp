@@ -1,6 +1,7 @@
 #include "engine/CBackupEngine.h"
 
 #include "engine/CopyPool.h"
+#include "engine/CopyWithProgress.h"
 #include "engine/FileOps.h"
 #include "engine/RunContext.h"
 #include "engine/RunState.h"
@@ -15,6 +16,8 @@ CBackupEngine::~CBackupEngine()
 {
     // A copy that ended through an error path may have left its pause event open.
     context_.ClosePauseEvent();
+    // The run is over: the program keeps no copy buffers while it waits for the next one.
+    ReleaseIdleChunkBuffers();
 }
 
 void CBackupEngine::BuildPaths()

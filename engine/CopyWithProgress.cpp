@@ -18,6 +18,7 @@
 #include "engine/TransferProgress.h"
 #include "task/AppSettings.h"
 #include "task/CBackupItem.h"
+#include "win/SlimLock.h"
 #include "win/UniqueHandle.h"
 
 namespace vw {
@@ -86,27 +87,78 @@ DWORD WriteAll(HANDLE file, const char* data, DWORD size)
     return ERROR_SUCCESS;
 }
 
-// The chunk buffer of the copying thread: allocated at its first copy, kept for the others and
-// freed when the worker ends. A fresh megabyte per file costs a page fault per page on every
-// read (Wine touches the whole buffer), which for small files outweighs the copy itself.
-char* ChunkBuffer()
-{
-    thread_local std::unique_ptr<char[]> buffer;
-    if (!buffer) {
+// The chunk buffers of the copies in progress, and up to kIdleBuffersKept more for the next ones:
+// a fresh megabyte per file costs a page fault per page on every read (Wine touches the whole
+// buffer), which for small files outweighs the copy itself. Not thread-local: a thread-local
+// object with a destructor makes the C++ runtime of our toolchain delete a thread key when the
+// process exits, and after several copiers had ended at once that deletion was seen to hang the
+// console runner after its run was over.
+class ChunkBuffers {
+public:
+    std::unique_ptr<char[]> Take()
+    {
+        {
+            std::lock_guard guard(lock_);
+            if (!idle_.empty()) {
+                std::unique_ptr<char[]> buffer = std::move(idle_.back());
+                idle_.pop_back();
+                return buffer;
+            }
+        }
         try {
-            buffer = std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
+            return std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
     }
-    return buffer.get();
-}
+
+    void Give(std::unique_ptr<char[]> buffer)
+    {
+        std::lock_guard guard(lock_);
+        if (idle_.size() < kIdleBuffersKept)
+            idle_.push_back(std::move(buffer));
+    }
+
+    void ReleaseIdle()
+    {
+        std::vector<std::unique_ptr<char[]>> released;
+        std::lock_guard guard(lock_);
+        released.swap(idle_);
+    }
+
+private:
+    // The pass and its copiers.
+    static constexpr size_t kIdleBuffersKept = 4;
+    SlimMutex lock_;
+    std::vector<std::unique_ptr<char[]>> idle_;
+};
+
+ChunkBuffers g_chunkBuffers;
+
+// One copy's buffer, given back when the copy ends.
+class ChunkBuffer {
+public:
+    ChunkBuffer() : buffer_(g_chunkBuffers.Take()) {}
+    ~ChunkBuffer()
+    {
+        if (buffer_)
+            g_chunkBuffers.Give(std::move(buffer_));
+    }
+    ChunkBuffer(const ChunkBuffer&) = delete;
+    ChunkBuffer& operator=(const ChunkBuffer&) = delete;
+
+    char* get() const { return buffer_.get(); }
+
+private:
+    std::unique_ptr<char[]> buffer_;
+};
 
 // Streams the content from `in` to `out` in chunks through one buffer; `transferred` is what it wrote.
 DWORD CopyContent(RunContext& context, HANDLE in, HANDLE out, uint64_t size, uint64_t& transferred,
                   CopyShare share)
 {
-    char* const buffer = ChunkBuffer();
+    const ChunkBuffer chunk;
+    char* const buffer = chunk.get();
     if (!buffer)
         return ERROR_NOT_ENOUGH_MEMORY;
 
@@ -290,6 +342,11 @@ bool CopyWithProgress(RunContext& context, const std::wstring& source, const std
         return false;
     copied.workPath_ = destination;
     return true;
+}
+
+void ReleaseIdleChunkBuffers()
+{
+    g_chunkBuffers.ReleaseIdle();
 }
 
 bool ReportChunkProgress(RunContext& context, uint64_t total, uint64_t done)

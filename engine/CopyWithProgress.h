@@ -56,4 +56,7 @@ bool CopyWithProgress(RunContext& context, const std::wstring& source, const std
 bool CopyWithProgress(RunContext& context, const std::wstring& source, const std::wstring& destination,
                       const std::wstring& fileName, CopiedFile& copied, CopyShare share = CopyShare::Alone);
 
+// Frees the chunk buffers no copy is using; copies keep them between files (and threads) meanwhile.
+void ReleaseIdleChunkBuffers();
+
 }  // namespace vw
