@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -99,11 +100,8 @@ public:
     {
         {
             std::lock_guard guard(lock_);
-            if (!idle_.empty()) {
-                std::unique_ptr<char[]> buffer = std::move(idle_.back());
-                idle_.pop_back();
-                return buffer;
-            }
+            if (idleCount_ > 0)
+                return std::move(idle_[--idleCount_]);
         }
         try {
             return std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
@@ -112,25 +110,28 @@ public:
         }
     }
 
-    void Give(std::unique_ptr<char[]> buffer)
+    // Never allocates: it runs as a copy's buffer goes out of scope.
+    void Give(std::unique_ptr<char[]> buffer) noexcept
     {
         std::lock_guard guard(lock_);
-        if (idle_.size() < kIdleBuffersKept)
-            idle_.push_back(std::move(buffer));
+        if (idleCount_ < idle_.size())
+            idle_[idleCount_++] = std::move(buffer);
     }
 
-    void ReleaseIdle()
+    void ReleaseIdle() noexcept
     {
-        std::vector<std::unique_ptr<char[]>> released;
+        std::array<std::unique_ptr<char[]>, kIdleBuffersKept> released;
         std::lock_guard guard(lock_);
-        released.swap(idle_);
+        for (; idleCount_ > 0; --idleCount_)
+            released[idleCount_ - 1] = std::move(idle_[idleCount_ - 1]);
     }
 
 private:
     // The pass and its copiers.
     static constexpr size_t kIdleBuffersKept = 4;
     SlimMutex lock_;
-    std::vector<std::unique_ptr<char[]>> idle_;
+    std::array<std::unique_ptr<char[]>, kIdleBuffersKept> idle_;
+    size_t idleCount_ = 0;
 };
 
 ChunkBuffers g_chunkBuffers;
