@@ -120,10 +120,11 @@ public:
 
     void ReleaseIdle() noexcept
     {
-        std::array<std::unique_ptr<char[]>, kIdleBuffersKept> released;
+        // Freed once the lock is let go.
+        decltype(idle_) released;
         std::lock_guard guard(lock_);
-        for (; idleCount_ > 0; --idleCount_)
-            released[idleCount_ - 1] = std::move(idle_[idleCount_ - 1]);
+        released.swap(idle_);
+        idleCount_ = 0;
     }
 
 private:
